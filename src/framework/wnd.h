@@ -1,0 +1,106 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The thin, non-owning window base: holds the HWND and reaches the C++ object from the
+// window procedure. Messages arrive in OnMessage, whose default switch calls the typed
+// On... handlers below; a class that needs another message overrides OnMessage and falls
+// back to the base for the rest.
+class CWnd {
+public:
+    CWnd() = default;
+    virtual ~CWnd();
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    HWND m_hWnd = nullptr;
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    operator HWND() const { return m_hWnd; }
+
+    // Creates a window of the framework's default class (or of className) owned by this object.
+    bool CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
+                  int y, int width, int height, HWND parent, HMENU menu);
+    bool DestroyWindow();
+
+    // Routes an existing control's messages to this object (used for our own controls).
+    bool SubclassWindow(HWND hwnd);
+    bool SubclassDlgItem(int id, HWND parent) { return SubclassWindow(::GetDlgItem(parent, id)); }
+    void UnsubclassWindow();
+
+    bool ShowWindow(int command) const { return ::ShowWindow(m_hWnd, command) != FALSE; }
+    bool IsWindowVisible() const { return ::IsWindowVisible(m_hWnd) != FALSE; }
+    bool EnableWindow(bool enable) const { return ::EnableWindow(m_hWnd, enable) != FALSE; }
+    HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+    void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
+    std::string GetWindowText() const { return GetWindowTextOf(m_hWnd); }
+    LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const {
+        return ::SendMessageA(m_hWnd, msg, wParam, lParam);
+    }
+    bool PostMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const {
+        return ::PostMessageA(m_hWnd, msg, wParam, lParam) != FALSE;
+    }
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) const {
+        return ::SetTimer(m_hWnd, id, elapseMs, nullptr);
+    }
+    bool KillTimer(UINT_PTR id) const { return ::KillTimer(m_hWnd, id) != FALSE; }
+
+    static std::string GetWindowTextOf(HWND hwnd);
+    // The object behind a window made or subclassed by this framework, or null.
+    static CWnd* FromHandle(HWND hwnd);
+    // The module whose resources the program uses.
+    static HINSTANCE Instance();
+    // The framework's default window class, registered on first use.
+    static const char* DefaultClassName();
+
+protected:
+    virtual LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // The processing the window would have had without this object.
+    virtual LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    virtual int OnCreate(CREATESTRUCTA* create);
+    virtual void OnDestroy() {}
+    virtual void OnTimer(UINT_PTR id);
+    virtual bool OnCommand(WPARAM wParam, LPARAM lParam);
+    virtual bool OnNotify(NMHDR* header, LRESULT* result);
+    virtual void OnClose();
+    // Runs after the window is gone; self-deleting windows delete themselves here.
+    virtual void PostNcDestroy() {}
+
+    // The message being handled, for DefaultProc calls from typed handlers.
+    struct CurrentMessage {
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    const CurrentMessage& Current() const { return m_current; }
+    LRESULT Default() { return DefaultProc(m_current.msg, m_current.wParam, m_current.lParam); }
+
+    // Runs one message through OnMessage with exception containment and the
+    // WM_NCDESTROY bookkeeping (detach, then PostNcDestroy); used by every thunk. The
+    // object may be gone when it returns.
+    LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
+    void Detach();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR id, DWORD_PTR refData);
+
+    CurrentMessage m_current{0, 0, 0};
+    bool m_subclassed = false;
+    int m_depth = 0;
+    bool m_windowGone = false;
+};
+
+// A top-level frame window of the default class. Objects must be made with new: the
+// object deletes itself once its window has been destroyed.
+class CFrameWnd : public CWnd {
+public:
+    bool Create(const char* className, const char* title, DWORD style = WS_OVERLAPPEDWINDOW,
+                HWND parent = nullptr, HMENU menu = nullptr);
+
+protected:
+    void PostNcDestroy() override { delete this; }
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace net {
+
+// Starts the platform's socket layer once per process (Winsock needs it; POSIX does not).
+// Safe to call from any thread, any number of times. Returns false when the layer is
+// unavailable.
+bool InitSockets();
+
+// Outcome of one receive.
+enum class RecvStatus { Data, Closed, TimedOut, Error };
+
+struct RecvResult {
+    RecvStatus status;
+    std::size_t bytes; // valid when status == Data
+};
+
+// A blocking TCP client connection. Move-only; the destructor closes the socket.
+class TcpSocket {
+public:
+    TcpSocket() = default;
+    ~TcpSocket();
+    TcpSocket(TcpSocket&& other) noexcept;
+    TcpSocket& operator=(TcpSocket&& other) noexcept;
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+
+    // Resolves host (name or dotted address) and connects, trying each address in turn,
+    // each within timeoutMs. False on failure. Name resolution itself is the system's and
+    // has no limit of ours.
+    bool Connect(const std::string& host, unsigned short port, int timeoutMs);
+
+    // Sends every byte or fails.
+    bool SendAll(const char* data, std::size_t length);
+
+    // Waits at most timeoutMs for data.
+    RecvResult Receive(char* buffer, std::size_t capacity, int timeoutMs);
+
+    // Sends small writes at once instead of coalescing them (lets test peers split replies).
+    bool SetNoDelay(bool on);
+
+    bool IsOpen() const;
+    void Close();
+
+    // For peers built on accept(): takes over a connected native handle.
+    static TcpSocket Adopt(std::intptr_t handle);
+
+private:
+    std::intptr_t m_handle = -1;
+};
+
+} // namespace net

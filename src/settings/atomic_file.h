@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// Whole-file access for small settings files. Writes never leave a half-written file:
+// the new contents go to a temporary file beside the old one, reach the disk, and only
+// then take the old one's place.
+namespace atomic_file {
+
+enum class ReadResult { Ok, Missing, Failed };
+
+// Reads the whole file. Missing when it (or its folder) does not exist; Failed when it
+// exists but cannot be read, so a caller must not overwrite it with fresh contents.
+ReadResult ReadAll(const std::string& path, std::string& content);
+
+// Creates missing folders, then replaces the file with content. On false the previous
+// file is untouched and no temporary file is left behind.
+bool Replace(const std::string& path, const std::string& content);
+
+} // namespace atomic_file

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Builds both toolchains and runs every test: the portable core natively under the
+# sanitizers, against a real Dovecot, and cross-built under Wine (headless, then Xvfb for
+# the notification area and the screenshots). Ends with one summary line.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+./tools/install-deps.sh || { echo "installing the build dependencies failed" >&2; exit 1; }
+
+summary="$root/build/test-summary.txt"
+mkdir -p build
+: >"$summary"
+failed_steps=()
+
+# Counts what GoogleTest printed: "[  PASSED  ] N tests." and "[  FAILED  ] N tests,".
+record() { # step-name log-file
+    local passed failed
+    passed=$(grep -aE '^\[  PASSED  \] [0-9]+ test' "$2" | awk '{s+=$4} END {print s+0}')
+    failed=$(grep -aE '^\[  FAILED  \] [0-9]+ test' "$2" | awk '{s+=$4} END {print s+0}')
+    echo "$1 $passed $failed" >>"$summary"
+}
+
+step() { # name command...
+    local name=$1
+    shift
+    local log="$root/build/logs/$name.log"
+    mkdir -p "$root/build/logs"
+    echo "== $name"
+    if "$@" >"$log" 2>&1; then
+        grep -aE '^\[  (PASSED|FAILED)  \]|tests passed|tests failed' "$log" | sed 's/^/   /'
+    else
+        failed_steps+=("$name")
+        tail -n 60 "$log"
+        echo "   ($name failed; full log in build/logs/$name.log)"
+    fi
+    record "$name" "$log"
+}
+
+# ---- native ------------------------------------------------------------------------------
+native=build/native
+step native-build bash -c "cmake -S . -B $native -DTARNWICK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null && cmake --build $native -j$jobs"
+if [ -x $native/tests/core_tests ]; then
+    step native-core env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $native/tests/core_tests
+    step native-dovecot env ASAN_OPTIONS=detect_leaks=1 $native/tests/dovecot_tests
+fi
+
+# ---- cross -------------------------------------------------------------------------------
+cross=build/win32
+step cross-build bash -c "cmake -S . -B $cross -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build $cross -j$jobs"
+
+export WINEPREFIX="$root/build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=d"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "== creating the Wine prefix"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+fi
+wine_display() { # null | x11
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    if [ "$1" = null ]; then
+        wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    else
+        wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    fi
+    wineserver -p 2>/dev/null || true
+}
+
+if [ -f $cross/tests/core_tests.exe ]; then
+    wine_display null
+    step wine-core wine $cross/tests/core_tests.exe
+    [ -f $cross/tests/ui_tests.exe ] && step wine-ui wine $cross/tests/ui_tests.exe
+    [ -f $cross/src/tarnwick-check.exe ] && step wine-check-cli ./tools/check-cli-wine.sh $cross/src/tarnwick-check.exe
+
+    # The notification area only exists with a display.
+    display=:$((90 + RANDOM % 9))
+    Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    sleep 1
+    export DISPLAY=$display
+    wine_display x11
+    [ -f $cross/tests/tray_tests.exe ] && step wine-tray wine $cross/tests/tray_tests.exe
+    [ -f $cross/tests/ui_shots.exe ] && step screenshots ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    kill $xvfb 2>/dev/null
+    wait $xvfb 2>/dev/null
+    unset DISPLAY
+fi
+
+# ---- summary -----------------------------------------------------------------------------
+echo
+awk '{printf "   %-16s %5d passed %3d failed\n", $1, $2, $3}' "$summary"
+total_passed=$(awk '{s+=$2} END {print s+0}' "$summary")
+total_failed=$(awk '{s+=$3} END {print s+0}' "$summary")
+if [ ${#failed_steps[@]} -gt 0 ]; then
+    echo "failed steps: ${failed_steps[*]}"
+    total_failed=$((total_failed > 0 ? total_failed : ${#failed_steps[@]}))
+fi
+echo "tests: $total_passed passed, $total_failed failed"
+[ ${#failed_steps[@]} -eq 0 ] && [ "$total_failed" -eq 0 ]
