@@ -165,6 +165,12 @@ LRESULT CWnd::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
     return result;
 }
 
+void CWnd::Attach(HWND hwnd) {
+    m_hWnd = hwnd;
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SetPropA(hwnd, kObjectProp, this);
+}
+
 void CWnd::Detach() {
     if (m_hWnd == nullptr)
         return;
@@ -181,11 +187,8 @@ LRESULT CALLBACK CWnd::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     CWnd* self = reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (self == nullptr && msg == WM_NCCREATE) {
         self = static_cast<CWnd*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        if (self != nullptr) {
-            self->m_hWnd = hwnd;
-            ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-            ::SetPropA(hwnd, kObjectProp, self);
-        }
+        if (self != nullptr)
+            self->Attach(hwnd);
     }
     if (self == nullptr)
         return ::DefWindowProcA(hwnd, msg, wParam, lParam);

@@ -81,6 +81,8 @@ protected:
     // WM_NCDESTROY bookkeeping (detach, then PostNcDestroy); used by every thunk. The
     // object may be gone when it returns.
     LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Binds this object to a window that another thunk saw first (a dialog's WM_INITDIALOG).
+    void Attach(HWND hwnd);
     void Detach();
 
 private:

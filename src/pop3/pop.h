@@ -1,12 +1,18 @@
 #pragma once
 
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "net/tcp_socket.h"
 
 // One POP3 session with one server over one blocking TCP connection. Every wait has a
-// time limit; failures leave a text for GetErrorText().
+// time limit; failures leave a text for GetErrorText(). Replies are framed: a status line
+// is read through its CR LF, a multi-line reply through its closing "." line, whatever
+// pieces the network delivers them in.
 class CPop {
 public:
     static constexpr int kDefaultTimeoutMs = 30000;
@@ -16,14 +22,21 @@ public:
     CPop(const CPop&) = delete;
     CPop& operator=(const CPop&) = delete;
 
-    // Connects, reads the greeting and logs in with USER and PASS.
+    // Connects, reads the greeting and logs in with USER and PASS. A user name or
+    // password that holds CR, LF or NUL, or does not fit a command line, is refused
+    // before anything is sent.
     bool Connect(const std::string& host, unsigned int port, const std::string& user,
                  const std::string& password);
     bool Connect(); // with the stored host, port, user and password
 
     bool Stat();
+    // Sizes of the messages: the listing line "n size" gives message n its size.
     bool List();
+    // Headers and the first body lines of one message. True when "To:", "From:" and
+    // "Date:" were all found; false without a failure text otherwise, and false with one
+    // when the server refused or the reply could not be read.
     bool Top(int message, int lines);
+    // The whole message after the status line, as received (closing "." line included).
     bool Retr(int message);
     bool Retr(int message, const std::string& outputFile);
     bool Dele(int message);
@@ -56,8 +69,22 @@ public:
     std::string m_Date;
 
 private:
-    // ... implementation detail left to the implementer of this class
-    std::vector<unsigned int> m_Sizes;
+    enum class ReplyKind { Greeting, User, Pass, Quit, Dele, Rset, Stat, Noop, List, Retr, Top };
+    using Sink = std::function<void(const char* data, std::size_t length)>;
+
+    bool SendCommand(const std::string& line);
+    bool Command(const std::string& line, ReplyKind kind);
+    bool ReadStatus(ReplyKind kind, std::string& status);
+    bool ReadLine(std::string& line);
+    bool ReadBody(const Sink& sink);
+    bool ReceiveMore();
+    bool SpoolBody(const std::filesystem::path& file);
+    bool ParseList(const std::filesystem::path& file);
+    bool ParseHeaders(const std::filesystem::path& file);
+    void ParseStat(const std::string& status);
+    bool Fail(const char* text);
+
+    std::map<int, int> m_Sizes; // message number -> octets, from the last LIST
     std::string m_Summary;
     std::string m_Error;
     std::string m_Pass;
@@ -69,4 +96,6 @@ private:
     int m_MessageCount = 0;
     int m_TimeoutMs = kDefaultTimeoutMs;
     net::TcpSocket m_Socket;
+    std::string m_Pending;        // received, not yet consumed by a reply
+    std::vector<char> m_Incoming; // one receive's worth
 };

@@ -2,6 +2,7 @@
 
 #include <string>
 
+class CPop;
 class Messages;
 
 // The one POP3 mailbox, section "MailSettings" of the profile, with the outcome of the
@@ -9,6 +10,8 @@ class Messages;
 class Account {
 public:
     enum Status { CheckFailed = 0, ListRebuilt = 1, CountOnly = 2, MailboxEmpty = 8 };
+    // Scrambles the password in the profile; changing it would lose every stored password.
+    static constexpr int s_PasswordKey = 23;
 
     Account() = default;
     virtual ~Account() = default;
@@ -21,8 +24,10 @@ public:
              int summaries);
     static std::string Scramble(const std::string& text, int key);
 
-    // One mailbox check; may replace *list with a new record (the caller owns it).
+    // One mailbox check. Replaces the caller's list (which it owns) only when the count
+    // changed and summaries are on; a successful check leaves m_LastError as it was.
     void CheckMail(Messages*& list);
+    // message counts from 1. Leaves m_MessageCount and m_Status alone.
     bool DeleteMessage(int message);
 
     int GetStatus() const { return m_Status; }
@@ -36,4 +41,9 @@ public:
     int m_MessageCount = 0;
     std::string m_LastError;
     int m_Status = ListRebuilt;
+
+private:
+    // "Mail server" is a host name or address, optionally followed by ":port".
+    bool ConnectAndLogin(CPop& pop);
+    bool Stat(CPop& pop);
 };

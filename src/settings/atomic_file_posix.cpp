@@ -104,8 +104,7 @@ bool Replace(const std::string& path, const std::string& content) {
         mode = old.st_mode & 0777;
 
     const std::string temporary = TemporaryName(path);
-    FileDescriptor file(
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    FileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (!file.IsOpen())
         return false;
     const bool written = WriteAll(file.Get(), content) && ::fchmod(file.Get(), mode) == 0 &&

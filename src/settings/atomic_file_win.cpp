@@ -31,7 +31,9 @@ private:
     HANDLE m_handle;
 };
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 void CreateFolders(const std::string& path) {
     // Prefixes such as "C:" or "\\server" fail harmlessly; a real failure shows when the
@@ -56,9 +58,8 @@ ReadResult ReadAll(const std::string& path, std::string& content) {
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) {
         const DWORD error = ::GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                   ? ReadResult::Missing
-                   : ReadResult::Failed;
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadResult::Missing
+                                                                              : ReadResult::Failed;
     }
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxFileSize)

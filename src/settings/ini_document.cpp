@@ -10,7 +10,9 @@ struct Parsed {
     std::size_t valueStart = 0; // Entry: just past the '='
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front()))
@@ -20,7 +22,9 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -170,8 +174,8 @@ std::string IniDocument::Text() const {
 }
 
 std::string IniDocument::EncodeValue(const std::string& value) {
-    bool quote = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) ||
-                                    value.front() == '"');
+    bool quote =
+        !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || value.front() == '"');
     for (const char c : value)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             quote = true;
@@ -183,11 +187,21 @@ std::string IniDocument::EncodeValue(const std::string& value) {
     for (const char c : value) {
         const auto byte = static_cast<unsigned char>(c);
         switch (c) {
-        case '\\': encoded += "\\\\"; break;
-        case '"': encoded += "\\\""; break;
-        case '\r': encoded += "\\r"; break;
-        case '\n': encoded += "\\n"; break;
-        case '\t': encoded += "\\t"; break;
+        case '\\':
+            encoded += "\\\\";
+            break;
+        case '"':
+            encoded += "\\\"";
+            break;
+        case '\r':
+            encoded += "\\r";
+            break;
+        case '\n':
+            encoded += "\\n";
+            break;
+        case '\t':
+            encoded += "\\t";
+            break;
         default:
             if (byte < 0x20 || byte == 0x7f) {
                 encoded += "\\x";
@@ -219,11 +233,26 @@ std::string IniDocument::DecodeValue(std::string_view raw) {
         }
         const char next = raw[i + 1];
         switch (next) {
-        case '\\': value += '\\'; ++i; break;
-        case '"': value += '"'; ++i; break;
-        case 'r': value += '\r'; ++i; break;
-        case 'n': value += '\n'; ++i; break;
-        case 't': value += '\t'; ++i; break;
+        case '\\':
+            value += '\\';
+            ++i;
+            break;
+        case '"':
+            value += '"';
+            ++i;
+            break;
+        case 'r':
+            value += '\r';
+            ++i;
+            break;
+        case 'n':
+            value += '\n';
+            ++i;
+            break;
+        case 't':
+            value += '\t';
+            ++i;
+            break;
         case 'x':
             if (i + 3 < raw.size() && HexDigit(raw[i + 2]) >= 0 && HexDigit(raw[i + 3]) >= 0) {
                 value += static_cast<char>(HexDigit(raw[i + 2]) * 16 + HexDigit(raw[i + 3]));
@@ -232,7 +261,9 @@ std::string IniDocument::DecodeValue(std::string_view raw) {
             }
             value += c;
             break;
-        default: value += c; break;
+        default:
+            value += c;
+            break;
         }
     }
     return value;

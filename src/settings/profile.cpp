@@ -7,7 +7,9 @@
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // atoi's rules, without its undefined behaviour on overflow: the value saturates.
 int ParseInt(const std::string& text) {
@@ -32,8 +34,7 @@ int ParseInt(const std::string& text) {
 
 Profile::Profile(std::string path) : m_path(std::move(path)) {}
 
-bool Profile::Lookup(const std::string& section, const std::string& key,
-                     std::string& value) const {
+bool Profile::Lookup(const std::string& section, const std::string& key, std::string& value) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string text;
     if (atomic_file::ReadAll(m_path, text) != atomic_file::ReadResult::Ok)
@@ -86,4 +87,6 @@ Profile& Profile::Application() {
     return profile;
 }
 
-void Profile::UseFile(const std::string& path) { Application().SetPath(path); }
+void Profile::UseFile(const std::string& path) {
+    Application().SetPath(path);
+}

@@ -1,0 +1,141 @@
+#include "cli/report.h"
+
+#include "pop3/messages.h"
+#include "settings/account.h"
+
+namespace cli {
+
+namespace {
+
+// Keeps one message on one line whatever its headers hold.
+std::string OneLine(const std::string& text) {
+    std::string line = text;
+    for (char& c : line) {
+        if (c == '\t' || c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    return line;
+}
+
+} // namespace
+
+Report MakeReport(const Account& account, const Messages* list) {
+    Report report;
+    report.count = account.m_MessageCount;
+    switch (account.GetStatus()) {
+    case Account::CheckFailed:
+        report.failed = true;
+        report.error = account.GetErrorText();
+        break;
+    case Account::ListRebuilt:
+        report.hasList = list != nullptr;
+        break;
+    default:
+        break;
+    }
+    if (report.hasList) {
+        for (int i = 0; i < list->GetCount(); ++i) {
+            report.entries.push_back(
+                {list->GetFrom(i), list->GetSubject(i), list->GetSize(i), list->GetSummary(i)});
+        }
+    }
+    return report;
+}
+
+int ExitStatus(const Report& report) {
+    if (report.failed) {
+        return 2;
+    }
+    return report.count > 0 ? 0 : 1;
+}
+
+std::string FormatText(const Report& report) {
+    if (report.failed) {
+        return std::string();
+    }
+    std::string out;
+    if (report.count == 0) {
+        out = "No messages waiting.\n";
+    } else if (report.count == 1) {
+        out = "1 message waiting.\n";
+    } else {
+        out = std::to_string(report.count) + " messages waiting.\n";
+    }
+    int number = 1;
+    for (const Report::Entry& entry : report.entries) {
+        out += std::to_string(number++) + "\t" + entry.sizeKb + " KB\t" + OneLine(entry.from) +
+               "\t" + OneLine(entry.subject) + "\n";
+    }
+    return out;
+}
+
+std::string JsonString(const std::string& text) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        switch (byte) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (byte < 0x20 || byte == 0x7f) {
+                out += "\\u00";
+                out += hex[byte >> 4];
+                out += hex[byte & 0xf];
+            } else if (byte >= 0x80) {
+                // Latin-1 code points are the byte values; two bytes of UTF-8 each.
+                out += static_cast<char>(0xc0 | (byte >> 6));
+                out += static_cast<char>(0x80 | (byte & 0x3f));
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += "\"";
+    return out;
+}
+
+std::string FormatJson(const Report& report) {
+    if (report.failed) {
+        return "{\"status\":\"failed\",\"error\":" + JsonString(report.error) + "}\n";
+    }
+    std::string out = "{\"status\":";
+    out += report.count > 0 ? "\"mail\"" : "\"empty\"";
+    out += ",\"count\":" + std::to_string(report.count);
+    if (report.hasList) {
+        out += ",\"messages\":[";
+        int number = 1;
+        for (const Report::Entry& entry : report.entries) {
+            if (number > 1) {
+                out += ",";
+            }
+            out += "{\"number\":" + std::to_string(number++);
+            out += ",\"from\":" + JsonString(entry.from);
+            out += ",\"subject\":" + JsonString(entry.subject);
+            // The list holds the size as text; a non-number would break the JSON.
+            const bool numeric = !entry.sizeKb.empty() &&
+                                 entry.sizeKb.find_first_not_of("0123456789") == std::string::npos;
+            out += ",\"size_kb\":" + (numeric ? entry.sizeKb : std::string("0"));
+            out += ",\"summary\":" + JsonString(entry.summary) + "}";
+        }
+        out += "]";
+    }
+    out += "}\n";
+    return out;
+}
+
+} // namespace cli

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class Account;
+class Messages;
+
+namespace cli {
+
+// What one check found, in the form the output needs.
+struct Report {
+    struct Entry {
+        std::string from;
+        std::string subject;
+        std::string sizeKb; // decimal text, as the list holds it
+        std::string summary;
+    };
+
+    bool failed = false;
+    std::string error;
+    int count = 0;
+    bool hasList = false; // the check built a list (otherwise only the count is known)
+    std::vector<Entry> entries;
+};
+
+// The list counts only when this check built it.
+Report MakeReport(const Account& account, const Messages* list);
+
+// 0 when mail is waiting, 1 when the mailbox is empty, 2 on failure.
+int ExitStatus(const Report& report);
+
+// The count on one line, then one line per message: number, size, From and Subject
+// separated by tabs. Nothing for a failure (that goes to standard error).
+std::string FormatText(const Report& report);
+
+// One JSON object followed by a line end.
+std::string FormatJson(const Report& report);
+
+// A JSON string literal of 8-bit text, read as Latin-1.
+std::string JsonString(const std::string& text);
+
+} // namespace cli

@@ -1,0 +1,106 @@
+#include "cli/terminal.h"
+
+#include <windows.h>
+
+namespace cli {
+
+namespace {
+
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : m_handle(handle) {}
+    ~Handle() {
+        if (m_handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(m_handle);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE Get() const { return m_handle; }
+
+private:
+    HANDLE m_handle;
+};
+
+// Switches echo off for its lifetime and puts the old mode back, also on early returns.
+class EchoOff {
+public:
+    explicit EchoOff(HANDLE input) : m_input(input) {
+        if (GetConsoleMode(input, &m_saved)) {
+            m_active = SetConsoleMode(input, m_saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) != 0;
+        }
+    }
+    ~EchoOff() {
+        if (m_active) {
+            SetConsoleMode(m_input, m_saved);
+        }
+    }
+    EchoOff(const EchoOff&) = delete;
+    EchoOff& operator=(const EchoOff&) = delete;
+    bool Active() const { return m_active; }
+
+private:
+    HANDLE m_input;
+    DWORD m_saved = 0;
+    bool m_active = false;
+};
+
+bool Write(HANDLE output, const std::string& text) {
+    DWORD written = 0;
+    return WriteConsoleA(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) !=
+           0;
+}
+
+bool ReadLine(HANDLE input, std::string& line) {
+    line.clear();
+    for (;;) {
+        char c;
+        DWORD read = 0;
+        if (!ReadConsoleA(input, &c, 1, &read, nullptr)) {
+            return false;
+        }
+        if (read == 0) {
+            return !line.empty();
+        }
+        if (c == '\n') {
+            break;
+        }
+        line += c;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return true;
+}
+
+} // namespace
+
+bool AskTerminal(const std::string& prompt, bool echo, std::string& answer) {
+    // The console itself, so that a redirected standard input stays untouched.
+    Handle input(CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr));
+    Handle output(CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr));
+    if (input.Get() == INVALID_HANDLE_VALUE || output.Get() == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    if (echo) {
+        return Write(output.Get(), prompt) && ReadLine(input.Get(), answer);
+    }
+    bool ok;
+    {
+        // Echo goes off before the prompt shows, so nothing typed after it is ever displayed.
+        EchoOff quiet(input.Get());
+        if (!quiet.Active()) {
+            return false;
+        }
+        ok = Write(output.Get(), prompt) && ReadLine(input.Get(), answer);
+    }
+    // The Enter key was not echoed either.
+    Write(output.Get(), "\r\n");
+    return ok;
+}
+
+} // namespace cli

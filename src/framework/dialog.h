@@ -1,0 +1,52 @@
+#pragma once
+
+#include "framework/wnd.h"
+
+class CDataExchange;
+
+// A dialog made from a dialog template: modal (DoModal) or modeless (Create). Handlers
+// return through the dialog-procedure protocol: a message the object leaves to Default()
+// counts as not handled and goes on to the dialog manager.
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT templateId, HWND parent = nullptr);
+
+    // Runs the dialog until EndDialog; returns its result, or -1 when the dialog could not
+    // be made.
+    INT_PTR DoModal();
+    // Makes the dialog as a modeless window; it lives until DestroyWindow or the object dies.
+    bool Create(HWND parent = nullptr);
+    // Ends a modal run with this result; a modeless dialog is destroyed.
+    void EndDialog(int result);
+
+    // Moves values between the controls and the fields: true takes them from the controls
+    // with checking and reports whether every check passed.
+    bool UpdateData(bool saveAndValidate = true);
+
+    UINT TemplateId() const { return m_templateId; }
+
+protected:
+    virtual bool OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+    virtual void DoDataExchange(CDataExchange* dx);
+
+    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+    // Marks the current message as not handled, so the dialog manager processes it.
+    LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    // The one road from a dialog procedure back to the system: messages whose result is the
+    // procedure's own return value get it directly, others through DWLP_MSGRESULT.
+    static INT_PTR Finish(HWND hwnd, UINT msg, LRESULT result, bool handled);
+    // Runs one message for the object behind a dialog procedure and applies Finish.
+    static INT_PTR Route(CDialog* self, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    HWND m_parent;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    UINT m_templateId;
+    bool m_modal = false;
+};

@@ -1,0 +1,80 @@
+#include "framework/tool_tip_ctrl.h"
+
+#include <commctrl.h>
+
+namespace {
+
+// The version-2 record is understood by every comctl32 version, with or without the
+// version-6 manifest.
+TTTOOLINFOA MakeToolInfo(HWND window, UINT id) {
+    TTTOOLINFOA info = {};
+    info.cbSize = TTTOOLINFOA_V2_SIZE;
+    info.hwnd = window;
+    if (id == 0) {
+        info.uFlags = TTF_IDISHWND;
+        info.uId = reinterpret_cast<UINT_PTR>(window);
+    } else {
+        info.uId = id;
+    }
+    return info;
+}
+
+} // namespace
+
+CToolTipCtrl::~CToolTipCtrl() {
+    if (m_hWnd != nullptr)
+        ::DestroyWindow(m_hWnd);
+}
+
+bool CToolTipCtrl::Create(HWND parent, DWORD style) {
+    if (m_hWnd != nullptr)
+        return false;
+    HWND hwnd = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | style, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr,
+                                  Instance(), nullptr);
+    if (hwnd == nullptr)
+        return false;
+    // Subclassed so that the object learns when its owner's destruction takes the tip along.
+    if (!SubclassWindow(hwnd)) {
+        ::DestroyWindow(hwnd);
+        return false;
+    }
+    return true;
+}
+
+bool CToolTipCtrl::AddTool(HWND window, const std::string& text, const RECT* rect, UINT id) {
+    TTTOOLINFOA info = MakeToolInfo(window, id);
+    info.uFlags |= TTF_SUBCLASS;
+    if (rect != nullptr)
+        info.rect = *rect;
+    else if (id != 0)
+        ::GetClientRect(window, &info.rect);
+    info.lpszText = const_cast<char*>(text.c_str());
+    return SendMessage(TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info)) != FALSE;
+}
+
+void CToolTipCtrl::UpdateTipText(const std::string& text, HWND window, UINT id) {
+    TTTOOLINFOA info = MakeToolInfo(window, id);
+    info.lpszText = const_cast<char*>(text.c_str());
+    SendMessage(TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+std::string CToolTipCtrl::GetText(HWND window, UINT id) const {
+    // The control copies at most 80 characters unless told the buffer's size in wParam,
+    // which only newer versions read: the buffer is large either way.
+    char buffer[1024] = {};
+    TTTOOLINFOA info = MakeToolInfo(window, id);
+    info.lpszText = buffer;
+    SendMessage(TTM_GETTEXTA, sizeof(buffer), reinterpret_cast<LPARAM>(&info));
+    return std::string(buffer);
+}
+
+int CToolTipCtrl::GetToolCount() const {
+    return static_cast<int>(SendMessage(TTM_GETTOOLCOUNT));
+}
+
+void CToolTipCtrl::RelayEvent(const MSG* message) {
+    SendMessage(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(message));
+}
+
+void CToolTipCtrl::Activate(bool activate) { SendMessage(TTM_ACTIVATE, activate ? TRUE : FALSE); }

@@ -1,0 +1,39 @@
+#pragma once
+
+// The few system calls the socket classes need, one implementation per platform
+// (socket_api_posix.cpp, socket_api_win.cpp). Internal to src/net.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace net::detail {
+
+using Handle = std::intptr_t;
+constexpr Handle kNoHandle = -1;
+
+bool Startup();
+void CloseHandle(Handle handle);
+
+// Resolves host and connects to the first address that answers, each try within
+// timeoutMs. The returned socket is blocking.
+Handle ConnectTo(const std::string& host, unsigned short port, int timeoutMs);
+
+// Bytes sent, or -1 on failure.
+long SendSome(Handle handle, const char* data, std::size_t length);
+
+// 1 when the socket is readable (or has met its end), 0 when timeoutMs ran out, -1 on failure.
+int WaitReadable(Handle handle, int timeoutMs);
+
+// Bytes read, 0 at the end of the connection, -1 on failure.
+long ReceiveSome(Handle handle, char* buffer, std::size_t capacity);
+
+bool SetNoDelay(Handle handle, bool on);
+
+// Listens on 127.0.0.1; port 0 picks a free one. Reports the bound port.
+Handle ListenLoopback(unsigned short port, unsigned short& boundPort);
+
+// One connection within timeoutMs, or kNoHandle.
+Handle AcceptWithin(Handle listener, int timeoutMs);
+
+} // namespace net::detail

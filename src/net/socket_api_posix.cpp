@@ -1,0 +1,158 @@
+#include "net/socket_api.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace net::detail {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int ToFd(Handle handle) {
+    return static_cast<int>(handle);
+}
+
+// poll() that survives signals without stretching the overall limit.
+int PollFor(int fd, short events, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd p{fd, events, 0};
+        const int rc = ::poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
+        if (rc >= 0) {
+            return rc > 0 ? 1 : 0;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+bool SetBlocking(int fd, bool blocking) {
+    const int flags = ::fcntl(fd, F_GETFL, 0);
+    if (flags < 0) {
+        return false;
+    }
+    const int wanted = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
+    return ::fcntl(fd, F_SETFL, wanted) == 0;
+}
+
+int ConnectOne(const addrinfo* ai, int timeoutMs) {
+    const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol);
+    if (fd < 0) {
+        return -1;
+    }
+    bool ok = SetBlocking(fd, false);
+    if (ok && ::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
+        ok = errno == EINPROGRESS && PollFor(fd, POLLOUT, timeoutMs) == 1;
+        if (ok) {
+            int error = 0;
+            socklen_t length = sizeof error;
+            ok = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+        }
+    }
+    if (ok && SetBlocking(fd, true)) {
+        return fd;
+    }
+    ::close(fd);
+    return -1;
+}
+
+} // namespace
+
+bool Startup() {
+    return true;
+}
+
+void CloseHandle(Handle handle) {
+    ::close(ToFd(handle));
+}
+
+Handle ConnectTo(const std::string& host, unsigned short port, int timeoutMs) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
+        return kNoHandle;
+    }
+    int fd = -1;
+    for (const addrinfo* ai = found; ai != nullptr && fd < 0; ai = ai->ai_next) {
+        fd = ConnectOne(ai, timeoutMs);
+    }
+    ::freeaddrinfo(found);
+    return fd < 0 ? kNoHandle : fd;
+}
+
+long SendSome(Handle handle, const char* data, std::size_t length) {
+    for (;;) {
+        // MSG_NOSIGNAL: a peer that went away is a failed send, not a dead process.
+        const ssize_t sent = ::send(ToFd(handle), data, length, MSG_NOSIGNAL);
+        if (sent >= 0 || errno != EINTR) {
+            return static_cast<long>(sent);
+        }
+    }
+}
+
+int WaitReadable(Handle handle, int timeoutMs) {
+    return PollFor(ToFd(handle), POLLIN, timeoutMs);
+}
+
+long ReceiveSome(Handle handle, char* buffer, std::size_t capacity) {
+    for (;;) {
+        const ssize_t got = ::recv(ToFd(handle), buffer, capacity, 0);
+        if (got >= 0 || errno != EINTR) {
+            return static_cast<long>(got);
+        }
+    }
+}
+
+bool SetNoDelay(Handle handle, bool on) {
+    const int value = on ? 1 : 0;
+    return ::setsockopt(ToFd(handle), IPPROTO_TCP, TCP_NODELAY, &value, sizeof value) == 0;
+}
+
+Handle ListenLoopback(unsigned short port, unsigned short& boundPort) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return kNoHandle;
+    }
+    const int reuse = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 8) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(fd);
+        return kNoHandle;
+    }
+    boundPort = ntohs(address.sin_port);
+    return fd;
+}
+
+Handle AcceptWithin(Handle listener, int timeoutMs) {
+    if (PollFor(ToFd(listener), POLLIN, timeoutMs) != 1) {
+        return kNoHandle;
+    }
+    const int fd = ::accept4(ToFd(listener), nullptr, nullptr, SOCK_CLOEXEC);
+    return fd < 0 ? kNoHandle : fd;
+}
+
+} // namespace net::detail

@@ -1,0 +1,94 @@
+#include "net/tcp_socket.h"
+
+#include <utility>
+
+#include "net/socket_api.h"
+
+namespace net {
+
+bool InitSockets() {
+    return detail::Startup();
+}
+
+TcpSocket::~TcpSocket() {
+    Close();
+}
+
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, detail::kNoHandle)) {}
+
+TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_handle = std::exchange(other.m_handle, detail::kNoHandle);
+    }
+    return *this;
+}
+
+bool TcpSocket::Connect(const std::string& host, unsigned short port, int timeoutMs) {
+    Close();
+    if (!InitSockets()) {
+        return false;
+    }
+    m_handle = detail::ConnectTo(host, port, timeoutMs);
+    return IsOpen();
+}
+
+bool TcpSocket::SendAll(const char* data, std::size_t length) {
+    if (!IsOpen()) {
+        return false;
+    }
+    while (length > 0) {
+        const long sent = detail::SendSome(m_handle, data, length);
+        if (sent <= 0) {
+            return false;
+        }
+        data += sent;
+        length -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
+RecvResult TcpSocket::Receive(char* buffer, std::size_t capacity, int timeoutMs) {
+    if (!IsOpen() || capacity == 0) {
+        return {RecvStatus::Error, 0};
+    }
+    const int ready = detail::WaitReadable(m_handle, timeoutMs);
+    if (ready == 0) {
+        return {RecvStatus::TimedOut, 0};
+    }
+    if (ready < 0) {
+        return {RecvStatus::Error, 0};
+    }
+    const long got = detail::ReceiveSome(m_handle, buffer, capacity);
+    if (got < 0) {
+        return {RecvStatus::Error, 0};
+    }
+    if (got == 0) {
+        return {RecvStatus::Closed, 0};
+    }
+    return {RecvStatus::Data, static_cast<std::size_t>(got)};
+}
+
+bool TcpSocket::SetNoDelay(bool on) {
+    return IsOpen() && detail::SetNoDelay(m_handle, on);
+}
+
+bool TcpSocket::IsOpen() const {
+    return m_handle != detail::kNoHandle;
+}
+
+void TcpSocket::Close() {
+    if (IsOpen()) {
+        detail::CloseHandle(m_handle);
+        m_handle = detail::kNoHandle;
+    }
+}
+
+TcpSocket TcpSocket::Adopt(std::intptr_t handle) {
+    TcpSocket socket;
+    socket.m_handle = handle;
+    return socket;
+}
+
+} // namespace net

@@ -1,0 +1,376 @@
+#include "pop3/pop.h"
+
+#include <algorithm>
+#include <fstream>
+#include <mutex>
+#include <system_error>
+
+#include "pop3/pop_text.h"
+#include "pop3/scratch_folder.h"
+
+namespace {
+
+// A command line with its CR LF must fit what servers are required to accept.
+constexpr std::size_t kMaxCommandLine = 511;
+constexpr std::size_t kSummaryLimit = 1024;
+constexpr std::size_t kReceiveChunk = 16384;
+
+constexpr char kTerminator[] = "\r\n.\r\n";
+constexpr std::size_t kTerminatorLength = sizeof kTerminator - 1;
+
+bool HoldsLineBreakOrNul(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+std::string After(const std::string& text, std::size_t count) {
+    return text.size() > count ? text.substr(count) : std::string();
+}
+
+void RemoveFile(const std::filesystem::path& file) {
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+}
+
+} // namespace
+
+CPop::CPop() : m_Incoming(kReceiveChunk) {}
+
+CPop::~CPop() = default;
+
+bool CPop::Fail(const char* text) {
+    m_Error = text;
+    return false;
+}
+
+bool CPop::Connect(const std::string& host, unsigned int port, const std::string& user,
+                   const std::string& password) {
+    // Checked before the connection exists, so a bad name can never reach the server
+    // and end a command early.
+    if (HoldsLineBreakOrNul(user) || HoldsLineBreakOrNul(password)) {
+        return Fail("Bad character in user name or password");
+    }
+    if (user.size() + 7 > kMaxCommandLine || password.size() + 7 > kMaxCommandLine) {
+        return Fail("Command too long");
+    }
+    m_Pending.clear();
+    if (port > 65535 || !m_Socket.Connect(host, static_cast<unsigned short>(port), m_TimeoutMs)) {
+        return Fail("Server cannot be connected");
+    }
+    std::string greeting;
+    return ReadStatus(ReplyKind::Greeting, greeting) &&
+           Command("USER " + user + "\r\n", ReplyKind::User) &&
+           Command("PASS " + password + "\r\n", ReplyKind::Pass);
+}
+
+bool CPop::Connect() {
+    return Connect(m_Host, static_cast<unsigned int>(m_Port), m_User, m_Pass);
+}
+
+bool CPop::Stat() {
+    std::string status;
+    if (!SendCommand("STAT\r\n") || !ReadStatus(ReplyKind::Stat, status)) {
+        return false;
+    }
+    ParseStat(status);
+    return true;
+}
+
+void CPop::ParseStat(const std::string& status) {
+    // Counts follow the first and the second blank or tab, read as atoi reads them;
+    // the scan, like a C string, ends at the first NUL.
+    const std::string text = status.substr(0, status.find('\0'));
+    int separators = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ' ' && text[i] != '\t') {
+            continue;
+        }
+        const int value = pop3::ReadInt(std::string_view(text).substr(i));
+        if (++separators == 1) {
+            m_MessageCount = value;
+        } else {
+            m_TotalSize = value;
+            return;
+        }
+    }
+}
+
+bool CPop::List() {
+    m_Sizes.clear();
+    std::string status;
+    if (!SendCommand("LIST\r\n") || !ReadStatus(ReplyKind::List, status)) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(pop3::ScratchLock());
+    const std::filesystem::path file = pop3::ScratchFolder() / "templist.pop";
+    return SpoolBody(file) && ParseList(file);
+}
+
+bool CPop::ParseList(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) {
+        RemoveFile(file);
+        return Fail("cant open templist file");
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::string clean = pop3::CleanLine(line);
+        const std::size_t blank = clean.find(' ');
+        if (blank == std::string::npos) {
+            continue; // the closing "." line, or anything that is no listing
+        }
+        const int message = pop3::ReadInt(std::string_view(clean).substr(0, blank));
+        if (message >= 1) {
+            m_Sizes[message] = pop3::ReadInt(std::string_view(clean).substr(blank + 1));
+        }
+    }
+    in.close();
+    RemoveFile(file);
+    return true;
+}
+
+int CPop::GetMessageSize(int message) const {
+    const auto found = m_Sizes.find(message);
+    return found == m_Sizes.end() ? 0 : found->second;
+}
+
+bool CPop::Top(int message, int lines) {
+    // A refused or unreadable TOP must not leave the previous message's headers behind
+    // for the caller to file under this one.
+    m_To.clear();
+    m_From.clear();
+    m_Subject.clear();
+    m_Date.clear();
+    m_Summary.clear();
+
+    std::string status;
+    if (!SendCommand("TOP " + std::to_string(message) + " " + std::to_string(lines) + "\r\n") ||
+        !ReadStatus(ReplyKind::Top, status)) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(pop3::ScratchLock());
+    const std::filesystem::path file = pop3::ScratchFolder() / "temptop.pop";
+    if (!SpoolBody(file)) {
+        return false;
+    }
+    const bool found = ParseHeaders(file);
+    RemoveFile(file);
+    return found;
+}
+
+bool CPop::ParseHeaders(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) {
+        return Fail("cant open message file");
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line == "\r" && !in.eof()) {
+            // The empty line ends the headers; the body follows as received.
+            char summary[kSummaryLimit];
+            in.read(summary, sizeof summary);
+            m_Summary.assign(summary, static_cast<std::size_t>(in.gcount()));
+            break;
+        }
+        const std::string clean = pop3::CleanLine(line);
+        // The counts assume one blank after the colon; the names keep their case.
+        if (StartsWith(clean, "To:")) {
+            m_To = After(clean, 4);
+        } else if (StartsWith(clean, "From:")) {
+            m_From = After(clean, 6);
+        } else if (StartsWith(clean, "Subject:")) {
+            m_Subject = After(clean, 9);
+        } else if (StartsWith(clean, "Date:")) {
+            m_Date = After(clean, 6);
+        }
+    }
+    return !m_To.empty() && !m_From.empty() && !m_Date.empty();
+}
+
+bool CPop::Retr(int message) {
+    std::string status;
+    if (!SendCommand("RETR " + std::to_string(message) + "\r\n") ||
+        !ReadStatus(ReplyKind::Retr, status)) {
+        return false;
+    }
+    std::string text;
+    if (!ReadBody([&text](const char* data, std::size_t length) { text.append(data, length); })) {
+        return false;
+    }
+    m_RetrText = std::move(text);
+    return true;
+}
+
+bool CPop::Retr(int message, const std::string& outputFile) {
+    std::ofstream out(outputFile, std::ios::binary | std::ios::trunc);
+    if (!out.is_open()) {
+        return Fail("Error opening output file");
+    }
+    std::string status;
+    if (!SendCommand("RETR " + std::to_string(message) + "\r\n") ||
+        !ReadStatus(ReplyKind::Retr, status) ||
+        !ReadBody([&out](const char* data, std::size_t length) {
+            out.write(data, static_cast<std::streamsize>(length));
+        })) {
+        return false;
+    }
+    out.close();
+    return out.fail() ? Fail("Error writing output file") : true;
+}
+
+bool CPop::Dele(int message) {
+    return Command("DELE " + std::to_string(message) + "\r\n", ReplyKind::Dele);
+}
+
+bool CPop::Noop() {
+    return Command("NOOP\r\n", ReplyKind::Noop);
+}
+
+bool CPop::Rset() {
+    return Command("RSET\r\n", ReplyKind::Rset);
+}
+
+bool CPop::Quit() {
+    if (!Command("QUIT\r\n", ReplyKind::Quit)) {
+        return false; // the connection stays until the object goes
+    }
+    m_Socket.Close();
+    m_Pending.clear();
+    return true;
+}
+
+bool CPop::SendCommand(const std::string& line) {
+    if (line.size() > kMaxCommandLine) {
+        return Fail("Command too long");
+    }
+    if (!m_Socket.SendAll(line.data(), line.size())) {
+        return Fail("Error writing to socket!");
+    }
+    return true;
+}
+
+bool CPop::Command(const std::string& line, ReplyKind kind) {
+    std::string status;
+    return SendCommand(line) && ReadStatus(kind, status);
+}
+
+bool CPop::ReadStatus(ReplyKind kind, std::string& status) {
+    if (!ReadLine(status)) {
+        return false;
+    }
+    if (!pop3::BeginsWithErr(status)) {
+        return true; // "+OK" is never required: anything but "-ERR" is a success
+    }
+    switch (kind) {
+    case ReplyKind::Greeting:
+        return Fail("Bad Connection");
+    case ReplyKind::User:
+        return Fail("Bad User Name");
+    case ReplyKind::Pass:
+        return Fail("Bad Password Name");
+    case ReplyKind::Quit:
+        return Fail("Error occured during QUIT");
+    case ReplyKind::Dele:
+        return Fail("Error occured during DELE");
+    case ReplyKind::Rset:
+        return Fail("Error occured during RSET");
+    case ReplyKind::Stat:
+        return Fail("Error occured during STAT");
+    case ReplyKind::Noop:
+        return Fail("Error occured during NOOP");
+    case ReplyKind::List:
+        return Fail("Error occured during LIST");
+    case ReplyKind::Retr:
+        return Fail("Error occured during RETR");
+    case ReplyKind::Top:
+        return Fail("Error occured during TOP");
+    }
+    return false;
+}
+
+bool CPop::ReadLine(std::string& line) {
+    std::size_t searchFrom = 0;
+    for (;;) {
+        const std::size_t end = m_Pending.find("\r\n", searchFrom);
+        if (end != std::string::npos) {
+            line = m_Pending.substr(0, end + 2);
+            m_Pending.erase(0, end + 2);
+            return true;
+        }
+        // A CR at the very end may pair with an LF still to come.
+        searchFrom = m_Pending.empty() ? 0 : m_Pending.size() - 1;
+        if (!ReceiveMore()) {
+            return false;
+        }
+    }
+}
+
+bool CPop::ReadBody(const Sink& sink) {
+    // The status line's CR LF precedes the body, so the body may open with the "." line.
+    std::string tail = "\r\n";
+    for (;;) {
+        if (m_Pending.empty() && !ReceiveMore()) {
+            return false;
+        }
+        std::string chunk;
+        chunk.swap(m_Pending);
+        const std::string joined = tail + chunk;
+        const std::size_t end = joined.find(kTerminator);
+        if (end != std::string::npos) {
+            const std::size_t used = end + kTerminatorLength - tail.size();
+            m_Pending = chunk.substr(used); // anything after the reply is the next one's
+            sink(chunk.data(), used);
+            return true;
+        }
+        sink(chunk.data(), chunk.size());
+        const std::size_t keep = std::min<std::size_t>(kTerminatorLength - 1, joined.size());
+        tail = joined.substr(joined.size() - keep);
+    }
+}
+
+bool CPop::ReceiveMore() {
+    const net::RecvResult result =
+        m_Socket.Receive(m_Incoming.data(), m_Incoming.size(), m_TimeoutMs);
+    switch (result.status) {
+    case net::RecvStatus::Data:
+        m_Pending.append(m_Incoming.data(), result.bytes);
+        return true;
+    case net::RecvStatus::TimedOut:
+        return Fail("Server did not answer in time");
+    case net::RecvStatus::Closed:
+    case net::RecvStatus::Error:
+        break;
+    }
+    return Fail("Error reading from socket!");
+}
+
+bool CPop::SpoolBody(const std::filesystem::path& file) {
+    std::ofstream out;
+    if (!file.parent_path().empty()) {
+        out.open(file, std::ios::binary | std::ios::trunc);
+    }
+    if (!out.is_open()) {
+        // Read the reply to its end all the same, so that the session stays in step.
+        if (!ReadBody([](const char*, std::size_t) {})) {
+            return false;
+        }
+        return Fail("Error creating temp input file!");
+    }
+    const bool received = ReadBody([&out](const char* data, std::size_t length) {
+        out.write(data, static_cast<std::streamsize>(length));
+        return true;
+    });
+    out.close();
+    if (!received) {
+        RemoveFile(file);
+        return false;
+    }
+    if (out.fail()) {
+        RemoveFile(file);
+        return Fail("Error writing temp input file!");
+    }
+    return true;
+}

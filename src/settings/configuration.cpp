@@ -1,0 +1,30 @@
+#include "settings/configuration.h"
+
+#include "settings/profile.h"
+
+namespace {
+const char kSection[] = "Notification";
+}
+
+void CConfiguration::Load() {
+    const Profile& profile = Profile::Application();
+    m_CheckMailOnStartup = profile.GetInt(kSection, "CheckMailOnStartup", 1);
+    m_UseDefaultSound = profile.GetInt(kSection, "UseDefaultSound", 1);
+    m_UseDefaultEmail = profile.GetInt(kSection, "UseDefaultEmail", 1);
+    m_NotificationSoundFile = profile.GetString(kSection, "NotificationSoundFile", "GotMail.wav");
+    m_EmailClient = profile.GetString(kSection, "EmailClient", "");
+    m_Interval = profile.GetInt(kSection, "Interval", 5);
+    m_FirstTime = profile.GetInt(kSection, "FirstTime", 1);
+}
+
+void CConfiguration::Save() {
+    Profile& profile = Profile::Application();
+    profile.WriteInt(kSection, "CheckMailOnStartup", m_CheckMailOnStartup);
+    profile.WriteInt(kSection, "UseDefaultSound", m_UseDefaultSound);
+    profile.WriteInt(kSection, "UseDefaultEmail", m_UseDefaultEmail);
+    profile.WriteString(kSection, "NotificationSoundFile", m_NotificationSoundFile);
+    profile.WriteString(kSection, "EmailClient", m_EmailClient);
+    profile.WriteInt(kSection, "Interval", m_Interval);
+    // Saving ends the first run of this version, whatever this record was loaded with.
+    profile.WriteInt(kSection, "FirstTime", 0);
+}

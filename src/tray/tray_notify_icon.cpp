@@ -1,0 +1,222 @@
+#include "tray/tray_notify_icon.h"
+
+#include "framework/menu.h"
+#include "framework/wnd.h"
+#include "tray/tray_ressurection_wnd.h"
+#include "tray/tray_timer_wnd.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr UINT kAllFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+
+} // namespace
+
+CTrayNotifyIcon::ShellNotifyFn CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconA;
+
+CTrayNotifyIcon::CTrayNotifyIcon() { std::memset(&m_Data, 0, sizeof(m_Data)); }
+
+CTrayNotifyIcon::~CTrayNotifyIcon() {
+    // The hidden windows go first, so that neither can touch the icon while it leaves.
+    DestroyAnimationWnd();
+    DestroyResurrectionWnd();
+    Remove();
+}
+
+BOOL CTrayNotifyIcon::Notify(DWORD message) { return s_ShellNotify(message, &m_Data); }
+
+void CTrayNotifyIcon::CopyTip(const char* tip) {
+    static_assert(sizeof(m_Data.szTip) > kMaxTipLength, "tip buffer too small");
+    // Only the first 64 bytes of the buffer belong to the record size we announce.
+    const size_t length = tip == nullptr ? 0 : ::strnlen(tip, kMaxTipLength);
+    std::memcpy(m_Data.szTip, tip == nullptr ? "" : tip, length);
+    m_Data.szTip[length] = '\0';
+}
+
+BOOL CTrayNotifyIcon::Create(CWnd* notifyWnd, UINT id, const char* tip, HICON icon,
+                             UINT callbackMessage) {
+    if (notifyWnd == nullptr || notifyWnd->GetSafeHwnd() == nullptr)
+        return FALSE;
+    if (m_ResurrectionWnd == nullptr && !CreateResurrectionWnd())
+        return FALSE;
+    m_NotifyWnd = notifyWnd;
+    // The version-1 size: the oldest shells accept nothing else, and we need no more.
+    m_Data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    m_Data.hWnd = notifyWnd->GetSafeHwnd();
+    m_Data.uID = id;
+    m_Data.uFlags = kAllFlags;
+    m_Data.uCallbackMessage = callbackMessage;
+    m_Data.hIcon = icon;
+    CopyTip(tip);
+    m_Created = Notify(NIM_ADD);
+    return m_Created;
+}
+
+BOOL CTrayNotifyIcon::Create(CWnd* notifyWnd, UINT id, const char* tip, const HICON* icons,
+                             int count, UINT delayMs, UINT callbackMessage) {
+    if (icons == nullptr || count < 1)
+        return FALSE;
+    DestroyAnimationWnd();
+    if (!CreateAnimationWnd(icons, count, delayMs))
+        return FALSE;
+    m_Animated = TRUE;
+    return Create(notifyWnd, id, tip, icons[0], callbackMessage);
+}
+
+BOOL CTrayNotifyIcon::SetTipText(const char* tip) {
+    if (!m_Created)
+        return FALSE;
+    m_Data.uFlags = NIF_TIP;
+    CopyTip(tip);
+    return Notify(NIM_MODIFY);
+}
+
+BOOL CTrayNotifyIcon::SetTipText(UINT stringId) {
+    char text[kMaxTipLength + 1] = {};
+    if (::LoadStringA(CWnd::Instance(), stringId, text, sizeof(text)) <= 0)
+        return FALSE;
+    return SetTipText(text);
+}
+
+std::string CTrayNotifyIcon::GetTipText() const {
+    return m_Created ? std::string(m_Data.szTip) : std::string();
+}
+
+BOOL CTrayNotifyIcon::SetIcon(HICON icon) {
+    if (!m_Created)
+        return FALSE;
+    DestroyAnimationWnd();
+    m_Animated = FALSE;
+    m_Data.uFlags = NIF_ICON;
+    m_Data.hIcon = icon;
+    return Notify(NIM_MODIFY);
+}
+
+BOOL CTrayNotifyIcon::SetIcon(const char* resourceName) {
+    // Icons from LoadIcon are shared by the system: nobody destroys them.
+    HICON icon = ::LoadIconA(CWnd::Instance(), resourceName);
+    return icon != nullptr && SetIcon(icon);
+}
+
+BOOL CTrayNotifyIcon::SetStandardIcon(const char* iconName) {
+    HICON icon = ::LoadIconA(nullptr, iconName);
+    return icon != nullptr && SetIcon(icon);
+}
+
+HICON CTrayNotifyIcon::GetIcon() const {
+    if (!m_Created)
+        return nullptr;
+    if (m_Animated && m_AnimationWnd != nullptr)
+        return m_AnimationWnd->GetCurrentIcon();
+    return m_Data.hIcon;
+}
+
+BOOL CTrayNotifyIcon::Animate(const HICON* icons, int count, UINT delayMs) {
+    if (icons == nullptr || count < 1)
+        return FALSE;
+    if (!SetIcon(icons[0]))
+        return FALSE;
+    DestroyAnimationWnd();
+    if (!CreateAnimationWnd(icons, count, delayMs))
+        return FALSE;
+    m_Animated = TRUE;
+    return TRUE;
+}
+
+BOOL CTrayNotifyIcon::SetNotificationWnd(CWnd* notifyWnd) {
+    if (!m_Created || notifyWnd == nullptr || notifyWnd->GetSafeHwnd() == nullptr)
+        return FALSE;
+    // The shell knows an icon by its window and id, so a NIM_MODIFY naming another window
+    // finds no icon: the icon leaves under the old window and comes back under the new one.
+    if (!m_Hidden) {
+        m_Data.uFlags = 0;
+        Notify(NIM_DELETE);
+    }
+    m_NotifyWnd = notifyWnd;
+    m_Data.hWnd = notifyWnd->GetSafeHwnd();
+    if (m_Hidden)
+        return TRUE;
+    m_Data.uFlags = kAllFlags;
+    return Notify(NIM_ADD);
+}
+
+void CTrayNotifyIcon::Hide() {
+    if (m_Hidden)
+        return;
+    m_Data.uFlags = NIF_ICON;
+    Notify(NIM_DELETE);
+    m_Hidden = TRUE;
+}
+
+void CTrayNotifyIcon::Show() {
+    if (!m_Hidden)
+        return;
+    m_Data.uFlags = kAllFlags;
+    Notify(NIM_ADD);
+    m_Hidden = FALSE;
+}
+
+void CTrayNotifyIcon::Remove() {
+    if (!m_Created)
+        return;
+    m_Data.uFlags = 0;
+    Notify(NIM_DELETE);
+    m_Created = FALSE;
+}
+
+int CTrayNotifyIcon::HandleNotification(WPARAM id, LPARAM mouseMessage) {
+    if (id != m_Data.uID)
+        return 0;
+    CMenu menu;
+    if (!menu.LoadMenu(m_Data.uID))
+        return 0;
+    // Borrowed: it goes with the loaded menu.
+    CMenu popup = menu.GetSubMenu(0);
+    if (popup.GetSafeHmenu() == nullptr)
+        return 0;
+    if (mouseMessage == WM_RBUTTONUP) {
+        popup.SetDefaultItem(0);
+        POINT cursor = {};
+        ::GetCursorPos(&cursor);
+        // Without this the menu would not close when the user clicks elsewhere.
+        ::SetForegroundWindow(m_Data.hWnd);
+        popup.TrackPopupMenu(0, cursor.x, cursor.y, m_Data.hWnd);
+    } else if (mouseMessage == WM_LBUTTONDBLCLK) {
+        ::SendMessageA(m_Data.hWnd, WM_COMMAND, popup.GetMenuItemID(0), 0);
+    }
+    return 1;
+}
+
+bool CTrayNotifyIcon::CreateResurrectionWnd() {
+    auto wnd = std::make_unique<CTrayRessurectionWnd>(this);
+    if (!wnd->CreateHidden())
+        return false;
+    // From here on the window owns its object.
+    m_ResurrectionWnd = wnd.release();
+    return true;
+}
+
+bool CTrayNotifyIcon::CreateAnimationWnd(const HICON* icons, int count, UINT delayMs) {
+    auto wnd = std::make_unique<CTrayTimerWnd>(this, icons, count, delayMs);
+    if (!wnd->CreateHidden())
+        return false;
+    m_AnimationWnd = wnd.release();
+    return true;
+}
+
+void CTrayNotifyIcon::DestroyAnimationWnd() {
+    if (m_AnimationWnd == nullptr)
+        return;
+    // The window deletes its own object once it is destroyed.
+    ::SendMessageA(m_AnimationWnd->GetSafeHwnd(), WM_CLOSE, 0, 0);
+    m_AnimationWnd = nullptr;
+}
+
+void CTrayNotifyIcon::DestroyResurrectionWnd() {
+    if (m_ResurrectionWnd == nullptr)
+        return;
+    ::SendMessageA(m_ResurrectionWnd->GetSafeHwnd(), WM_CLOSE, 0, 0);
+    m_ResurrectionWnd = nullptr;
+}

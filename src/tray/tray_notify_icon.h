@@ -1,0 +1,82 @@
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+class CWnd;
+class CTrayTimerWnd;
+class CTrayRessurectionWnd;
+
+// One icon with a tip text in the notification area. Mouse events on the icon reach the
+// owner window as its callback message; HandleNotification is a default handling of it.
+// The icon never destroys an icon handle: the caller owns them all.
+class CTrayNotifyIcon {
+public:
+    // Every call into the notification area goes through this pointer, so that tests can
+    // watch the exact calls (and still forward them to the shell).
+    using ShellNotifyFn = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAA data);
+    static ShellNotifyFn s_ShellNotify;
+
+    // The longest tip the area shows, without the terminating zero; longer texts are cut.
+    static constexpr size_t kMaxTipLength = 63;
+
+    CTrayNotifyIcon();
+    virtual ~CTrayNotifyIcon();
+    CTrayNotifyIcon(const CTrayNotifyIcon&) = delete;
+    CTrayNotifyIcon& operator=(const CTrayNotifyIcon&) = delete;
+
+    BOOL Create(CWnd* notifyWnd, UINT id, const char* tip, HICON icon, UINT callbackMessage);
+    // The animated form: starts cycling through icons at once.
+    BOOL Create(CWnd* notifyWnd, UINT id, const char* tip, const HICON* icons, int count,
+                UINT delayMs, UINT callbackMessage);
+
+    BOOL SetTipText(const char* tip);
+    BOOL SetTipText(UINT stringId);
+    std::string GetTipText() const;
+
+    // Ends a running animation.
+    BOOL SetIcon(HICON icon);
+    BOOL SetIcon(const char* resourceName);
+    BOOL SetIcon(UINT resourceId) { return SetIcon(MAKEINTRESOURCEA(resourceId)); }
+    BOOL SetStandardIcon(const char* iconName);
+    // The picture shown now (the current animation picture while animating).
+    HICON GetIcon() const;
+
+    // Shows icons[0] at once, then the next picture every delayMs, wrapping around.
+    BOOL Animate(const HICON* icons, int count, UINT delayMs);
+    bool IsAnimated() const { return m_Animated != FALSE; }
+
+    BOOL SetNotificationWnd(CWnd* notifyWnd);
+    CWnd* GetNotificationWnd() const { return m_NotifyWnd; }
+
+    void Hide();
+    void Show();
+    void Remove();
+    bool IsHidden() const { return m_Hidden != FALSE; }
+    bool IsCreated() const { return m_Created != FALSE; }
+
+    // Default handling of the callback message: a right button release shows the first
+    // popup of the menu whose resource number is the icon id, a double click sends its
+    // first item's command. Returns 1 when the message was for this icon, else 0.
+    virtual int HandleNotification(WPARAM id, LPARAM mouseMessage);
+
+private:
+    friend class CTrayTimerWnd;
+
+    BOOL Notify(DWORD message);
+    void CopyTip(const char* tip);
+    bool CreateResurrectionWnd();
+    bool CreateAnimationWnd(const HICON* icons, int count, UINT delayMs);
+    void DestroyAnimationWnd();
+    void DestroyResurrectionWnd();
+
+    NOTIFYICONDATAA m_Data;
+    BOOL m_Created = FALSE;
+    BOOL m_Hidden = FALSE;
+    CWnd* m_NotifyWnd = nullptr;
+    CTrayTimerWnd* m_AnimationWnd = nullptr;
+    CTrayRessurectionWnd* m_ResurrectionWnd = nullptr;
+    BOOL m_Animated = FALSE;
+};

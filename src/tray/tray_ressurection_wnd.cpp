@@ -1,0 +1,42 @@
+#include "tray/tray_ressurection_wnd.h"
+
+#include "tray/tray_notify_icon.h"
+
+const char CTrayRessurectionWnd::kTitle[] = "CTrayNotifyIcon Resurrection Notification Window";
+
+// The shell broadcasts this to every top-level window when a new taskbar comes up.
+const UINT CTrayRessurectionWnd::s_TaskbarCreatedMessage =
+    ::RegisterWindowMessageA("TaskbarCreated");
+
+CTrayRessurectionWnd::CTrayRessurectionWnd(CTrayNotifyIcon* trayIcon) : m_TrayIcon(trayIcon) {}
+
+CTrayRessurectionWnd::~CTrayRessurectionWnd() = default;
+
+bool CTrayRessurectionWnd::CreateHidden() {
+    if (!Create(nullptr, kTitle, WS_OVERLAPPEDWINDOW))
+        return false;
+    m_OwnsItself = true;
+    return true;
+}
+
+LRESULT CTrayRessurectionWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == s_TaskbarCreatedMessage && s_TaskbarCreatedMessage != 0)
+        return OnTaskbarCreated(wParam, lParam);
+    return CFrameWnd::OnMessage(msg, wParam, lParam);
+}
+
+LRESULT CTrayRessurectionWnd::OnTaskbarCreated(WPARAM, LPARAM) {
+    // The new taskbar holds none of the old icons. Whether the first adding worked does
+    // not matter: an icon made before any taskbar existed arrives now.
+    if (!m_TrayIcon->IsHidden()) {
+        m_TrayIcon->Hide();
+        m_TrayIcon->Show();
+    }
+    return 0;
+}
+
+void CTrayRessurectionWnd::PostNcDestroy() {
+    // A window that failed to come up leaves its object to the caller.
+    if (m_OwnsItself)
+        delete this;
+}

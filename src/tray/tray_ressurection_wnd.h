@@ -1,0 +1,30 @@
+#pragma once
+
+#include "framework/wnd.h"
+
+class CTrayNotifyIcon;
+
+// The hidden top-level window that hears the shell's "TaskbarCreated" broadcast and puts
+// its tray icon back into the new taskbar. Made with new by the icon; it deletes itself
+// once its window is destroyed (the icon sends it WM_CLOSE).
+class CTrayRessurectionWnd : public CFrameWnd {
+public:
+    static const char kTitle[];
+    // Registered once at program start and kept for the whole run.
+    static const UINT s_TaskbarCreatedMessage;
+
+    explicit CTrayRessurectionWnd(CTrayNotifyIcon* trayIcon);
+    ~CTrayRessurectionWnd() override;
+
+    // Makes the never-shown window. When this fails the object still belongs to the caller.
+    bool CreateHidden();
+
+protected:
+    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    void PostNcDestroy() override;
+
+private:
+    CTrayNotifyIcon* m_TrayIcon;
+    bool m_OwnsItself = false;
+};

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The Windows build of tarnwick-check, run under Wine, against a real Dovecot on loopback:
+# set-up through standard input, then a check that must list the seeded messages.
+set -euo pipefail
+exe=$1
+dir=$(mktemp -d /tmp/tarnwick-wine-check.XXXXXX)
+here=$(cd "$(dirname "$0")" && pwd)
+trap '"$here/dovecot.sh" stop "$dir" >/dev/null 2>&1; rm -rf "$dir"' EXIT
+
+port=$("$here/dovecot.sh" start "$dir")
+"$here/dovecot.sh" seed "$dir" 3 >/dev/null
+profile=$(winepath -w "$dir/tarnwick.ini")
+
+printf 'secret\n' | wine "$exe" --profile "$profile" --setup --server "127.0.0.1:$port" \
+    --user test --password-stdin
+set +e
+out=$(wine "$exe" --profile "$profile" | tr -d '\r')
+status=$?
+set -e
+echo "$out"
+passed=0
+failed=0
+expect() { # description condition
+    if eval "$2"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
+}
+expect "exit status 0 when mail waits" '[ $status -eq 0 ]'
+expect "three messages listed" '[ $(grep -c "Message [0-9]" <<<"$out") -eq 3 ]'
+expect "the count is printed" 'grep -q "3" <<<"$out"'
+
+printf 'wrong\n' | wine "$exe" --profile "$profile" --setup --server "127.0.0.1:$port" \
+    --user test --password-stdin
+set +e
+err=$(wine "$exe" --profile "$profile" 2>&1 >/dev/null | tr -d '\r')
+status=$?
+set -e
+expect "exit status 2 on a wrong password" '[ $status -eq 2 ]'
+expect "the failure text on standard error" 'grep -q "Bad Password Name" <<<"$err"'
+
+# In GoogleTest's words, so that the summary counts these too.
+echo "[  PASSED  ] $passed tests."
+[ $failed -eq 0 ] || echo "[  FAILED  ] $failed tests, listed above"
+[ $failed -eq 0 ]

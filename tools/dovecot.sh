@@ -1,0 +1,228 @@
+#!/usr/bin/env bash
+# A throw-away Dovecot POP3 server on loopback, for the tests and the benchmark.
+#
+#   dovecot.sh start DIR            writes DIR/dovecot.conf, starts Dovecot, prints the port
+#   dovecot.sh seed DIR N [SIZE...] re-creates the mailbox of user "test" with N messages;
+#                                   message i gets exactly SIZE[i] octets when given
+#   dovecot.sh stop DIR             stops the Dovecot started on DIR
+#
+# The one user is "test" with the password "secret". Must run as root: Dovecot drops to
+# its own users and to uid 5000 for the mailbox. Every step has a time limit.
+set -euo pipefail
+
+readonly MAIL_UID=5000
+readonly START_TIMEOUT=15
+readonly STOP_TIMEOUT=10
+
+die() {
+    echo "dovecot.sh: $*" >&2
+    exit 1
+}
+
+usage() {
+    echo "usage: dovecot.sh start DIR | seed DIR N [SIZE...] | stop DIR" >&2
+    exit 2
+}
+
+need_dir() {
+    [ -n "${1:-}" ] || usage
+    mkdir -p "$1"
+    # Dovecot checks its paths as its own users, so they must be absolute.
+    DIR=$(cd "$1" && pwd)
+    CONF="$DIR/dovecot.conf"
+    RUN="$DIR/run"
+}
+
+free_port() {
+    python3 -c 'import socket
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])
+s.close()'
+}
+
+master_pid() {
+    local pid
+    [ -f "$RUN/master.pid" ] || return 1
+    pid=$(cat "$RUN/master.pid" 2>/dev/null) || return 1
+    [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 1
+    echo "$pid"
+}
+
+# Waits until the port answers with a POP3 greeting; fails after the given seconds.
+wait_greeting() {
+    python3 - "$1" "$2" <<'EOF'
+import socket, sys, time
+port, deadline = int(sys.argv[1]), time.monotonic() + float(sys.argv[2])
+while time.monotonic() < deadline:
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=2) as s:
+            s.settimeout(2)
+            if s.recv(512).startswith(b"+OK"):
+                sys.exit(0)
+    except OSError:
+        pass
+    time.sleep(0.1)
+sys.exit(1)
+EOF
+}
+
+write_conf() {
+    local port=$1
+    cat >"$CONF" <<EOF
+protocols = pop3
+listen = 127.0.0.1
+base_dir = $RUN
+state_dir = $DIR/state
+log_path = $DIR/dovecot.log
+ssl = no
+disable_plaintext_auth = no
+auth_mechanisms = plain login
+# A wrong password is answered at once instead of after a growing penalty.
+auth_failure_delay = 0
+first_valid_uid = $MAIL_UID
+default_internal_user = dovecot
+default_login_user = dovenull
+mail_location = maildir:$DIR/mail/%u/Maildir
+pop3_uidl_format = %08Xu%08Xv
+passdb {
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u $DIR/users
+}
+userdb {
+  driver = static
+  args = uid=$MAIL_UID gid=$MAIL_UID home=$DIR/mail/%u
+}
+service pop3-login {
+  inet_listener pop3 {
+    address = 127.0.0.1
+    port = $port
+  }
+  inet_listener pop3s {
+    port = 0
+  }
+}
+service imap-login {
+  inet_listener imap {
+    port = 0
+  }
+  inet_listener imaps {
+    port = 0
+  }
+}
+service anvil {
+  unix_listener anvil-auth-penalty {
+    mode = 0
+  }
+}
+EOF
+}
+
+cmd_start() {
+    need_dir "${1:-}"
+    [ "$(id -u)" -eq 0 ] || die "must run as root (Dovecot switches users)"
+    command -v dovecot >/dev/null || die "dovecot is not installed (apt-get install dovecot-pop3d)"
+    if master_pid >/dev/null; then
+        die "a Dovecot is already running on $DIR"
+    fi
+    # The mail processes run as uid $MAIL_UID and must reach DIR/mail.
+    chmod 755 "$DIR"
+    mkdir -p "$DIR/state" "$DIR/mail"
+    echo "test:{PLAIN}secret" >"$DIR/users"
+    chmod 644 "$DIR/users"
+    chown "$MAIL_UID:$MAIL_UID" "$DIR/mail"
+
+    # The port is free when asked for but could be taken before Dovecot binds it: retry.
+    local attempt port
+    for attempt in 1 2 3; do
+        port=$(free_port) || die "cannot find a free loopback port"
+        write_conf "$port"
+        : >"$DIR/dovecot.log"
+        # The daemon must not hold on to our output, or a caller reading it never sees its end.
+        if ! timeout "$START_TIMEOUT" dovecot -c "$CONF" </dev/null >/dev/null 2>"$DIR/start.err"; then
+            cat "$DIR/start.err" >&2 || true
+            echo "dovecot.sh: dovecot did not start (attempt $attempt):" >&2
+            tail -n 5 "$DIR/dovecot.log" >&2 || true
+            continue
+        fi
+        if wait_greeting "$port" "$START_TIMEOUT"; then
+            echo "$port"
+            return 0
+        fi
+        echo "dovecot.sh: no POP3 greeting on port $port within ${START_TIMEOUT}s (attempt $attempt):" >&2
+        tail -n 5 "$DIR/dovecot.log" >&2 || true
+        cmd_stop "$DIR" || true
+    done
+    die "could not start Dovecot on $DIR"
+}
+
+cmd_stop() {
+    need_dir "${1:-}"
+    local pid
+    pid=$(master_pid) || return 0
+    timeout "$STOP_TIMEOUT" doveadm -c "$CONF" stop >/dev/null 2>&1 || kill -TERM "$pid" 2>/dev/null || true
+    local waited=0
+    while kill -0 "$pid" 2>/dev/null; do
+        if [ "$waited" -ge $((STOP_TIMEOUT * 10)) ]; then
+            kill -KILL "$pid" 2>/dev/null || true
+            die "Dovecot (pid $pid) did not stop within ${STOP_TIMEOUT}s; killed"
+        fi
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+}
+
+cmd_seed() {
+    need_dir "${1:-}"
+    local count=${2:-}
+    [[ "$count" =~ ^[0-9]+$ ]] || usage
+    shift 2
+    local maildir="$DIR/mail/test/Maildir"
+    rm -rf "$DIR/mail/test"
+    mkdir -p "$maildir/new" "$maildir/cur" "$maildir/tmp"
+    timeout 120 python3 - "$maildir/new" "$count" "$@" <<'EOF'
+import os, sys
+
+# CR LF line ends, so the octets on disk are the octets POP3 reports.
+folder, count, sizes = sys.argv[1], int(sys.argv[2]), [int(s) for s in sys.argv[3:]]
+
+def message(n, size):
+    head = ("From: Sender %d <sender%d@example.com>\r\n"
+            "To: Test User <test@example.com>\r\n"
+            "Subject: Message %d\r\n"
+            "Date: Mon, 01 Jan 2024 10:%02d:%02d +0000\r\n"
+            "Message-ID: <%d@tarnwick.test>\r\n"
+            "\r\n" % (n, n, n, n // 60 % 60, n % 60, n))
+    body = "".join("Body line %d of message %d\r\n" % (k, n) for k in range(1, 4))
+    text = head + body
+    if size is None:
+        return text
+    if size < len(text):
+        sys.exit("dovecot.sh: message %d needs at least %d octets" % (n, len(text)))
+    filler = size - len(text)
+    while filler > 0:
+        # Lines of at most 76 characters plus CR LF; the last one takes the rest.
+        line = min(filler, 78)
+        if line < 2:
+            text = text[:-2] + "x" * line + "\r\n"
+            break
+        text += "x" * (line - 2) + "\r\n"
+        filler -= line
+    return text
+
+for n in range(1, count + 1):
+    size = sizes[n - 1] if n - 1 < len(sizes) else None
+    # Dovecot numbers new messages in the order of the time stamps in their names.
+    name = "%d.M%dP%d.tarnwick" % (1700000000 + n, n, os.getpid())
+    with open(os.path.join(folder, name), "w", newline="") as f:
+        f.write(message(n, size))
+EOF
+    chown -R "$MAIL_UID:$MAIL_UID" "$DIR/mail/test"
+}
+
+case "${1:-}" in
+start) shift; cmd_start "$@" ;;
+seed) shift; cmd_seed "$@" ;;
+stop) shift; cmd_stop "$@" ;;
+*) usage ;;
+esac
