@@ -76,7 +76,12 @@ bool Account::ConnectAndLogin(CPop& pop) {
 
 void Account::CheckMail(Messages*& list) {
     CPop pop;
-    if (!ConnectAndLogin(pop) || !Stat(pop)) {
+    if (!ConnectAndLogin(pop)) {
+        m_Status = CheckFailed;
+        return;
+    }
+    if (!pop.Stat()) {
+        m_LastError = pop.GetErrorText();
         m_Status = CheckFailed;
         return;
     }
@@ -118,13 +123,6 @@ void Account::CheckMail(Messages*& list) {
     }
     pop.Quit();
     m_Status = ListRebuilt;
-}
-
-bool Account::Stat(CPop& pop) {
-    if (pop.Stat())
-        return true;
-    m_LastError = pop.GetErrorText();
-    return false;
 }
 
 bool Account::DeleteMessage(int message) {

@@ -45,5 +45,4 @@ public:
 private:
     // "Mail server" is a host name or address, optionally followed by ":port".
     bool ConnectAndLogin(CPop& pop);
-    bool Stat(CPop& pop);
 };

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,6 +70,20 @@ bool WriteAll(int fd, const std::string& content) {
     return true;
 }
 
+// A profile kept elsewhere through a symbolic link (as dotfile managers do) stays a link:
+// the file it points to is the one replaced.
+std::string LinkTarget(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr)
+        return path;
+    std::string target = resolved;
+    std::free(resolved);
+    return target;
+}
+
 } // namespace
 
 ReadResult ReadAll(const std::string& path, std::string& content) {
@@ -95,7 +110,8 @@ ReadResult ReadAll(const std::string& path, std::string& content) {
     }
 }
 
-bool Replace(const std::string& path, const std::string& content) {
+bool Replace(const std::string& givenPath, const std::string& content) {
+    const std::string path = LinkTarget(givenPath);
     CreateFolders(path);
     // The password lives in here: private unless the user chose otherwise.
     mode_t mode = 0600;

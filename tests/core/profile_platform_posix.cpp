@@ -1,5 +1,7 @@
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <sys/resource.h>
@@ -55,6 +57,19 @@ TEST(ProfileReplaceTest, AWriteThatCannotFinishLeavesThePreviousFileWhole) {
 
     EXPECT_TRUE(profile.WriteString("MailSettings", "Mail server", std::string(4096, 'x')));
     EXPECT_EQ(profile.GetString("MailSettings", "Mail server"), std::string(4096, 'x'));
+}
+
+TEST(ProfileReplaceTest, AProfileBehindASymbolicLinkStaysALink) {
+    TempProfile temp;
+    const auto real = temp.Folder() / "dotfiles" / "tarnwick.ini";
+    std::filesystem::create_directory(real.parent_path());
+    std::ofstream(real) << "[Notification]\nInterval=9\n";
+    std::filesystem::create_symlink(real, temp.Path());
+
+    Profile profile(temp.Path());
+    ASSERT_TRUE(profile.WriteInt("Notification", "FirstTime", 0));
+    EXPECT_TRUE(std::filesystem::is_symlink(temp.Path()));
+    EXPECT_EQ(TempProfile::ReadFile(real), "[Notification]\nInterval=9\nFirstTime=0\n");
 }
 
 // Sets or clears one environment variable for the life of a test.
