@@ -420,7 +420,7 @@ def draw_info(width=13, height=17):
 
 CLIP_W, CLIP_H, CLIP_FRAMES, CLIP_FPS = 80, 48, 29, 6
 CYAN = (0, 255, 255)
-PIVOT = (9.0, 41.0)
+PIVOT = (10.0, 38.0)
 
 
 def clip_angle(frame):
