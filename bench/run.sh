@@ -39,3 +39,5 @@ for count in 100 1000; do
     ratio=$(python3 -c "print('%.2f' % ($poplib_ms / $pop_ms))")
     printf '%-9s %14s %18s %14s %15sx\n' "$count" "$pop_ms" "$account_ms" "$poplib_ms" "$ratio"
 done
+echo
+echo "poplib / CPop above 1 means our client is faster than poplib."

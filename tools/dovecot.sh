@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A throw-away Dovecot POP3 server on loopback, for the tests and the benchmark.
 #
-#   dovecot.sh start DIR            writes DIR/dovecot.conf, starts Dovecot, prints the port
+#   dovecot.sh start DIR [PID]      writes DIR/dovecot.conf, starts Dovecot, prints the port;
+#                                   with PID, Dovecot is also stopped once that process is gone
+#                                   (a test run that crashes leaves no server behind)
 #   dovecot.sh seed DIR N [SIZE...] re-creates the mailbox of user "test" with N messages;
 #                                   message i gets exactly SIZE[i] octets when given
 #   dovecot.sh stop DIR             stops the Dovecot started on DIR
@@ -20,13 +22,13 @@ die() {
 }
 
 usage() {
-    echo "usage: dovecot.sh start DIR | seed DIR N [SIZE...] | stop DIR" >&2
+    echo "usage: dovecot.sh start DIR [PID] | seed DIR N [SIZE...] | stop DIR" >&2
     exit 2
 }
 
 need_dir() {
     [ -n "${1:-}" ] || usage
-    mkdir -p "$1"
+    [ -d "$1" ] || die "no folder $1"
     # Dovecot checks its paths as its own users, so they must be absolute.
     DIR=$(cd "$1" && pwd)
     CONF="$DIR/dovecot.conf"
@@ -118,8 +120,26 @@ service anvil {
 EOF
 }
 
+# Stops the server once the owner process has ended, unless it was stopped before.
+watch_owner() {
+    local owner=$1 pid
+    pid=$(master_pid) || return 0
+    (
+        while kill -0 "$owner" 2>/dev/null && kill -0 "$pid" 2>/dev/null; do
+            sleep 1
+        done
+        if kill -0 "$pid" 2>/dev/null; then
+            cmd_stop "$DIR"
+        fi
+    ) </dev/null >/dev/null 2>&1 &
+}
+
 cmd_start() {
-    need_dir "${1:-}"
+    [ -n "${1:-}" ] || usage
+    mkdir -p "$1"
+    need_dir "$1"
+    local owner=${2:-}
+    [ -z "$owner" ] || [[ "$owner" =~ ^[0-9]+$ ]] || usage
     [ "$(id -u)" -eq 0 ] || die "must run as root (Dovecot switches users)"
     command -v dovecot >/dev/null || die "dovecot is not installed (apt-get install dovecot-pop3d)"
     if master_pid >/dev/null; then
@@ -146,6 +166,7 @@ cmd_start() {
             continue
         fi
         if wait_greeting "$port" "$START_TIMEOUT"; then
+            [ -z "$owner" ] || watch_owner "$owner"
             echo "$port"
             return 0
         fi

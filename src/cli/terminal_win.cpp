@@ -27,7 +27,8 @@ class EchoOff {
 public:
     explicit EchoOff(HANDLE input) : m_input(input) {
         if (GetConsoleMode(input, &m_saved)) {
-            m_active = SetConsoleMode(input, m_saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) != 0;
+            const DWORD quiet = m_saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT);
+            m_active = SetConsoleMode(input, quiet) != 0;
         }
     }
     ~EchoOff() {
@@ -51,6 +52,7 @@ bool Write(HANDLE output, const std::string& text) {
            0;
 }
 
+// Reads up to Enter; the console hands over the line with CR LF at its end.
 bool ReadLine(HANDLE input, std::string& line) {
     line.clear();
     for (;;) {

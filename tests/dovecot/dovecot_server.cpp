@@ -6,6 +6,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <unistd.h>
 
 #include "run_process.h"
 
@@ -43,7 +44,8 @@ bool DovecotServer::Start() {
     }
     m_folder = pattern;
     std::string out;
-    if (!RunScript({"start", m_folder}, out)) {
+    // With our pid the server goes away even if this process dies without stopping it.
+    if (!RunScript({"start", m_folder, std::to_string(getpid())}, out)) {
         return false;
     }
     const int port = std::atoi(out.c_str());
