@@ -16,7 +16,9 @@ constexpr UINT kAllFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
 CTrayNotifyIcon::ShellNotifyFn CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconA;
 
-CTrayNotifyIcon::CTrayNotifyIcon() { std::memset(&m_Data, 0, sizeof(m_Data)); }
+CTrayNotifyIcon::CTrayNotifyIcon() {
+    std::memset(&m_Data, 0, sizeof(m_Data));
+}
 
 CTrayNotifyIcon::~CTrayNotifyIcon() {
     // The hidden windows go first, so that neither can touch the icon while it leaves.
@@ -25,7 +27,9 @@ CTrayNotifyIcon::~CTrayNotifyIcon() {
     Remove();
 }
 
-BOOL CTrayNotifyIcon::Notify(DWORD message) { return s_ShellNotify(message, &m_Data); }
+BOOL CTrayNotifyIcon::Notify(DWORD message) {
+    return s_ShellNotify(message, &m_Data);
+}
 
 void CTrayNotifyIcon::CopyTip(const char* tip) {
     static_assert(sizeof(m_Data.szTip) > kMaxTipLength, "tip buffer too small");
@@ -56,7 +60,7 @@ BOOL CTrayNotifyIcon::Create(CWnd* notifyWnd, UINT id, const char* tip, HICON ic
 
 BOOL CTrayNotifyIcon::Create(CWnd* notifyWnd, UINT id, const char* tip, const HICON* icons,
                              int count, UINT delayMs, UINT callbackMessage) {
-    if (icons == nullptr || count < 1)
+    if (icons == nullptr || count < 1 || notifyWnd == nullptr)
         return FALSE;
     DestroyAnimationWnd();
     if (!CreateAnimationWnd(icons, count, delayMs))

@@ -10,8 +10,7 @@ constexpr UINT_PTR kAnimationTimer = 1;
 
 } // namespace
 
-CTrayTimerWnd::CTrayTimerWnd(CTrayNotifyIcon* trayIcon, const HICON* icons, int count,
-                             UINT delayMs)
+CTrayTimerWnd::CTrayTimerWnd(CTrayNotifyIcon* trayIcon, const HICON* icons, int count, UINT delayMs)
     : m_TrayIcon(trayIcon), m_Icons(icons, icons + count), m_IconCount(count), m_Delay(delayMs) {}
 
 CTrayTimerWnd::~CTrayTimerWnd() = default;

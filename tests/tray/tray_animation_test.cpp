@@ -90,8 +90,8 @@ TEST_F(TrayAnimationTest, ASinglePictureIsSentAgainOnEveryTick) {
 
 TEST_F(TrayAnimationTest, TheAnimatedCreateAddsTheFirstPictureAndThenSteps) {
     CTrayNotifyIcon icon;
-    ASSERT_TRUE(icon.Create(&m_owner, IDR_TRAY_MENU, "Tarnwick", m_spinHandles, 4, 50,
-                            WM_TRAY_NOTIFY));
+    ASSERT_TRUE(
+        icon.Create(&m_owner, IDR_TRAY_MENU, "Tarnwick", m_spinHandles, 4, 50, WM_TRAY_NOTIFY));
     ASSERT_GE(m_shell.Calls().size(), 1u);
     EXPECT_EQ(m_shell.Calls()[0].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(m_shell.Calls()[0].icon, m_spinHandles[0]);

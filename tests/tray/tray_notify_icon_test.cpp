@@ -35,8 +35,7 @@ TEST_F(TrayIconTest, CreateAddsTheIconToTheRealTrayWithAHiddenResurrectionWindow
     ASSERT_NE(resurrection, nullptr);
     EXPECT_FALSE(::IsWindowVisible(resurrection));
     EXPECT_EQ(::GetParent(resurrection), nullptr);
-    EXPECT_EQ(static_cast<DWORD>(::GetWindowLongA(resurrection, GWL_STYLE)) & 0xCF0000u,
-              0xCF0000u);
+    EXPECT_EQ(static_cast<DWORD>(::GetWindowLongA(resurrection, GWL_STYLE)) & 0xCF0000u, 0xCF0000u);
 
     EXPECT_TRUE(PumpUntil([&] { return TrayIconWindows().size() == iconsBefore + 1; }));
     EXPECT_TRUE(icon.IsCreated());

@@ -62,8 +62,7 @@ BOOL WINAPI ShellRecorder::Record(DWORD message, PNOTIFYICONDATAA data) {
 }
 
 OwnerWindow::OwnerWindow() {
-    CreateEx(0, nullptr, "Tray test owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-             nullptr);
+    CreateEx(0, nullptr, "Tray test owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr);
 }
 
 LRESULT OwnerWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -100,7 +99,9 @@ void PumpFor(DWORD ms) {
     PumpUntil([] { return false; }, ms);
 }
 
-bool WindowExists(const char* title) { return ::FindWindowA(nullptr, title) != nullptr; }
+bool WindowExists(const char* title) {
+    return ::FindWindowA(nullptr, title) != nullptr;
+}
 
 int CountTopLevelWindows(const char* title) {
     std::pair<const char*, int> search(title, 0);
