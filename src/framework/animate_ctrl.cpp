@@ -5,10 +5,10 @@
 bool CAnimateCtrl::Create(DWORD style, const RECT& rect, HWND parent, int id) {
     if (m_hWnd != nullptr)
         return false;
-    HWND hwnd = ::CreateWindowExA(0, ANIMATE_CLASSA, "", style | WS_CHILD, rect.left, rect.top,
-                                  rect.right - rect.left, rect.bottom - rect.top, parent,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(),
-                                  nullptr);
+    HWND hwnd =
+        ::CreateWindowExA(0, ANIMATE_CLASSA, "", style | WS_CHILD, rect.left, rect.top,
+                          rect.right - rect.left, rect.bottom - rect.top, parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
     if (hwnd == nullptr)
         return false;
     if (!SubclassWindow(hwnd)) {
@@ -29,6 +29,10 @@ bool CAnimateCtrl::Play(UINT from, UINT to, UINT repeat) {
                        MAKELPARAM(static_cast<WORD>(from), static_cast<WORD>(to))) != FALSE;
 }
 
-bool CAnimateCtrl::Stop() { return SendMessage(ACM_STOP) != FALSE; }
+bool CAnimateCtrl::Stop() {
+    return SendMessage(ACM_STOP) != FALSE;
+}
 
-bool CAnimateCtrl::Close() { return SendMessage(ACM_OPENA, 0, 0) != FALSE; }
+bool CAnimateCtrl::Close() {
+    return SendMessage(ACM_OPENA, 0, 0) != FALSE;
+}

@@ -73,4 +73,6 @@ int CFileDialog::DoModal() {
 CFileDialog::ScopedAnswer::ScopedAnswer(Answer answer)
     : m_previous(std::exchange(TestAnswer(), std::move(answer))) {}
 
-CFileDialog::ScopedAnswer::~ScopedAnswer() { TestAnswer() = std::move(m_previous); }
+CFileDialog::ScopedAnswer::~ScopedAnswer() {
+    TestAnswer() = std::move(m_previous);
+}

@@ -12,13 +12,13 @@ CIcon& CIcon::operator=(CIcon&& other) noexcept {
 
 bool CIcon::Load(UINT id, int cx, int cy) {
     const UINT flags = (cx == 0 && cy == 0) ? LR_DEFAULTSIZE : 0;
-    Reset(static_cast<HICON>(::LoadImageA(CWnd::Instance(), MAKEINTRESOURCEA(id), IMAGE_ICON, cx,
-                                          cy, flags)));
+    Reset(static_cast<HICON>(
+        ::LoadImageA(CWnd::Instance(), MAKEINTRESOURCEA(id), IMAGE_ICON, cx, cy, flags)));
     return m_icon != nullptr;
 }
 
 void CIcon::Reset(HICON icon, bool shared) {
-    if (m_icon != nullptr && !m_shared)
+    if (m_icon != nullptr && !m_shared && m_icon != icon)
         ::DestroyIcon(m_icon);
     m_icon = icon;
     m_shared = shared;

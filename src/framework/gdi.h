@@ -46,7 +46,7 @@ public:
     CGdiObject& operator=(const CGdiObject&) = delete;
 
     void Reset(Handle handle = nullptr) {
-        if (m_handle != nullptr)
+        if (m_handle != nullptr && m_handle != handle)
             ::DeleteObject(m_handle);
         m_handle = handle;
     }

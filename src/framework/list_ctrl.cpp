@@ -5,10 +5,10 @@
 bool CListCtrl::Create(DWORD style, const RECT& rect, HWND parent, int id) {
     if (m_hWnd != nullptr)
         return false;
-    HWND hwnd = ::CreateWindowExA(0, WC_LISTVIEWA, "", style | WS_CHILD, rect.left, rect.top,
-                                  rect.right - rect.left, rect.bottom - rect.top, parent,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(),
-                                  nullptr);
+    HWND hwnd =
+        ::CreateWindowExA(0, WC_LISTVIEWA, "", style | WS_CHILD, rect.left, rect.top,
+                          rect.right - rect.left, rect.bottom - rect.top, parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
     if (hwnd == nullptr)
         return false;
     if (!SubclassWindow(hwnd)) {
@@ -25,8 +25,8 @@ int CListCtrl::InsertColumn(int pos, const std::string& header, int width, int f
     column.cx = width;
     column.pszText = const_cast<char*>(header.c_str());
     column.iSubItem = pos;
-    return static_cast<int>(
-        SendMessage(LVM_INSERTCOLUMNA, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&column)));
+    return static_cast<int>(SendMessage(LVM_INSERTCOLUMNA, static_cast<WPARAM>(pos),
+                                        reinterpret_cast<LPARAM>(&column)));
 }
 
 int CListCtrl::GetColumnWidth(int column) const {
@@ -65,9 +65,13 @@ std::string CListCtrl::GetItemText(int item, int subItem) const {
     }
 }
 
-bool CListCtrl::DeleteAllItems() { return SendMessage(LVM_DELETEALLITEMS) != FALSE; }
+bool CListCtrl::DeleteAllItems() {
+    return SendMessage(LVM_DELETEALLITEMS) != FALSE;
+}
 
-int CListCtrl::GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
+int CListCtrl::GetItemCount() const {
+    return static_cast<int>(SendMessage(LVM_GETITEMCOUNT));
+}
 
 int CListCtrl::GetNextItem(int start, int flags) const {
     return static_cast<int>(

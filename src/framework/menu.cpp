@@ -5,21 +5,27 @@
 #include <utility>
 #include <vector>
 
-CMenu::~CMenu() { DestroyMenu(); }
+CMenu::~CMenu() {
+    DestroyMenu();
+}
 
 CMenu::CMenu(CMenu&& other) noexcept
     : m_menu(std::exchange(other.m_menu, nullptr)), m_owned(std::exchange(other.m_owned, false)) {}
 
 CMenu& CMenu::operator=(CMenu&& other) noexcept {
     if (this != &other) {
-        DestroyMenu();
+        // Taking a borrowed view of the menu held here must not destroy it.
+        if (other.m_menu != m_menu)
+            DestroyMenu();
         m_menu = std::exchange(other.m_menu, nullptr);
         m_owned = std::exchange(other.m_owned, false);
     }
     return *this;
 }
 
-CMenu CMenu::FromHandle(HMENU menu) { return CMenu(menu, false); }
+CMenu CMenu::FromHandle(HMENU menu) {
+    return CMenu(menu, false);
+}
 
 bool CMenu::LoadMenu(UINT resourceId) {
     DestroyMenu();
@@ -46,11 +52,22 @@ void CMenu::DestroyMenu() {
     m_owned = false;
 }
 
-CMenu CMenu::GetSubMenu(int pos) const { return CMenu(::GetSubMenu(m_menu, pos), false); }
+HMENU CMenu::Detach() {
+    m_owned = false;
+    return std::exchange(m_menu, nullptr);
+}
 
-int CMenu::GetMenuItemCount() const { return ::GetMenuItemCount(m_menu); }
+CMenu CMenu::GetSubMenu(int pos) const {
+    return CMenu(::GetSubMenu(m_menu, pos), false);
+}
 
-UINT CMenu::GetMenuItemID(int pos) const { return ::GetMenuItemID(m_menu, pos); }
+int CMenu::GetMenuItemCount() const {
+    return ::GetMenuItemCount(m_menu);
+}
+
+UINT CMenu::GetMenuItemID(int pos) const {
+    return ::GetMenuItemID(m_menu, pos);
+}
 
 int CMenu::EnableMenuItem(UINT id, UINT enable) {
     return static_cast<int>(::EnableMenuItem(m_menu, id, MF_BYCOMMAND | enable));
@@ -73,7 +90,9 @@ std::string CMenu::GetMenuString(UINT id) const {
     return std::string(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
 }
 
-UINT CMenu::GetMenuState(UINT id) const { return ::GetMenuState(m_menu, id, MF_BYCOMMAND); }
+UINT CMenu::GetMenuState(UINT id) const {
+    return ::GetMenuState(m_menu, id, MF_BYCOMMAND);
+}
 
 bool CMenu::SetDefaultItem(int pos) {
     return ::SetMenuDefaultItem(m_menu, static_cast<UINT>(pos), TRUE) != FALSE;

@@ -24,6 +24,8 @@ public:
     bool AppendMenu(UINT flags, UINT_PTR idOrPopup = 0, const char* text = nullptr);
     // Destroys an owned menu now; a borrowed one is only forgotten.
     void DestroyMenu();
+    // Gives up the menu without destroying it, e.g. when it becomes another menu's popup.
+    HMENU Detach();
 
     HMENU GetSafeHmenu() const { return m_menu; }
     operator HMENU() const { return m_menu; }

@@ -60,13 +60,19 @@ void CToolTipCtrl::UpdateTipText(const std::string& text, HWND window, UINT id) 
 }
 
 std::string CToolTipCtrl::GetText(HWND window, UINT id) const {
-    // The control copies at most 80 characters unless told the buffer's size in wParam,
-    // which only newer versions read: the buffer is large either way.
-    char buffer[1024] = {};
-    TTTOOLINFOA info = MakeToolInfo(window, id);
+    // The ANSI request cuts the text at 80 bytes; the wide one returns it whole.
+    wchar_t buffer[1024] = {};
+    const TTTOOLINFOA tool = MakeToolInfo(window, id);
+    TTTOOLINFOW info = {};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
+    info.uFlags = tool.uFlags;
+    info.hwnd = tool.hwnd;
+    info.uId = tool.uId;
     info.lpszText = buffer;
-    SendMessage(TTM_GETTEXTA, sizeof(buffer), reinterpret_cast<LPARAM>(&info));
-    return std::string(buffer);
+    SendMessage(TTM_GETTEXTW, sizeof(buffer) / sizeof(buffer[0]), reinterpret_cast<LPARAM>(&info));
+    char text[sizeof(buffer)] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, buffer, -1, text, sizeof(text), nullptr, nullptr);
+    return std::string(text);
 }
 
 int CToolTipCtrl::GetToolCount() const {
@@ -77,4 +83,6 @@ void CToolTipCtrl::RelayEvent(const MSG* message) {
     SendMessage(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(message));
 }
 
-void CToolTipCtrl::Activate(bool activate) { SendMessage(TTM_ACTIVATE, activate ? TRUE : FALSE); }
+void CToolTipCtrl::Activate(bool activate) {
+    SendMessage(TTM_ACTIVATE, activate ? TRUE : FALSE);
+}

@@ -50,9 +50,9 @@ bool CWnd::CreateEx(DWORD exStyle, const char* className, const char* title, DWO
         className = DefaultClassName();
     if (className == nullptr)
         return false;
-    HWND hwnd = ::CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent,
-                                  menu, Instance(), this);
-    return hwnd != nullptr && m_hWnd == hwnd;
+    // A window refused in WM_NCCREATE or WM_CREATE is already destroyed when this returns.
+    return ::CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, menu,
+                             Instance(), this) != nullptr;
 }
 
 bool CWnd::DestroyWindow() {
@@ -205,6 +205,14 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
 
 bool CFrameWnd::Create(const char* className, const char* title, DWORD style, HWND parent,
                        HMENU menu) {
-    return CreateEx(0, className, title, style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                    CW_USEDEFAULT, parent, menu);
+    if (!CreateEx(0, className, title, style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                  CW_USEDEFAULT, parent, menu))
+        return false;
+    m_ownsItself = true;
+    return true;
+}
+
+void CFrameWnd::PostNcDestroy() {
+    if (m_ownsItself)
+        delete this;
 }

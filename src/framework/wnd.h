@@ -96,13 +96,17 @@ private:
     bool m_windowGone = false;
 };
 
-// A top-level frame window of the default class. Objects must be made with new: the
-// object deletes itself once its window has been destroyed.
+// A top-level frame window of the default class. Objects must be made with new: once
+// Create has succeeded, the object deletes itself when its window is destroyed. When
+// Create fails, the object stays the caller's to delete.
 class CFrameWnd : public CWnd {
 public:
     bool Create(const char* className, const char* title, DWORD style = WS_OVERLAPPEDWINDOW,
                 HWND parent = nullptr, HMENU menu = nullptr);
 
 protected:
-    void PostNcDestroy() override { delete this; }
+    void PostNcDestroy() override;
+
+private:
+    bool m_ownsItself = false;
 };

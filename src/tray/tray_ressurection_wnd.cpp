@@ -13,10 +13,7 @@ CTrayRessurectionWnd::CTrayRessurectionWnd(CTrayNotifyIcon* trayIcon) : m_TrayIc
 CTrayRessurectionWnd::~CTrayRessurectionWnd() = default;
 
 bool CTrayRessurectionWnd::CreateHidden() {
-    if (!Create(nullptr, kTitle, WS_OVERLAPPEDWINDOW))
-        return false;
-    m_OwnsItself = true;
-    return true;
+    return Create(nullptr, kTitle, WS_OVERLAPPEDWINDOW);
 }
 
 LRESULT CTrayRessurectionWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -35,8 +32,3 @@ LRESULT CTrayRessurectionWnd::OnTaskbarCreated(WPARAM, LPARAM) {
     return 0;
 }
 
-void CTrayRessurectionWnd::PostNcDestroy() {
-    // A window that failed to come up leaves its object to the caller.
-    if (m_OwnsItself)
-        delete this;
-}

@@ -22,9 +22,7 @@ public:
 protected:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
-    void PostNcDestroy() override;
 
 private:
     CTrayNotifyIcon* m_TrayIcon;
-    bool m_OwnsItself = false;
 };

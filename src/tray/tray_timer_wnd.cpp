@@ -16,10 +16,7 @@ CTrayTimerWnd::CTrayTimerWnd(CTrayNotifyIcon* trayIcon, const HICON* icons, int 
 CTrayTimerWnd::~CTrayTimerWnd() = default;
 
 bool CTrayTimerWnd::CreateHidden() {
-    if (!Create(nullptr, kTitle, WS_OVERLAPPEDWINDOW))
-        return false;
-    m_OwnsItself = true;
-    return true;
+    return Create(nullptr, kTitle, WS_OVERLAPPEDWINDOW);
 }
 
 int CTrayTimerWnd::OnCreate(CREATESTRUCTA* create) {
@@ -43,8 +40,3 @@ void CTrayTimerWnd::OnTimer(UINT_PTR) {
     m_TrayIcon->Notify(NIM_MODIFY);
 }
 
-void CTrayTimerWnd::PostNcDestroy() {
-    // A window that failed to come up leaves its object to the caller.
-    if (m_OwnsItself)
-        delete this;
-}

@@ -24,7 +24,6 @@ protected:
     int OnCreate(CREATESTRUCTA* create) override;
     void OnDestroy() override;
     void OnTimer(UINT_PTR id) override;
-    void PostNcDestroy() override;
 
 private:
     CTrayNotifyIcon* m_TrayIcon;
@@ -33,5 +32,4 @@ private:
     UINT m_Delay;
     UINT_PTR m_TimerId = 0;
     int m_CurrentIcon = 0;
-    bool m_OwnsItself = false;
 };
