@@ -36,9 +36,8 @@ INT_PTR CDialog::DoModal() {
     if (m_hWnd != nullptr)
         return -1;
     m_modal = true;
-    const INT_PTR result =
-        ::DialogBoxParamA(Instance(), MAKEINTRESOURCEA(m_templateId), m_parent,
-                          &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    const INT_PTR result = ::DialogBoxParamA(Instance(), MAKEINTRESOURCEA(m_templateId), m_parent,
+                                             &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     m_modal = false;
     return result;
 }
@@ -82,7 +81,9 @@ void CDialog::OnOK() {
         EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 void CDialog::DoDataExchange(CDataExchange*) {}
 

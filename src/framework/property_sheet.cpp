@@ -54,7 +54,9 @@ INT_PTR CALLBACK CPropertyPage::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
 CPropertySheet::CPropertySheet(const char* caption, HWND parent, UINT selectPage)
     : m_caption(caption != nullptr ? caption : ""), m_parent(parent), m_startPage(selectPage) {}
 
-void CPropertySheet::AddPage(CPropertyPage* page) { m_pages.push_back(page); }
+void CPropertySheet::AddPage(CPropertyPage* page) {
+    m_pages.push_back(page);
+}
 
 INT_PTR CPropertySheet::DoModal() {
     if (m_hWnd != nullptr || m_pages.empty())
@@ -79,10 +81,12 @@ INT_PTR CPropertySheet::DoModal() {
     t_creating = this;
     const INT_PTR ran = ::PropertySheetA(&header);
     t_creating = outer;
-    // The window is gone; the subclass went with it at WM_NCDESTROY.
+    // The window is gone; the subclass went with it at WM_NCDESTROY. The system counts a
+    // confirmed run as "changes saved" (1), though some versions only do so after a page
+    // reported a change; the OK button seen on the way out covers those.
     if (ran < 0)
         return -1;
-    return m_result;
+    return ran > 0 ? IDOK : m_result;
 }
 
 bool CPropertySheet::OnCommand(WPARAM wParam, LPARAM) {

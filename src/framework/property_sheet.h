@@ -51,8 +51,8 @@ public:
     INT_PTR DoModal();
 
 protected:
-    // Runs once the sheet's window and its first page exist; the window is subclassed by
-    // then, so the sheet's messages reach OnMessage.
+    // Runs while the sheet's window initialises, after the system's own initialisation;
+    // the window is subclassed by then, so the sheet's messages reach OnMessage.
     virtual bool OnInitDialog() { return true; }
     bool OnCommand(WPARAM wParam, LPARAM lParam) override;
 

@@ -21,7 +21,9 @@ CWinApp::~CWinApp() {
         g_app = nullptr;
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+    return g_app;
+}
 
 int CWinApp::Run() {
     MSG msg;

@@ -31,15 +31,16 @@ constexpr UINT kTickMs = 25;
 } // namespace
 
 MessageBoxRecorder::MessageBoxRecorder(int answer) {
-    m_previous = SetMessageBoxHandler(
-        [this, answer](HWND owner, const std::string& text, const std::string& caption,
-                       UINT flags) {
-            m_boxes.push_back({owner, text, caption, flags});
-            return answer;
-        });
+    m_previous = SetMessageBoxHandler([this, answer](HWND owner, const std::string& text,
+                                                     const std::string& caption, UINT flags) {
+        m_boxes.push_back({owner, text, caption, flags});
+        return answer;
+    });
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() { SetMessageBoxHandler(std::move(m_previous)); }
+MessageBoxRecorder::~MessageBoxRecorder() {
+    SetMessageBoxHandler(std::move(m_previous));
+}
 
 ModalDriver::ModalDriver(std::vector<Step> steps, std::function<void()> abort, UINT watchdogMs)
     : m_steps(std::move(steps)), m_abort(std::move(abort)),
@@ -73,7 +74,7 @@ void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR id, DWORD) {
     self->m_running = false;
 }
 
-TempProfile::TempProfile() {
+TempProfile::TempProfile() : m_previous(Profile::Application().Path()) {
     char directory[MAX_PATH] = {};
     char file[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, directory);
@@ -84,7 +85,9 @@ TempProfile::TempProfile() {
     Profile::UseFile(m_path);
 }
 
-TempProfile::~TempProfile() { ::DeleteFileA(m_path.c_str()); }
+TempProfile::~TempProfile() {
+    ::DeleteFileA(m_path.c_str());
+}
 
 std::string TempProfile::Contents() const {
     std::ifstream in(m_path, std::ios::binary);
@@ -103,7 +106,9 @@ void SetItemText(HWND dialog, int id, const std::string& text) {
     ::SetDlgItemTextA(dialog, id, text.c_str());
 }
 
-void Click(HWND dialog, int id) { ::SendMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void Click(HWND dialog, int id) {
+    ::SendMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
 
 bool ItemEnabled(HWND dialog, int id) {
     return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;

@@ -59,7 +59,8 @@ private:
     UINT_PTR m_timer = 0;
 };
 
-// Points the application profile at a fresh file for one test and removes it afterwards.
+// Points the application profile at a fresh file for one test; afterwards removes the file
+// and points the profile back.
 class TempProfile {
 public:
     TempProfile();
@@ -73,6 +74,7 @@ public:
 
 private:
     std::string m_path;
+    std::string m_previous;
 };
 
 // Text of a control in a dialog.

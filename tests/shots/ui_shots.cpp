@@ -1,0 +1,119 @@
+// Opens what the user sees - the configuration sheet on each of its pages, with the tray
+// icon showing - and announces each sight on standard output ("SHOT name") so that
+// tools/screenshots.sh can photograph the screen while it stays up.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+
+#include "config/conf_dialog.h"
+#include "framework/wnd.h"
+#include "res/resource.h"
+#include "settings/account.h"
+#include "settings/configuration.h"
+#include "settings/profile.h"
+#include "tray/tray_notify_icon.h"
+
+namespace {
+
+constexpr UINT kStepMs = 1000;
+constexpr UINT WM_TRAY_NOTIFY = WM_USER + 8;
+
+// One action per tick, so that a page has painted before it is announced and stays up
+// while the script takes its picture.
+struct Action {
+    int page;         // page to select, or -1
+    const char* shot; // sight to announce, or null
+};
+const Action kActions[] = {
+    {0, nullptr}, {-1, "config-server-settings"}, {1, nullptr}, {-1, "config-general"},
+    {2, nullptr}, {-1, "config-notification"},    {-1, "tray"}, // photographed on its own by the
+                                                                // script
+};
+constexpr size_t kActionCount = sizeof(kActions) / sizeof(kActions[0]);
+size_t g_next = 0;
+
+BOOL CALLBACK MatchSheet(HWND hwnd, LPARAM result) {
+    if (CWnd::GetWindowTextOf(hwnd) != "Configuration")
+        return TRUE;
+    *reinterpret_cast<HWND*>(result) = hwnd;
+    return FALSE;
+}
+
+HWND FindSheet() {
+    HWND found = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &MatchSheet, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void CALLBACK Step(HWND, UINT, UINT_PTR, DWORD) {
+    HWND sheet = FindSheet();
+    if (sheet == nullptr)
+        return;
+    if (g_next == kActionCount) {
+        ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        return;
+    }
+    const Action& action = kActions[g_next++];
+    if (action.page >= 0)
+        ::SendMessageA(sheet, PSM_SETCURSEL, static_cast<WPARAM>(action.page), 0);
+    if (action.shot != nullptr) {
+        std::printf("SHOT %s\n", action.shot);
+        std::fflush(stdout);
+    }
+}
+
+void SeedProfile() {
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, folder);
+    const std::string path = std::string(folder) + "tarnwick-shots.ini";
+    ::DeleteFileA(path.c_str());
+    Profile::UseFile(path);
+    Account account;
+    account.Set("ann", "secret", "pop.example.org", 8, 1);
+    account.Save();
+    CConfiguration config;
+    config.Load();
+    config.m_UseDefaultSound = 0;
+    config.m_NotificationSoundFile = "C:\\Sounds\\chime.wav";
+    config.Save();
+}
+
+} // namespace
+
+int main() {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    SeedProfile();
+
+    // The icon needs an owner window for its callback message; a hidden frame will do.
+    auto* owner = new CFrameWnd;
+    if (!owner->Create(nullptr, "Tarnwick")) {
+        delete owner;
+        std::fprintf(stderr, "cannot create the owner window\n");
+        return 1;
+    }
+    HICON mail = static_cast<HICON>(
+        ::LoadImageA(CWnd::Instance(), MAKEINTRESOURCEA(IDI_MAIL), IMAGE_ICON, 0, 0, 0));
+    int status = 0;
+    {
+        CTrayNotifyIcon icon;
+        if (!icon.Create(owner, IDR_TRAY_MENU, "Tarnwick - You have 3 messages waiting.", mail,
+                         WM_TRAY_NOTIFY)) {
+            std::fprintf(stderr, "cannot create the tray icon\n");
+            status = 1;
+        }
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, kStepMs, &Step);
+        CConfDialog sheet("Configuration", nullptr, 0);
+        sheet.DoModal();
+        ::KillTimer(nullptr, timer);
+        if (g_next < kActionCount) {
+            std::fprintf(stderr, "the sheet closed before every sight was announced\n");
+            status = 1;
+        }
+    }
+    owner->DestroyWindow();
+    ::DestroyIcon(mail);
+    return status;
+}

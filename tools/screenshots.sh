@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Photographs the configuration sheet on each page, with the tray icon in Wine's tray,
+# under the X display already set in DISPLAY. Writes PNG files into the given folder.
+set -euo pipefail
+exe=$1
+out=$2
+mkdir -p "$out"
+taken=0
+while read -r word name; do
+    name=${name%$'\r'}
+    [ "$word" = SHOT ] || continue
+    window=root
+    if [ "$name" = tray ]; then
+        # Wine shows the notification area as a small window of its own.
+        window=$(xdotool search --onlyvisible --name 'Wine System Tray' 2>/dev/null | head -n 1)
+        [ -n "$window" ] || window=root
+    fi
+    import -window "$window" "$out/$name.png" && taken=$((taken + 1))
+done < <(timeout 60 wine "$exe")
+echo "screenshots in $out: $(ls "$out")"
+[ "$taken" -eq 4 ]
