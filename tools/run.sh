@@ -17,7 +17,8 @@ echo "No mailbox configured yet: checking the demo mailbox (user test) on a loca
 demo=$(mktemp -d /tmp/tarnwick-demo.XXXXXX)
 trap './tools/dovecot.sh stop "$demo" >/dev/null 2>&1; rm -rf "$demo"' EXIT
 port=$(./tools/dovecot.sh start "$demo")
-./tools/dovecot.sh seed "$demo" 5 >/dev/null
+./tools/dovecot.sh seed "$demo" 0 >/dev/null
+install -o 5000 -g 5000 -m 0600 demo/*.eml "$demo/mail/test/Maildir/new/"
 printf 'secret\n' | "$check" --profile "$demo/tarnwick.ini" --setup --server "127.0.0.1:$port" \
     --user test --password-stdin >/dev/null
 set +e

@@ -1,6 +1,6 @@
 #include "settings/account.h"
 
-#include <new>
+#include <stdexcept>
 #include <utility>
 
 #include "net/host_port.h"
@@ -103,7 +103,7 @@ void Account::CheckMail(Messages*& list) {
     Messages* fresh = nullptr;
     try {
         fresh = new Messages(m_MessageCount);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) { // bad_alloc, or length_error on 32-bit
         m_LastError = kNoMemory;
         m_Status = CheckFailed;
         return;
