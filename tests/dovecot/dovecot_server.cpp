@@ -2,140 +2,106 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <dirent.h>
+#include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include "run_process.h"
+namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kScriptTimeoutMs = 120000;
+const std::string kScript = std::string("bash ") + TARNWICK_DOVECOT_SCRIPT;
 
 } // namespace
 
-DovecotServer::~DovecotServer() {
-    Stop();
-    if (!m_folder.empty()) {
-        RunProcess({"/bin/rm", "-rf", m_folder}, "");
-    }
-}
-
-bool DovecotServer::RunScript(const std::vector<std::string>& args, std::string& out) {
-    std::vector<std::string> argv = {"/bin/bash", TARNWICK_DOVECOT_SCRIPT};
-    argv.insert(argv.end(), args.begin(), args.end());
-    const ProcessResult r = RunProcess(argv, "", kScriptTimeoutMs);
-    out = r.out;
-    if (r.exitCode != 0) {
-        m_error = "dovecot.sh " + args[0] + " failed" + (r.timedOut ? " (time limit)" : "") + ": " +
-                  r.err;
-        return false;
-    }
-    return true;
-}
-
-bool DovecotServer::Start() {
-    char pattern[] = "/tmp/tarnwick-dovecot-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        m_error = "cannot create a temporary folder";
-        return false;
-    }
-    m_folder = pattern;
-    std::string out;
-    // With our pid the server goes away even if this process dies without stopping it.
-    if (!RunScript({"start", m_folder, std::to_string(getpid())}, out)) {
-        return false;
-    }
-    const int port = std::atoi(out.c_str());
-    if (port <= 0 || port > 65535) {
-        m_error = "dovecot.sh start printed no port: " + out;
-        return false;
-    }
-    m_port = static_cast<unsigned short>(port);
-    m_running = true;
-    return true;
-}
-
-void DovecotServer::Stop() {
-    if (m_running) {
-        std::string out;
-        RunScript({"stop", m_folder}, out);
-        m_running = false;
-    }
-}
-
-bool DovecotServer::Seed(int count, const std::vector<int>& sizes) {
-    std::vector<std::string> args = {"seed", m_folder, std::to_string(count)};
-    for (int size : sizes) {
-        args.push_back(std::to_string(size));
-    }
-    std::string out;
-    return RunScript(args, out);
-}
-
-int SeededMessage::Octets() const {
-    int octets = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        octets += (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) ? 2 : 1;
-    }
-    return octets;
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 std::string SeededMessage::Header(const std::string& name) const {
-    std::istringstream lines(text.substr(0, text.find("\r\n\r\n")));
-    std::string line;
-    const std::string prefix = name + ": ";
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.compare(0, prefix.size(), prefix) == 0) {
-            return line.substr(prefix.size());
-        }
+    const std::string head = "\r\n" + text.substr(0, text.find("\r\n\r\n") + 2);
+    const std::size_t at = head.find("\r\n" + name + ": ");
+    if (at == std::string::npos) {
+        return "";
     }
-    return std::string();
+    const std::size_t start = at + name.size() + 4;
+    return head.substr(start, head.find("\r\n", start) - start);
 }
 
 std::string SeededMessage::TopBody(int lines) const {
-    const std::size_t start = text.find("\r\n\r\n");
-    std::string body;
-    std::size_t pos = start == std::string::npos ? text.size() : start + 4;
-    for (int k = 0; k < lines && pos < text.size(); ++k) {
-        const std::size_t end = text.find("\r\n", pos);
-        const std::string line = text.substr(pos, end - pos);
-        body += (line.compare(0, 1, ".") == 0 ? "." : "") + line + "\r\n";
-        pos = end == std::string::npos ? text.size() : end + 2;
+    const std::size_t start = text.find("\r\n\r\n") + 4;
+    std::size_t end = start;
+    for (int k = 0; k < lines && end < text.size(); ++k) {
+        end = text.find("\r\n", end) + 2;
     }
-    return body + ".\r\n";
+    // No generated line starts with a dot, so none is doubled.
+    return text.substr(start, end - start) + ".\r\n";
 }
 
-std::vector<SeededMessage> ReadSeeded(const DovecotServer& server) {
-    const std::string maildir = server.Folder() + "/mail/test/Maildir/";
-    std::vector<std::string> paths;
-    // Dovecot moves what it has seen from new/ to cur/, keeping the front of the name.
-    for (const char* sub : {"new", "cur"}) {
-        const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir((maildir + sub).c_str()), closedir);
-        while (dir) {
-            const dirent* entry = readdir(dir.get());
-            if (entry == nullptr) {
-                break;
-            }
-            if (entry->d_name[0] != '.') {
-                paths.push_back(std::string(entry->d_name) + "\n" + maildir + sub + "/" +
-                                entry->d_name);
-            }
-        }
+DovecotServer& DovecotServer::Get() {
+    static DovecotServer server;
+    return server;
+}
+
+DovecotServer::DovecotServer() {
+    char pattern[] = "/tmp/tarnwick-dovecot-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        m_error = "cannot create a temporary folder";
+        return;
     }
-    // The names start with fixed-width time stamps in server order.
-    std::sort(paths.begin(), paths.end());
+    m_folder = pattern;
+    // Given our pid, the server also goes when this process dies without stopping it.
+    const ProcessResult r = Run(kScript + " start " + m_folder + " " + std::to_string(getpid()));
+    const int port = r.exitCode == 0 ? std::atoi(r.out.c_str()) : 0;
+    if (port <= 0 || port > 65535) {
+        m_error = "dovecot.sh start failed: " + r.out + r.err;
+        return;
+    }
+    m_port = static_cast<unsigned short>(port);
+}
+
+DovecotServer::~DovecotServer() {
+    if (m_port != 0) {
+        Run(kScript + " stop " + m_folder);
+    }
+    std::error_code ignored;
+    fs::remove_all(m_folder, ignored);
+}
+
+std::vector<SeededMessage> DovecotServer::Seed(int count, const std::vector<int>& sizes) {
+    std::string command = kScript + " seed " + m_folder + " " + std::to_string(count);
+    for (int size : sizes) {
+        command += " " + std::to_string(size);
+    }
     std::vector<SeededMessage> messages;
-    for (const std::string& key : paths) {
-        std::ifstream file(key.substr(key.find('\n') + 1), std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        messages.push_back({text.str()});
+    const ProcessResult r = Run(command);
+    if (r.exitCode != 0) {
+        ADD_FAILURE() << "dovecot.sh seed failed: " << r.err;
+        return messages;
+    }
+    // Dovecot numbers new messages in the order of their names' fixed-width time stamps.
+    std::vector<std::string> paths;
+    for (const auto& entry : fs::directory_iterator(m_folder + "/mail/test/Maildir/new")) {
+        paths.push_back(entry.path());
+    }
+    std::sort(paths.begin(), paths.end());
+    for (const std::string& path : paths) {
+        messages.push_back({ReadFile(path)});
     }
     return messages;
+}
+
+ProcessResult DovecotServer::Run(const std::string& command, const std::string& input) {
+    const std::string io = m_folder + "/io.";
+    std::ofstream(io + "in", std::ios::binary) << input;
+    const int status = std::system(
+        ("setsid -w timeout 120 " + command + " <" + io + "in >" + io + "out 2>" + io + "err")
+            .c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(io + "out"),
+            ReadFile(io + "err")};
 }

@@ -3,49 +3,56 @@
 #include <string>
 #include <vector>
 
-// A real Dovecot POP3 server on 127.0.0.1, started and seeded through tools/dovecot.sh in
-// a private temporary folder. User "test", password "secret".
-class DovecotServer {
-public:
-    DovecotServer() = default;
-    ~DovecotServer(); // stops the server and removes its folder
-    DovecotServer(const DovecotServer&) = delete;
-    DovecotServer& operator=(const DovecotServer&) = delete;
+#include <gtest/gtest.h>
 
-    // False with a reason in Error() when the server does not come up.
-    bool Start();
-    void Stop();
-
-    // Replaces the mailbox with count generated messages; sizes[i], when given, is the
-    // exact size of message i + 1 in octets.
-    bool Seed(int count, const std::vector<int>& sizes = {});
-
-    unsigned short Port() const { return m_port; }
-    std::string Server() const { return "127.0.0.1:" + std::to_string(m_port); }
-    const std::string& Folder() const { return m_folder; }
-    const std::string& Error() const { return m_error; }
-
-private:
-    bool RunScript(const std::vector<std::string>& args, std::string& out);
-
-    std::string m_folder;
-    unsigned short m_port = 0;
-    bool m_running = false;
-    std::string m_error;
+struct ProcessResult {
+    int exitCode = -1; // 124 when the time limit ended it
+    std::string out;
+    std::string err;
 };
 
-// One message as it lies in the mailbox, read back from the seeded files.
+std::string ReadFile(const std::string& path);
+
+// One message as it lies in the mailbox. Its line ends are CR LF, so its size is the size
+// POP3 reports.
 struct SeededMessage {
     std::string text;
-
-    // Octets as POP3 counts them: every line end is CR LF.
-    int Octets() const;
-    int Kilobytes() const { return (Octets() + 1023) / 1024; }
-    // The value of the first header line of that name, after its colon and blank.
+    // The value of the header line of that name.
     std::string Header(const std::string& name) const;
-    // What TOP with that many body lines delivers after the empty line, closing "." included.
+    // What TOP with that many body lines delivers after the headers, closing line included.
     std::string TopBody(int lines) const;
 };
 
-// The messages of the seeded mailbox in server order.
-std::vector<SeededMessage> ReadSeeded(const DovecotServer& server);
+// A real Dovecot POP3 server on 127.0.0.1 through tools/dovecot.sh, in a temporary folder
+// of its own; started on first use, stopped at exit. User "test", password "secret".
+class DovecotServer {
+public:
+    static DovecotServer& Get();
+    ~DovecotServer();
+    DovecotServer(const DovecotServer&) = delete;
+    DovecotServer& operator=(const DovecotServer&) = delete;
+
+    const std::string& Error() const { return m_error; } // why it did not start
+    unsigned short Port() const { return m_port; }
+    std::string Server() const { return "127.0.0.1:" + std::to_string(m_port); }
+    const std::string& Folder() const { return m_folder; }
+
+    // Replaces the mailbox with count generated messages (message i + 1 of exactly
+    // sizes[i] octets when given) and returns them in server order.
+    std::vector<SeededMessage> Seed(int count, const std::vector<int>& sizes = {});
+    // Runs a shell command line (of words that need no quoting) with the given input, in a
+    // session of its own (no terminal to ask on) and within a time limit.
+    ProcessResult Run(const std::string& command, const std::string& input = "");
+
+private:
+    DovecotServer();
+    std::string m_folder;
+    unsigned short m_port = 0;
+    std::string m_error;
+};
+
+class DovecotTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(Dovecot().Error(), ""); }
+    static DovecotServer& Dovecot() { return DovecotServer::Get(); }
+};

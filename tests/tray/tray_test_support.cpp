@@ -3,63 +3,9 @@
 #include "resource.h"
 
 #include <algorithm>
-#include <memory>
+#include <cstring>
 
-namespace {
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
-};
-using ScopedHandle = std::unique_ptr<void, HandleCloser>;
-
-LONG LeftOf(HWND hwnd) {
-    RECT rect = {};
-    ::GetWindowRect(hwnd, &rect);
-    return rect.left;
-}
-
-ShellRecorder* g_recorder = nullptr;
-
-BOOL CALLBACK CountByTitle(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<std::pair<const char*, int>*>(param);
-    if (CWnd::GetWindowTextOf(hwnd) == search->first)
-        ++search->second;
-    return TRUE;
-}
-
-} // namespace
-
-ShellRecorder::ShellRecorder() : m_previous(CTrayNotifyIcon::s_ShellNotify) {
-    g_recorder = this;
-    CTrayNotifyIcon::s_ShellNotify = &ShellRecorder::Record;
-}
-
-ShellRecorder::~ShellRecorder() {
-    CTrayNotifyIcon::s_ShellNotify = m_previous;
-    g_recorder = nullptr;
-}
-
-BOOL WINAPI ShellRecorder::Record(DWORD message, PNOTIFYICONDATAA data) {
-    ShellRecorder* self = g_recorder;
-    ShellCall call{message,
-                   data->cbSize,
-                   data->hWnd,
-                   data->uID,
-                   data->uFlags,
-                   data->uCallbackMessage,
-                   data->hIcon,
-                   std::string(data->szTip, strnlen(data->szTip, sizeof(data->szTip))),
-                   FALSE,
-                   WindowExists(kAnimationTitle),
-                   WindowExists(kResurrectionTitle)};
-    if (self->m_failNext == message) {
-        self->m_failNext = ~0u;
-    } else {
-        call.result = self->m_previous(message, data);
-    }
-    self->m_calls.push_back(call);
-    return call.result;
-}
+static TrayTest* g_test = nullptr;
 
 OwnerWindow::OwnerWindow() {
     CreateEx(0, nullptr, "Tray test owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr);
@@ -67,13 +13,16 @@ OwnerWindow::OwnerWindow() {
 
 LRESULT OwnerWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_TRAY_NOTIFY) {
-        m_callbacks.emplace_back(wParam, lParam);
-        if (m_forwardTo != nullptr && lParam != WM_MOUSEMOVE)
-            m_handled.push_back(m_forwardTo->HandleNotification(wParam, lParam));
+        callbacks.push_back(lParam);
+        EXPECT_EQ(wParam, static_cast<WPARAM>(IDR_TRAY_MENU));
+        if (forwardTo != nullptr && lParam != WM_MOUSEMOVE) {
+            EXPECT_EQ(forwardTo->HandleNotification(wParam, lParam), 1);
+        }
         return 0;
     }
     if (msg == WM_COMMAND) {
-        m_commands.emplace_back(wParam, lParam);
+        commands.push_back(wParam);
+        EXPECT_EQ(lParam, 0);
         return 0;
     }
     return CWnd::OnMessage(msg, wParam, lParam);
@@ -95,72 +44,54 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     return true;
 }
 
-void PumpFor(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
-}
-
-bool WindowExists(const char* title) {
-    return ::FindWindowA(nullptr, title) != nullptr;
-}
-
-int CountTopLevelWindows(const char* title) {
-    std::pair<const char*, int> search(title, 0);
-    ::EnumWindows(&CountByTitle, reinterpret_cast<LPARAM>(&search));
-    return search.second;
-}
-
-void BroadcastTaskbarCreated() {
-    DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0,
-                          SMTO_ABORTIFHUNG, 2000, &ignored);
-}
-
 std::vector<HWND> TrayIconWindows() {
     std::vector<HWND> icons;
     HWND tray = ::FindWindowA(nullptr, "Wine System Tray");
-    if (tray == nullptr || !::IsWindowVisible(tray))
-        return icons;
-    for (HWND child = ::GetWindow(tray, GW_CHILD); child != nullptr;
-         child = ::GetWindow(child, GW_HWNDNEXT)) {
+    HWND child = tray != nullptr && ::IsWindowVisible(tray) ? ::GetWindow(tray, GW_CHILD) : nullptr;
+    for (; child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
         if (::IsWindowVisible(child))
             icons.push_back(child);
     }
-    // The tray appends each new icon on the right.
-    std::sort(icons.begin(), icons.end(), [](HWND a, HWND b) { return LeftOf(a) < LeftOf(b); });
     return icons;
 }
 
-bool LaunchXdotool(const std::string& arguments) {
-    // Wine starts a Unix program when given its Unix path, but hands back no process to
-    // wait for: the caller waits for the clicks' effects instead.
-    std::string command = "/usr/bin/xdotool " + arguments;
-    STARTUPINFOA startup = {sizeof(startup)};
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process))
-        return false;
-    ScopedHandle thread(process.hThread);
-    ScopedHandle child(process.hProcess);
-    return true;
-}
-
-TrayTest::TrayTest() {
-    // Each animation picture a different resource, so every step is told apart by handle.
-    const UINT spinIds[] = {IDI_SPIN_0, IDI_SPIN_90, IDI_SPIN_180, IDI_SPIN_270};
-    for (int i = 0; i < 4; ++i) {
-        m_spin[i].Load(spinIds[i], 16, 16);
-        m_spinHandles[i] = m_spin[i];
-    }
-    m_noMail.Load(IDI_NOMAIL, 16, 16);
-    m_mail.Load(IDI_MAIL, 16, 16);
-    m_disabled.Load(IDI_DISABLED, 16, 16);
-}
-
 void TrayTest::SetUp() {
+    g_test = this;
+    CTrayNotifyIcon::s_ShellNotify = &TrayTest::Record;
     ASSERT_NE(m_owner.GetSafeHwnd(), nullptr);
-    for (HICON icon : m_spinHandles)
-        ASSERT_NE(icon, nullptr);
-    ASSERT_NE(m_noMail.Get(), nullptr);
-    ASSERT_NE(m_mail.Get(), nullptr);
-    ASSERT_NE(m_disabled.Get(), nullptr);
+    // A different resource for each picture, so every step is told apart by its handle.
+    const UINT ids[] = {IDI_SPIN_0, IDI_SPIN_90, IDI_SPIN_180, IDI_SPIN_270,
+                        IDI_NOMAIL, IDI_MAIL,    IDI_DISABLED};
+    HICON* const slots[] = {&m_spin[0], &m_spin[1], &m_spin[2], &m_spin[3],
+                            &m_noMail,  &m_mail,    &m_disabled};
+    for (int i = 0; i < 7; ++i) {
+        *slots[i] = ::LoadIconA(CWnd::Instance(), MAKEINTRESOURCEA(ids[i]));
+        ASSERT_NE(*slots[i], nullptr);
+    }
+}
+
+void TrayTest::TearDown() {
+    CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconA;
+}
+
+BOOL WINAPI TrayTest::Record(DWORD message, PNOTIFYICONDATAA data) {
+    ShellCall call = {
+        message, {}, FALSE, WindowExists(kAnimationTitle), WindowExists(kResurrectionTitle)};
+    // Only the announced size belongs to the record.
+    std::memcpy(&call.data, data, std::min<size_t>(data->cbSize, sizeof(call.data)));
+    if (g_test->m_failNext == message)
+        g_test->m_failNext = ~0u;
+    else
+        call.result = ::Shell_NotifyIconA(message, data);
+    g_test->m_calls.push_back(call);
+    return call.result;
+}
+
+std::vector<HICON> TrayTest::PicturesFrom(size_t start) const {
+    std::vector<HICON> pictures;
+    for (size_t i = start; i < m_calls.size(); ++i) {
+        if (m_calls[i].message == NIM_MODIFY && m_calls[i].data.uFlags == NIF_ICON)
+            pictures.push_back(m_calls[i].data.hIcon);
+    }
+    return pictures;
 }

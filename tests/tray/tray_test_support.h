@@ -1,69 +1,37 @@
 #pragma once
 
-#include "framework/gdi.h"
 #include "framework/wnd.h"
 #include "tray/tray_notify_icon.h"
 
-#include <shellapi.h>
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
-#include <string>
 #include <vector>
 
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 8;
 constexpr char kAnimationTitle[] = "CTrayNotifyIcon Animation Notification Window";
 constexpr char kResurrectionTitle[] = "CTrayNotifyIcon Resurrection Notification Window";
 
-// One call into the notification area as the icon made it.
+// One call into the notification area, with the record as the icon passed it.
 struct ShellCall {
     DWORD message;
-    DWORD size;
-    HWND window;
-    UINT id;
-    UINT flags;
-    UINT callbackMessage;
-    HICON icon;
-    std::string tip;
+    NOTIFYICONDATAA data;
     BOOL result;
-    // Which hidden windows existed at the moment of the call.
     bool animationWndAlive;
     bool resurrectionWndAlive;
 };
 
-// Sits in the icon's shell seam for its lifetime, records every call and forwards it to
-// the real shell (unless told to fail one).
-class ShellRecorder {
-public:
-    ShellRecorder();
-    ~ShellRecorder();
-    ShellRecorder(const ShellRecorder&) = delete;
-    ShellRecorder& operator=(const ShellRecorder&) = delete;
-
-    const std::vector<ShellCall>& Calls() const { return m_calls; }
-    const ShellCall& Last() const { return m_calls.back(); }
-    void Clear() { m_calls.clear(); }
-    // The next call with this message returns FALSE without reaching the shell.
-    void FailNext(DWORD message) { m_failNext = message; }
-
-private:
-    static BOOL WINAPI Record(DWORD message, PNOTIFYICONDATAA data);
-
-    CTrayNotifyIcon::ShellNotifyFn m_previous;
-    std::vector<ShellCall> m_calls;
-    DWORD m_failNext = ~0u;
-};
-
-// A hidden window standing in for the main window: it collects the callback messages and
-// the commands it receives, and can pass the callback on to an icon's default handling.
+// Stands in for the main window; hands callbacks on to forwardTo's default handling.
 class OwnerWindow : public CWnd {
 public:
     OwnerWindow();
-    CTrayNotifyIcon* m_forwardTo = nullptr;
-    std::vector<std::pair<WPARAM, LPARAM>> m_callbacks;
-    std::vector<std::pair<WPARAM, LPARAM>> m_commands;
-    std::vector<int> m_handled;
+    CTrayNotifyIcon* forwardTo = nullptr;
+    std::vector<LPARAM> callbacks; // their mouse messages
+    std::vector<WPARAM> commands;
+    bool Received(LPARAM mouse) const {
+        return std::find(callbacks.begin(), callbacks.end(), mouse) != callbacks.end();
+    }
 
 protected:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -71,33 +39,25 @@ protected:
 
 // Runs the message loop until done() holds or timeoutMs passed; returns done().
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000);
-void PumpFor(DWORD ms);
-
-bool WindowExists(const char* title);
-int CountTopLevelWindows(const char* title);
-
-// Sends "TaskbarCreated" to every top-level window, as a restarted shell does (Wine's
-// never does), and returns once all have handled it.
-void BroadcastTaskbarCreated();
-
-// The icons Wine's stand-alone tray (a window named "Wine System Tray") is showing now,
-// as their windows, in the order they were added.
+inline bool WindowExists(const char* title) {
+    return ::FindWindowA(nullptr, title) != nullptr;
+}
+// The icons Wine's "Wine System Tray" window shows, as their windows.
 std::vector<HWND> TrayIconWindows();
-// Starts /usr/bin/xdotool with the given arguments without waiting for it.
-bool LaunchXdotool(const std::string& arguments);
 
-// A real owner window, the program's own pictures and a recorder in the shell seam. The
-// shell itself is real: these tests need a display with Wine's tray.
+// A real owner window and the program's own pictures; shell calls go to m_calls and on to Wine.
 class TrayTest : public ::testing::Test {
 protected:
-    TrayTest();
     void SetUp() override;
+    void TearDown() override;
+    // The pictures the animation sent (NIM_MODIFY with NIF_ICON) from call `start` on.
+    std::vector<HICON> PicturesFrom(size_t start) const;
 
-    ShellRecorder m_shell;
+    std::vector<ShellCall> m_calls;
+    DWORD m_failNext = ~0u; // the next call with this message fails without reaching the shell
     OwnerWindow m_owner;
-    CIcon m_spin[4];
-    HICON m_spinHandles[4] = {};
-    CIcon m_noMail;
-    CIcon m_mail;
-    CIcon m_disabled;
+    HICON m_spin[4] = {}, m_noMail = nullptr, m_mail = nullptr, m_disabled = nullptr;
+
+private:
+    static BOOL WINAPI Record(DWORD message, PNOTIFYICONDATAA data);
 };

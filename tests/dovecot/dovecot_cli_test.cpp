@@ -1,0 +1,102 @@
+#include <filesystem>
+
+#include "dovecot_server.h"
+#include "settings/profile.h"
+
+namespace {
+
+// tarnwick-check as scripts run it: no terminal, the password on standard input.
+class DovecotCli : public DovecotTest {
+protected:
+    void SetUp() override {
+        DovecotTest::SetUp();
+        std::filesystem::remove(m_profile);
+    }
+    ProcessResult Check(const std::string& args, const std::string& input = "") {
+        return Dovecot().Run(TARNWICK_CHECK_EXE " --profile " + m_profile + " " + args, input);
+    }
+    int Setup(const std::string& server, const std::string& password) {
+        return Check("--setup --server " + server + " --user test --password-stdin",
+                     password + "\n")
+            .exitCode;
+    }
+    const std::string m_profile = Dovecot().Folder() + "/tarnwick.ini";
+};
+
+TEST_F(DovecotCli, SetupThenCheckPrintsTheListAsTextAndJson) {
+    // Sizes such that message n takes n KB.
+    const auto seeded = Dovecot().Seed(3, {700, 2048, 2049});
+    ASSERT_EQ(seeded.size(), 3u);
+    // The summary settings stored by the window are kept.
+    ASSERT_TRUE(Profile(m_profile).WriteInt("MailSettings", "Summarysize", 2));
+    ASSERT_EQ(Setup(Dovecot().Server(), "secret"), 0);
+    Profile profile(m_profile);
+    EXPECT_EQ(profile.GetString("MailSettings", "Mail server"), Dovecot().Server());
+    EXPECT_EQ(profile.GetString("MailSettings", "User name"), "test");
+    EXPECT_EQ(profile.GetString("MailSettings", "RegKey").size(), 6u);
+    EXPECT_EQ(ReadFile(m_profile).find("secret"), std::string::npos) << "not scrambled";
+    EXPECT_EQ(profile.GetInt("MailSettings", "Summarysize", 8), 2);
+
+    std::string text = "3 messages waiting.\n";
+    std::string json = "{\"status\":\"mail\",\"count\":3,\"messages\":[";
+    for (int n = 1; n <= 3; ++n) {
+        const SeededMessage& m = seeded[static_cast<std::size_t>(n - 1)];
+        const std::string number = std::to_string(n), from = m.Header("From");
+        text += number + "\t" + number + " KB\t" + from + "\tMessage " + number + "\n";
+        std::string summary;
+        for (char ch : m.TopBody(2)) {
+            summary += ch == '\r' ? "\\r" : ch == '\n' ? "\\n" : std::string(1, ch);
+        }
+        json += (n > 1 ? "," : "") + std::string("{\"number\":") + number + ",\"from\":\"" + from +
+                "\",\"subject\":\"Message " + number + "\",\"size_kb\":" + number +
+                ",\"summary\":\"" + summary + "\"}";
+    }
+    ProcessResult r = Check("");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, text);
+    EXPECT_EQ(r.err, "");
+    r = Check("--json");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, json + "]}\n");
+}
+
+TEST_F(DovecotCli, EmptyMailboxAndFailuresGiveTheirExitStatusAndText) {
+    Dovecot().Seed(0);
+    const std::string empty = "{\"status\":\"empty\",\"count\":0}\n";
+    const std::string refused = "{\"status\":\"failed\",\"error\":\"Bad Password Name\"}\n";
+    const struct {
+        std::string server, password, args;
+        int exit;
+        std::string out, err;
+    } cases[] = {
+        {Dovecot().Server(), "secret", "", 1, "No messages waiting.\n", ""},
+        {Dovecot().Server(), "secret", "--json", 1, empty, ""},
+        {Dovecot().Server(), "wrong", "", 2, "", "Bad Password Name\n"},
+        {Dovecot().Server(), "wrong", "--json", 2, refused, "Bad Password Name\n"},
+        {"127.0.0.1:1", "secret", "", 2, "", "Server cannot be connected\n"}, // a closed port
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.password + " " + c.args);
+        ASSERT_EQ(Setup(c.server, c.password), 0);
+        const ProcessResult r = Check(c.args);
+        EXPECT_EQ(r.exitCode, c.exit);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+TEST_F(DovecotCli, SetupWithoutAPasswordToReadFailsAndWritesNothing) {
+    for (const std::string missing : {"", "--password-stdin"}) {
+        const ProcessResult r = Check("--setup --server h --user u " + missing);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(r.err.find(missing.empty() ? "--password-stdin" : "standard input"),
+                  std::string::npos)
+            << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(m_profile));
+    const ProcessResult r = Check("");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--setup"), std::string::npos) << r.err;
+}
+
+} // namespace
