@@ -1,185 +1,243 @@
-#include "config_test_support.h"
-
+#include "config/conf_dialog.h"
+#include "framework/file_dialog.h"
+#include "framework_test_support.h"
 #include "res/resource.h"
+#include "settings/profile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
 
 namespace {
 
-std::vector<std::string> TabTitles(HWND sheet) {
+enum { kMailPage, kGeneralPage, kNotificationPage };
+
+class ConfigSheet : public ::testing::Test {
+protected:
+    TempProfile m_profile;
+    MessageBoxRecorder m_boxes;
+};
+
+struct Setting {
+    const char* section;
+    const char* key;
+    std::string byDefault, stored, edited;
+};
+
+// Every value the sheet shows as the profile holds it: stored values are no defaults, and
+// the edits below change all but one.
+std::vector<Setting> Settings() {
+    const int key = Account::s_PasswordKey;
+    return {
+        {"Notification", "CheckMailOnStartup", "1", "0", "1"},
+        {"Notification", "UseDefaultSound", "1", "0", "1"},
+        {"Notification", "UseDefaultEmail", "1", "0", "0"},
+        {"Notification", "NotificationSoundFile", "GotMail.wav", "C:\\bell.wav", "D:\\ding.wav"},
+        {"Notification", "EmailClient", "", "C:\\mail\\reader.exe", "D:\\mua.exe"},
+        {"Notification", "Interval", "5", "17", "45"},
+        {"MailSettings", "Mail server", "", "pop.example.org", "mail.example.net"},
+        {"MailSettings", "User name", "", "ada", "grace"},
+        {"MailSettings", "RegKey", "", Account::Scramble("s3cret", key),
+         Account::Scramble("P@ss word!", key)},
+        {"MailSettings", "Summarysize", "8", "12", "20"},
+        {"MailSettings", "Summaries", "1", "0", "1"},
+    };
+}
+
+void Edit(const CConfDialog& sheet) {
+    HWND page = CurrentPage(sheet);
+    SetItemText(page, IDC_MAIL_SERVER, "mail.example.net");
+    SetItemText(page, IDC_USER_NAME, "grace");
+    SetItemText(page, IDC_PASSWORD, "P@ss word!");
+    page = ShowPage(sheet, kGeneralPage);
+    Click(page, IDC_CHECK_ON_STARTUP);
+    Click(page, IDC_SUMMARIES);
+    SetItemText(page, IDC_SUMMARY_SIZE, "20");
+    SetItemText(page, IDC_INTERVAL, "45");
+    SetItemText(page, IDC_EMAIL_CLIENT, "D:\\mua.exe");
+    page = ShowPage(sheet, kNotificationPage);
+    SetItemText(page, IDC_SOUND_FILE, "D:\\ding.wav");
+    Click(page, IDC_DEFAULT_SOUND);
+}
+
+std::string TabTitles(HWND sheet) {
     HWND tab = PropSheet_GetTabControl(sheet);
-    std::vector<std::string> titles;
+    char text[64] = {};
+    TCITEMA item = {TCIF_TEXT, 0, 0, text, sizeof(text)};
+    std::string titles;
     for (int i = 0; i < TabCtrl_GetItemCount(tab); ++i) {
-        char text[64] = {};
-        TCITEMA item = {};
-        item.mask = TCIF_TEXT;
-        item.pszText = text;
-        item.cchTextMax = sizeof(text);
         ::SendMessageA(tab, TCM_GETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-        titles.push_back(text);
+        titles += std::string(text) + "|";
     }
     return titles;
 }
 
-using ConfigSheet = ConfigSheetTest;
+// OK writes back every value, shown or not, and ends the first run; Cancel saves nothing.
+// Either way the owner gets the sheet's records with fresh check results.
+TEST_F(ConfigSheet, OkWritesEveryValueBackAndCancelSavesNothing) {
+    const struct {
+        bool seed, edit;
+        int button;
+        std::string Setting::*expected;
+    } cases[] = {{false, false, IDOK, &Setting::byDefault},
+                 {true, false, IDOK, &Setting::stored},
+                 {true, true, IDCANCEL, &Setting::stored},
+                 {true, true, IDOK, &Setting::edited}};
+    Profile& profile = Profile::Application();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.seed << c.edit << c.button);
+        if (c.seed) {
+            for (const Setting& setting : Settings())
+                profile.WriteString(setting.section, setting.key, setting.stored);
+            profile.WriteInt("Notification", "FirstTime", 1);
+        }
+        const std::string before = m_profile.Contents();
+        CConfDialog sheet("Configuration");
+        auto step = [&] {
+            EXPECT_EQ("Configuration", sheet.GetWindowText());
+            EXPECT_EQ("Server Settiings|General|Notification|", TabTitles(sheet));
+            HWND mail = CurrentPage(sheet);
+            HWND password = ::GetDlgItem(mail, IDC_PASSWORD);
+            EXPECT_TRUE(::GetWindowLongA(password, GWL_STYLE) & ES_PASSWORD);
+            EXPECT_NE(0, ::SendMessageA(password, EM_GETPASSWORDCHAR, 0, 0));
+            EXPECT_EQ(c.seed ? "s3cret" : "", ItemText(mail, IDC_PASSWORD));
+            EXPECT_EQ(c.seed ? "pop.example.org" : "", ItemText(mail, IDC_MAIL_SERVER));
+            if (c.edit)
+                Edit(sheet);
+            Click(sheet, c.button);
+        };
+        const bool ok = c.button == IDOK;
+        EXPECT_EQ(c.button, RunModal(sheet, {step}));
+        if (ok)
+            sheet.ApplyChanges();
+        else
+            EXPECT_EQ(before, m_profile.Contents());
 
-TEST_F(ConfigSheet, OkAtOnceWritesEveryStoredValueBackAndEndsTheFirstRun) {
-    SeedProfile();
-    CConfDialog sheet("Configuration", nullptr, 0);
-    std::string caption;
-    std::vector<std::string> titles;
-    int selectedTab = -1;
-    std::string shownServer;
-    EXPECT_EQ(IDOK, Run(sheet, {[&] {
-                            caption = sheet.GetWindowText();
-                            titles = TabTitles(sheet);
-                            selectedTab =
-                                TabCtrl_GetCurSel(PropSheet_GetTabControl(sheet.GetSafeHwnd()));
-                            shownServer = ItemText(Page(sheet), IDC_MAIL_SERVER);
-                            PressOk(sheet);
-                            return true;
-                        }}));
-    sheet.ApplyChanges();
-
-    EXPECT_EQ("Configuration", caption);
-    EXPECT_EQ((std::vector<std::string>{"Server Settiings", "General", "Notification"}), titles);
-    EXPECT_EQ(0, selectedTab);
-    EXPECT_EQ("pop.example.org", shownServer);
-    EXPECT_TRUE(m_boxes.Boxes().empty());
-
-    Account account;
-    account.Load();
-    EXPECT_EQ("ada", account.m_UserName);
-    EXPECT_EQ("s3cret", account.m_Password);
-    EXPECT_EQ("pop.example.org", account.m_MailServer);
-    EXPECT_EQ(12, account.m_SummarySize);
-    EXPECT_EQ(0, account.m_Summaries);
-    CConfiguration configuration;
-    configuration.Load();
-    EXPECT_EQ(0, configuration.m_CheckMailOnStartup);
-    EXPECT_EQ(0, configuration.m_UseDefaultSound);
-    EXPECT_EQ(0, configuration.m_UseDefaultEmail);
-    EXPECT_EQ("C:\\sounds\\bell.wav", configuration.m_NotificationSoundFile);
-    EXPECT_EQ("C:\\mail\\reader.exe", configuration.m_EmailClient);
-    EXPECT_EQ(17, configuration.m_Interval);
-    EXPECT_EQ(0, configuration.m_FirstTime);
-
-    // The owner's copies: as loaded when the sheet opened, check results fresh.
-    const Account handed = sheet.GetAccount();
-    EXPECT_EQ("s3cret", handed.m_Password);
-    EXPECT_EQ(0, handed.m_MessageCount);
-    EXPECT_EQ(Account::ListRebuilt, handed.m_Status);
-    EXPECT_EQ("", handed.m_LastError);
-    EXPECT_EQ(1, sheet.GetConfiguration().m_FirstTime);
-    EXPECT_EQ(17, sheet.GetConfiguration().m_Interval);
-}
-
-TEST_F(ConfigSheet, OkAtOnceOnAnEmptyProfileStoresEveryDefault) {
-    CConfDialog sheet("Configuration", nullptr, 0);
-    EXPECT_EQ(IDOK, Run(sheet, {[&] {
-                            PressOk(sheet);
-                            return true;
-                        }}));
-    sheet.ApplyChanges();
-
-    // Read back with defaults the program never uses: every key must be in the file.
-    const Profile& profile = Profile::Application();
-    EXPECT_EQ(1, profile.GetInt("Notification", "CheckMailOnStartup", -1));
-    EXPECT_EQ(1, profile.GetInt("Notification", "UseDefaultSound", -1));
-    EXPECT_EQ(1, profile.GetInt("Notification", "UseDefaultEmail", -1));
-    EXPECT_EQ("GotMail.wav", profile.GetString("Notification", "NotificationSoundFile", "?"));
-    EXPECT_EQ("", profile.GetString("Notification", "EmailClient", "?"));
-    EXPECT_EQ(5, profile.GetInt("Notification", "Interval", -1));
-    EXPECT_EQ(0, profile.GetInt("Notification", "FirstTime", -1));
-    EXPECT_EQ("", profile.GetString("MailSettings", "Mail server", "?"));
-    EXPECT_EQ("", profile.GetString("MailSettings", "User name", "?"));
-    EXPECT_EQ("", profile.GetString("MailSettings", "RegKey", "?"));
-    EXPECT_EQ(8, profile.GetInt("MailSettings", "Summarysize", -1));
-    EXPECT_EQ(1, profile.GetInt("MailSettings", "Summaries", -1));
-}
-
-TEST_F(ConfigSheet, CancelSavesNothingAndHandsOutTheStoredRecords) {
-    SeedProfile();
-    const std::string before = m_profile.Contents();
-    CConfDialog sheet("Configuration", nullptr, 0);
-    EXPECT_EQ(IDCANCEL, Run(sheet, {[&] {
-                                SetItemText(Page(sheet), IDC_MAIL_SERVER, "other.host");
-                                HWND general = ShowPage(sheet, kGeneralPage);
-                                SetItemText(general, IDC_INTERVAL, "30");
-                                ShowPage(sheet, kNotificationPage);
-                                PressCancel(sheet);
-                                return true;
-                            }}));
-
-    EXPECT_EQ(before, m_profile.Contents());
-    EXPECT_EQ("pop.example.org", sheet.GetAccount().m_MailServer);
-    EXPECT_EQ(17, sheet.GetConfiguration().m_Interval);
-    EXPECT_EQ(1, sheet.GetConfiguration().m_FirstTime);
-}
-
-TEST_F(ConfigSheet, EditsOnEveryPageReachTheProfile) {
-    SeedProfile();
-    CConfDialog sheet("Configuration", nullptr, 0);
-    EXPECT_EQ(IDOK, Run(sheet, {[&] {
-                            HWND mail = Page(sheet);
-                            SetItemText(mail, IDC_MAIL_SERVER, "mail.example.net");
-                            SetItemText(mail, IDC_USER_NAME, "grace");
-                            SetItemText(mail, IDC_PASSWORD, "n3w pass");
-                            HWND general = ShowPage(sheet, kGeneralPage);
-                            Click(general, IDC_CHECK_ON_STARTUP);
-                            Click(general, IDC_SUMMARIES);
-                            SetItemText(general, IDC_SUMMARY_SIZE, "20");
-                            SetItemText(general, IDC_INTERVAL, "45");
-                            SetItemText(general, IDC_EMAIL_CLIENT, "D:\\bin\\mua.exe");
-                            HWND notification = ShowPage(sheet, kNotificationPage);
-                            SetItemText(notification, IDC_SOUND_FILE, "D:\\ding.wav");
-                            Click(notification, IDC_DEFAULT_SOUND);
-                            PressOk(sheet);
-                            return true;
-                        }}));
-    sheet.ApplyChanges();
-
-    Account account;
-    account.Load();
-    EXPECT_EQ("mail.example.net", account.m_MailServer);
-    EXPECT_EQ("grace", account.m_UserName);
-    EXPECT_EQ("n3w pass", account.m_Password);
-    EXPECT_EQ(20, account.m_SummarySize);
-    EXPECT_EQ(1, account.m_Summaries);
-    CConfiguration configuration;
-    configuration.Load();
-    EXPECT_EQ(1, configuration.m_CheckMailOnStartup);
-    EXPECT_EQ(45, configuration.m_Interval);
-    EXPECT_EQ("D:\\bin\\mua.exe", configuration.m_EmailClient);
-    EXPECT_EQ(0, configuration.m_UseDefaultEmail);
-    EXPECT_EQ(1, configuration.m_UseDefaultSound);
-    EXPECT_EQ("D:\\ding.wav", configuration.m_NotificationSoundFile);
+        // Read back with a default the program never uses: every key must be in the file.
+        for (const Setting& setting : Settings())
+            EXPECT_EQ(setting.*c.expected, profile.GetString(setting.section, setting.key, "?"))
+                << setting.key;
+        EXPECT_EQ(ok ? "0" : "1", profile.GetString("Notification", "FirstTime", "?"));
+        const Account account = sheet.GetAccount();
+        EXPECT_EQ(ok && c.edit ? "P@ss word!" : c.seed ? "s3cret" : "", account.m_Password);
+        EXPECT_EQ(0, account.m_MessageCount);
+        EXPECT_EQ(Account::ListRebuilt, account.m_Status);
+        EXPECT_EQ("", account.m_LastError);
+        EXPECT_EQ(ok && c.edit ? 45 : c.seed ? 17 : 5, sheet.GetConfiguration().m_Interval);
+        EXPECT_EQ(1, sheet.GetConfiguration().m_FirstTime);
+    }
     EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
-TEST_F(ConfigSheet, PasswordIsMaskedOnScreenAndPlainInTheAccount) {
-    SeedProfile();
-    CConfDialog sheet("Configuration", nullptr, 0);
-    bool passwordStyle = false;
-    LRESULT maskChar = 0;
-    std::string shown;
-    EXPECT_EQ(IDOK, Run(sheet, {[&] {
-                            HWND edit = ::GetDlgItem(Page(sheet), IDC_PASSWORD);
-                            passwordStyle = (::GetWindowLongA(edit, GWL_STYLE) & ES_PASSWORD) != 0;
-                            maskChar = ::SendMessageA(edit, EM_GETPASSWORDCHAR, 0, 0);
-                            shown = CWnd::GetWindowTextOf(edit);
-                            ::SetWindowTextA(edit, "P@ss word!");
-                            PressOk(sheet);
-                            return true;
-                        }}));
+// Summaries off, the default e-mail program and a sound file of the user's.
+TEST_F(ConfigSheet, EnableRulesFollowTheStoredValuesAndTheBoxes) {
+    Profile::Application().WriteInt("MailSettings", "Summaries", 0);
+    Profile::Application().WriteInt("Notification", "UseDefaultEmail", 1);
+    Profile::Application().WriteInt("Notification", "UseDefaultSound", 0);
+    CConfDialog sheet("Configuration");
+    auto step = [&] {
+        HWND page = ShowPage(sheet, kGeneralPage);
+        EXPECT_FALSE(ItemEnabled(page, IDC_SUMMARY_SIZE));
+        EXPECT_FALSE(ItemEnabled(page, IDC_EMAIL_CLIENT));
+        EXPECT_FALSE(ItemEnabled(page, IDC_BROWSE_EMAIL_CLIENT));
+        Click(page, IDC_SUMMARIES);
+        EXPECT_TRUE(ItemEnabled(page, IDC_SUMMARY_SIZE));
+        EXPECT_FALSE(ItemEnabled(page, IDC_EMAIL_CLIENT));
+        Click(page, IDC_USE_DEFAULT_EMAIL);
+        EXPECT_TRUE(ItemEnabled(page, IDC_EMAIL_CLIENT));
+        EXPECT_TRUE(ItemEnabled(page, IDC_BROWSE_EMAIL_CLIENT));
+        Click(page, IDC_SUMMARIES);
+        EXPECT_FALSE(ItemEnabled(page, IDC_SUMMARY_SIZE));
+        // Disabled in the template: the rule must enable them.
+        page = ShowPage(sheet, kNotificationPage);
+        EXPECT_TRUE(ItemEnabled(page, IDC_SOUND_FILE));
+        EXPECT_TRUE(ItemEnabled(page, IDC_BROWSE_SOUND));
+        Click(page, IDC_DEFAULT_SOUND);
+        EXPECT_FALSE(ItemEnabled(page, IDC_SOUND_FILE));
+        EXPECT_FALSE(ItemEnabled(page, IDC_BROWSE_SOUND));
+        Click(sheet, IDCANCEL);
+    };
+    EXPECT_EQ(IDCANCEL, RunModal(sheet, {step}));
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
+// Interval 3..999 and summary length 0..999, checked as the page opens (once per enable
+// rule), when it is left and on OK; an exchange stops at its first refusal.
+TEST_F(ConfigSheet, RangesAreCheckedWhenThePageOpensIsLeftAndOnOk) {
+    Profile::Application().WriteInt("Notification", "Interval", 2);
+    CConfDialog sheet("Configuration");
+    HWND general = nullptr;
+    auto refused = [&](int id, const char* text, const char* message) {
+        const size_t boxes = m_boxes.Boxes().size();
+        SetItemText(general, id, text);
+        EXPECT_EQ(general, ShowPage(sheet, kMailPage)) << text;
+        ASSERT_EQ(boxes + 1, m_boxes.Boxes().size()) << text;
+        EXPECT_NE(std::string::npos, m_boxes.Boxes().back().text.find(message)) << text;
+    };
+    auto open = [&] {
+        general = ShowPage(sheet, kGeneralPage);
+        ASSERT_EQ(2u, m_boxes.Boxes().size());
+        refused(IDC_SUMMARY_SIZE, "1000", "between 0 and 999");
+        EXPECT_EQ(IDC_SUMMARY_SIZE, ::GetDlgCtrlID(::GetFocus()));
+        refused(IDC_SUMMARY_SIZE, "eight", "Please enter an integer.");
+        refused(IDC_SUMMARY_SIZE, "0", "between 3 and 999");
+        EXPECT_EQ(IDC_INTERVAL, ::GetDlgCtrlID(::GetFocus()));
+        SetItemText(general, IDC_INTERVAL, "1000");
+        Click(sheet, IDOK);
+    };
+    auto refusedOk = [&] {
+        EXPECT_EQ(general, CurrentPage(sheet)) << "the sheet stays open";
+        EXPECT_EQ(6u, m_boxes.Boxes().size());
+        SetItemText(general, IDC_INTERVAL, "3");
+        EXPECT_NE(general, ShowPage(sheet, kNotificationPage));
+        SetItemText(ShowPage(sheet, kGeneralPage), IDC_INTERVAL, "999");
+        Click(sheet, IDOK);
+    };
+    EXPECT_EQ(IDOK, RunModal(sheet, {open, refusedOk}));
     sheet.ApplyChanges();
 
-    EXPECT_TRUE(passwordStyle);
-    EXPECT_NE(0, maskChar);
-    EXPECT_EQ("s3cret", shown);
-    EXPECT_EQ("P@ss word!", sheet.GetAccount().m_Password);
-    EXPECT_NE("P@ss word!", Profile::Application().GetString("MailSettings", "RegKey"));
-    Account stored;
-    stored.Load();
-    EXPECT_EQ("P@ss word!", stored.m_Password);
+    EXPECT_EQ(6u, m_boxes.Boxes().size());
+    EXPECT_EQ(999, Profile::Application().GetInt("Notification", "Interval", 0));
+    EXPECT_EQ(0, Profile::Application().GetInt("MailSettings", "Summarysize", 8));
+}
+
+TEST_F(ConfigSheet, FileChoosersFillThePathAndPutThePageValuesBack) {
+    Profile::Application().WriteInt("Notification", "UseDefaultEmail", 0);
+    Profile::Application().WriteInt("Notification", "UseDefaultSound", 0);
+    CConfDialog sheet("Configuration", nullptr, kGeneralPage);
+    std::vector<std::string> requests;
+    std::optional<std::string> answer;
+    CFileDialog::ScopedAnswer chooser([&](const OPENFILENAMEA& request) {
+        // The request's strings live only during the call.
+        std::string seen = std::to_string(request.Flags) + " " + request.lpstrDefExt + " ";
+        for (const char* entry = request.lpstrFilter; *entry != '\0'; entry += strlen(entry) + 1)
+            seen += std::string(entry) + "|";
+        requests.push_back(seen);
+        EXPECT_EQ(CurrentPage(sheet), request.hwndOwner);
+        return answer;
+    });
+    auto choose = [&] {
+        HWND page = CurrentPage(sheet);
+        SetItemText(page, IDC_INTERVAL, "42");
+        Click(page, IDC_BROWSE_EMAIL_CLIENT);
+        EXPECT_EQ("42", ItemText(page, IDC_INTERVAL)) << "a cancelled choice changes nothing";
+        answer = "C:\\Programs\\mua.exe";
+        Click(page, IDC_BROWSE_EMAIL_CLIENT);
+        EXPECT_EQ("5", ItemText(page, IDC_INTERVAL)) << "the field replaces the typed value";
+        EXPECT_EQ("C:\\Programs\\mua.exe", ItemText(page, IDC_EMAIL_CLIENT));
+        page = ShowPage(sheet, kNotificationPage);
+        answer = "C:\\Media\\ping.wav";
+        Click(page, IDC_BROWSE_SOUND);
+        EXPECT_EQ("C:\\Media\\ping.wav", ItemText(page, IDC_SOUND_FILE));
+        Click(sheet, IDCANCEL);
+    };
+    EXPECT_EQ(IDCANCEL, RunModal(sheet, {choose}));
+
+    // 4100: OFN_HIDEREADONLY | OFN_FILEMUSTEXIST.
+    const std::string program = "4100 exe Program Files (*.exe)|*.exe|All Files (*.*)|*.*|";
+    const std::string sound = "4100 wav Sounds Files (*.wav)|*.wav|All Files (*.*)|*.*|";
+    EXPECT_EQ((std::vector<std::string>{program, program, sound}), requests);
 }
 
 } // namespace

@@ -2,8 +2,6 @@
 
 #include "settings/profile.h"
 
-#include <commctrl.h>
-
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -12,21 +10,38 @@
 
 namespace {
 
-// The sheets and controls need their window classes registered once per process.
-class CommonControlsEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        INITCOMMONCONTROLSEX init = {sizeof(init), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-        ::InitCommonControlsEx(&init);
-    }
+// Sheets and list views need the common controls' window classes.
+[[maybe_unused]] const bool g_commonControls = [] {
+    INITCOMMONCONTROLSEX init = {sizeof(init), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    return ::InitCommonControlsEx(&init) != FALSE;
+}();
+
+struct ModalRun {
+    const CWnd& window;
+    std::vector<Step> steps;
+    DWORD deadline = ::GetTickCount() + 5000;
+    size_t next = 0;
+    bool inStep = false;
 };
 
-[[maybe_unused]] ::testing::Environment* const g_commonControls =
-    ::testing::AddGlobalTestEnvironment(new CommonControlsEnvironment);
+ModalRun* g_run = nullptr;
 
-ModalDriver* g_driver = nullptr;
-
-constexpr UINT kTickMs = 25;
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    ModalRun* run = g_run;
+    // A step may run a modal loop of its own that ticks again: steps never nest.
+    if (run == nullptr || run->inStep)
+        return;
+    run->inStep = true;
+    HWND window = run->window.GetSafeHwnd();
+    if (static_cast<LONG>(::GetTickCount() - run->deadline) >= 0) {
+        ADD_FAILURE() << "modal loop still open after step " << run->next;
+        run->deadline += 1000;
+        ::PostMessageA(window != nullptr ? window : ::GetActiveWindow(), WM_COMMAND, IDCANCEL, 0);
+    } else if (window != nullptr && run->next < run->steps.size()) {
+        run->steps[run->next++]();
+    }
+    run->inStep = false;
+}
 
 } // namespace
 
@@ -42,36 +57,16 @@ MessageBoxRecorder::~MessageBoxRecorder() {
     SetMessageBoxHandler(std::move(m_previous));
 }
 
-ModalDriver::ModalDriver(std::vector<Step> steps, std::function<void()> abort, UINT watchdogMs)
-    : m_steps(std::move(steps)), m_abort(std::move(abort)),
-      m_deadline(::GetTickCount() + watchdogMs) {
-    g_driver = this;
-    m_timer = ::SetTimer(nullptr, 0, kTickMs, &ModalDriver::Tick);
-}
-
-ModalDriver::~ModalDriver() {
-    ::KillTimer(nullptr, m_timer);
-    if (g_driver == this)
-        g_driver = nullptr;
-}
-
-void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR id, DWORD) {
-    ModalDriver* self = g_driver;
-    // A step may itself run a modal loop that ticks again: steps never nest.
-    if (self == nullptr || self->m_timer != id || self->m_running)
-        return;
-    self->m_running = true;
-    if (static_cast<LONG>(::GetTickCount() - self->m_deadline) >= 0) {
-        if (!self->m_timedOut) {
-            self->m_timedOut = true;
-            ADD_FAILURE() << "modal loop still running after its steps " << self->m_next << " of "
-                          << self->m_steps.size();
-        }
-        self->m_abort();
-    } else if (self->m_next < self->m_steps.size() && self->m_steps[self->m_next]()) {
-        ++self->m_next;
-    }
-    self->m_running = false;
+INT_PTR RunModalLoop(const CWnd& window, const std::function<INT_PTR()>& doModal,
+                     std::vector<Step> steps) {
+    ModalRun run{window, std::move(steps)};
+    ModalRun* const outer = std::exchange(g_run, &run);
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 25, &Tick);
+    const INT_PTR result = doModal();
+    ::KillTimer(nullptr, timer);
+    g_run = outer;
+    EXPECT_EQ(run.steps.size(), run.next) << "the modal loop ended before its steps";
+    return result;
 }
 
 TempProfile::TempProfile() : m_previous(Profile::Application().Path()) {
@@ -80,13 +75,13 @@ TempProfile::TempProfile() : m_previous(Profile::Application().Path()) {
     ::GetTempPathA(MAX_PATH, directory);
     ::GetTempFileNameA(directory, "tnw", 0, file);
     m_path = file;
-    // Starts empty: a missing profile reads as every default.
     ::DeleteFileA(m_path.c_str());
     Profile::UseFile(m_path);
 }
 
 TempProfile::~TempProfile() {
     ::DeleteFileA(m_path.c_str());
+    Profile::UseFile(m_previous);
 }
 
 std::string TempProfile::Contents() const {
@@ -94,22 +89,4 @@ std::string TempProfile::Contents() const {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-std::string ItemText(HWND dialog, int id) {
-    char buffer[1024] = {};
-    ::GetDlgItemTextA(dialog, id, buffer, sizeof(buffer));
-    return buffer;
-}
-
-void SetItemText(HWND dialog, int id, const std::string& text) {
-    ::SetDlgItemTextA(dialog, id, text.c_str());
-}
-
-void Click(HWND dialog, int id) {
-    ::SendMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-
-bool ItemEnabled(HWND dialog, int id) {
-    return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
 }

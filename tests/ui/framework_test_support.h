@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/message_box.h"
+#include "framework/property_sheet.h"
 
 #include <windows.h>
 
@@ -13,8 +14,7 @@ class MessageBoxRecorder {
 public:
     struct Box {
         HWND owner;
-        std::string text;
-        std::string caption;
+        std::string text, caption;
         UINT flags;
     };
 
@@ -24,43 +24,23 @@ public:
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
     const std::vector<Box>& Boxes() const { return m_boxes; }
-    void Clear() { m_boxes.clear(); }
 
 private:
     std::vector<Box> m_boxes;
     MessageBoxHandler m_previous;
 };
 
-// Drives a modal loop from inside: one step per timer tick on this thread's message loop.
-// A step returns false to be tried again on the next tick (waiting for a window to appear).
-// When the steps are not all done and the loop has not ended after `watchdogMs`, `abort`
-// runs to end the loop and TimedOut() reports it.
-class ModalDriver {
-public:
-    using Step = std::function<bool()>;
+// Runs a modal dialog or sheet while `steps` run inside its loop, one per timer tick once
+// its window exists. A run still open five seconds later is cancelled and fails the test.
+using Step = std::function<void()>;
+INT_PTR RunModalLoop(const CWnd& window, const std::function<INT_PTR()>& doModal,
+                     std::vector<Step> steps);
+template <typename Modal> INT_PTR RunModal(Modal& modal, std::vector<Step> steps) {
+    return RunModalLoop(
+        modal, [&modal] { return modal.DoModal(); }, std::move(steps));
+}
 
-    ModalDriver(std::vector<Step> steps, std::function<void()> abort, UINT watchdogMs = 5000);
-    ~ModalDriver();
-    ModalDriver(const ModalDriver&) = delete;
-    ModalDriver& operator=(const ModalDriver&) = delete;
-
-    bool TimedOut() const { return m_timedOut; }
-    bool Finished() const { return m_next == m_steps.size(); }
-
-private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD);
-
-    std::vector<Step> m_steps;
-    std::function<void()> m_abort;
-    size_t m_next = 0;
-    DWORD m_deadline;
-    bool m_timedOut = false;
-    bool m_running = false;
-    UINT_PTR m_timer = 0;
-};
-
-// Points the application profile at a fresh file for one test; afterwards removes the file
-// and points the profile back.
+// Points the application profile at a fresh, missing file for one test.
 class TempProfile {
 public:
     TempProfile();
@@ -68,19 +48,31 @@ public:
     TempProfile(const TempProfile&) = delete;
     TempProfile& operator=(const TempProfile&) = delete;
 
-    const std::string& Path() const { return m_path; }
     // The file's bytes, or "" when it does not exist.
     std::string Contents() const;
 
 private:
-    std::string m_path;
-    std::string m_previous;
+    std::string m_path, m_previous;
 };
 
-// Text of a control in a dialog.
-std::string ItemText(HWND dialog, int id);
-// Types text into a control as the user would leave it (WM_SETTEXT).
-void SetItemText(HWND dialog, int id, const std::string& text);
-// Clicks a button through the button's own mouse handling.
-void Click(HWND dialog, int id);
-bool ItemEnabled(HWND dialog, int id);
+inline std::string ItemText(HWND dialog, int id) {
+    return CWnd::GetWindowTextOf(::GetDlgItem(dialog, id));
+}
+inline void SetItemText(HWND dialog, int id, const std::string& text) {
+    ::SetDlgItemTextA(dialog, id, text.c_str());
+}
+inline void Click(HWND dialog, int id) {
+    ::SendMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+inline bool ItemEnabled(HWND dialog, int id) {
+    return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
+}
+
+inline HWND CurrentPage(const CPropertySheet& sheet) {
+    return PropSheet_GetCurrentPageHwnd(sheet.GetSafeHwnd());
+}
+// Leaves the current page (with its checks) for page `index`; returns the page now in front.
+inline HWND ShowPage(const CPropertySheet& sheet, int index) {
+    PropSheet_SetCurSel(sheet.GetSafeHwnd(), nullptr, index);
+    return CurrentPage(sheet);
+}

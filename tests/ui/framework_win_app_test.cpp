@@ -1,8 +1,8 @@
 #include "framework/dialog.h"
 #include "framework/message_box.h"
 #include "framework/win_app.h"
-#include "framework_test_ids.h"
 #include "framework_test_support.h"
+#include "res/resource.h"
 #include "settings/profile.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +28,7 @@ public:
 
 class EscapableForm : public CDialog {
 public:
-    EscapableForm() : CDialog(IDD_FW_FORM) {}
+    EscapableForm() : CDialog(IDD_AUTOUPDATE) {}
     int m_cancelCalls = 0;
 
 protected:
@@ -65,10 +65,9 @@ TEST(FrameworkWinApp, LoopGivesModelessDialogsTheirKeysAndEndsAtQuit) {
     TestApp app(true);
     EscapableForm form;
     ASSERT_TRUE(form.Create());
-    HWND edit = form.GetDlgItem(IDC_FW_NAME);
-    // Escape typed into the form's edit reaches the dialog as Cancel only through the
+    // Escape typed on the form's OK button reaches the dialog as Cancel only through the
     // dialog keyboard handling of the loop.
-    ::PostMessageA(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+    ::PostMessageA(form.GetDlgItem(IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
     ::PostQuitMessage(7);
 
     EXPECT_EQ(7, AfxWinMain());
