@@ -3,19 +3,8 @@
 #include <commctrl.h>
 
 bool CAnimateCtrl::Create(DWORD style, const RECT& rect, HWND parent, int id) {
-    if (m_hWnd != nullptr)
-        return false;
-    HWND hwnd =
-        ::CreateWindowExA(0, ANIMATE_CLASSA, "", style | WS_CHILD, rect.left, rect.top,
-                          rect.right - rect.left, rect.bottom - rect.top, parent,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
-    if (hwnd == nullptr)
-        return false;
-    if (!SubclassWindow(hwnd)) {
-        ::DestroyWindow(hwnd);
-        return false;
-    }
-    return true;
+    return CreateControl(ANIMATE_CLASSA, style | WS_CHILD, rect.left, rect.top,
+                         rect.right - rect.left, rect.bottom - rect.top, parent, id);
 }
 
 bool CAnimateCtrl::Open(UINT resourceId) {

@@ -3,19 +3,8 @@
 #include <vector>
 
 bool CListCtrl::Create(DWORD style, const RECT& rect, HWND parent, int id) {
-    if (m_hWnd != nullptr)
-        return false;
-    HWND hwnd =
-        ::CreateWindowExA(0, WC_LISTVIEWA, "", style | WS_CHILD, rect.left, rect.top,
-                          rect.right - rect.left, rect.bottom - rect.top, parent,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
-    if (hwnd == nullptr)
-        return false;
-    if (!SubclassWindow(hwnd)) {
-        ::DestroyWindow(hwnd);
-        return false;
-    }
-    return true;
+    return CreateControl(WC_LISTVIEWA, style | WS_CHILD, rect.left, rect.top,
+                         rect.right - rect.left, rect.bottom - rect.top, parent, id);
 }
 
 int CListCtrl::InsertColumn(int pos, const std::string& header, int width, int format) {

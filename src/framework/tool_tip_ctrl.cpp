@@ -27,19 +27,9 @@ CToolTipCtrl::~CToolTipCtrl() {
 }
 
 bool CToolTipCtrl::Create(HWND parent, DWORD style) {
-    if (m_hWnd != nullptr)
-        return false;
-    HWND hwnd = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | style, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr,
-                                  Instance(), nullptr);
-    if (hwnd == nullptr)
-        return false;
     // Subclassed so that the object learns when its owner's destruction takes the tip along.
-    if (!SubclassWindow(hwnd)) {
-        ::DestroyWindow(hwnd);
-        return false;
-    }
-    return true;
+    return CreateControl(TOOLTIPS_CLASSA, WS_POPUP | style, CW_USEDEFAULT, CW_USEDEFAULT,
+                         CW_USEDEFAULT, CW_USEDEFAULT, parent, 0);
 }
 
 bool CToolTipCtrl::AddTool(HWND window, const std::string& text, const RECT* rect, UINT id) {

@@ -25,7 +25,9 @@ CWnd::~CWnd() {
     }
 }
 
-HINSTANCE CWnd::Instance() { return ::GetModuleHandleA(nullptr); }
+HINSTANCE CWnd::Instance() {
+    return ::GetModuleHandleA(nullptr);
+}
 
 const char* CWnd::DefaultClassName() {
     static const char kName[] = "TarnwickFrame";
@@ -59,6 +61,22 @@ bool CWnd::DestroyWindow() {
     if (m_hWnd == nullptr)
         return false;
     return ::DestroyWindow(m_hWnd) != FALSE;
+}
+
+bool CWnd::CreateControl(const char* className, DWORD style, int x, int y, int width, int height,
+                         HWND parent, int id) {
+    if (m_hWnd != nullptr)
+        return false;
+    HWND hwnd =
+        ::CreateWindowExA(0, className, "", style, x, y, width, height, parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
+    if (hwnd == nullptr)
+        return false;
+    if (!SubclassWindow(hwnd)) {
+        ::DestroyWindow(hwnd);
+        return false;
+    }
+    return true;
 }
 
 bool CWnd::SubclassWindow(HWND hwnd) {
@@ -129,15 +147,25 @@ LRESULT CWnd::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
 }
 
-int CWnd::OnCreate(CREATESTRUCTA*) { return static_cast<int>(Default()); }
+int CWnd::OnCreate(CREATESTRUCTA*) {
+    return static_cast<int>(Default());
+}
 
-void CWnd::OnTimer(UINT_PTR) { Default(); }
+void CWnd::OnTimer(UINT_PTR) {
+    Default();
+}
 
-bool CWnd::OnCommand(WPARAM, LPARAM) { return false; }
+bool CWnd::OnCommand(WPARAM, LPARAM) {
+    return false;
+}
 
-bool CWnd::OnNotify(NMHDR*, LRESULT*) { return false; }
+bool CWnd::OnNotify(NMHDR*, LRESULT*) {
+    return false;
+}
 
-void CWnd::OnClose() { Default(); }
+void CWnd::OnClose() {
+    Default();
+}
 
 LRESULT CWnd::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
     // Messages nest (a handler may send another), so the current one is saved and restored.

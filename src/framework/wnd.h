@@ -24,6 +24,11 @@ public:
                   int y, int width, int height, HWND parent, HMENU menu);
     bool DestroyWindow();
 
+    // Makes a window of a system class (a common control, say) and subclasses it, so that
+    // the object sees its messages; the window is destroyed again when that fails.
+    bool CreateControl(const char* className, DWORD style, int x, int y, int width, int height,
+                       HWND parent, int id);
+
     // Routes an existing control's messages to this object (used for our own controls).
     bool SubclassWindow(HWND hwnd);
     bool SubclassDlgItem(int id, HWND parent) { return SubclassWindow(::GetDlgItem(parent, id)); }
