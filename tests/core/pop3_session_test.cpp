@@ -1,148 +1,116 @@
-// A POP3 session as the server sees it: login, the single-line commands, refusals,
-// silence and broken connections.
+// A POP3 session as the server sees it: login, refusals, silence, broken connections, and
+// what the client makes of the replies, whatever pieces they arrive in.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "pop3/pop.h"
+#include "pop3/scratch_folder.h"
 #include "support/scripted_pop3_server.h"
+
+using namespace std::string_literals;
 
 namespace {
 
-using testsupport::Mailbox;
-using testsupport::MakeMessage;
 using testsupport::ScriptedPop3Server;
-
-using Clock = std::chrono::steady_clock;
 
 bool ConnectTo(CPop& pop, const ScriptedPop3Server& server, const std::string& user = "ann",
                const std::string& password = "secret") {
     return pop.Connect("127.0.0.1", server.Port(), user, password);
 }
 
-Mailbox TwoMessages() {
-    Mailbox box;
-    box.messages.push_back(MakeMessage("Ann <ann@example.org>", "Hello", {"first", "second"}));
-    box.messages.push_back(MakeMessage("Bob <bob@example.org>", "Re: Hello", {"third"}));
-    return box;
-}
-
-TEST(Pop3Session, CheckSessionIsExactlyTheseBytes) {
-    ScriptedPop3Server server;
-    server.ServeMailbox(TwoMessages());
+// Starts a server that has been given the login and the rest of the session.
+void StartAndConnect(ScriptedPop3Server& server, CPop& pop) {
     server.Start();
-    {
-        CPop pop;
-        ASSERT_TRUE(ConnectTo(pop, server)) << pop.GetErrorText();
-        ASSERT_TRUE(pop.Stat());
-        EXPECT_EQ(pop.GetMessageCount(), 2);
-        ASSERT_TRUE(pop.List());
-        for (int n = 1; n <= pop.GetMessageCount(); ++n) {
-            EXPECT_TRUE(pop.Top(n, 8));
-        }
-        EXPECT_EQ(pop.m_From, "Bob <bob@example.org>");
-        EXPECT_EQ(pop.m_Subject, "Re: Hello");
-        ASSERT_TRUE(pop.Quit());
-    }
-    ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
-    EXPECT_EQ(server.Received(), "USER ann\r\nPASS secret\r\nSTAT\r\nLIST\r\n"
-                                 "TOP 1 8\r\nTOP 2 8\r\nQUIT\r\n");
+    pop.SetTimeout(1000);
+    ASSERT_TRUE(ConnectTo(pop, server)) << pop.GetErrorText();
 }
 
-TEST(Pop3Session, DeletionSessionIsExactlyTheseBytes) {
-    ScriptedPop3Server server;
-    server.ServeMailbox(TwoMessages());
-    server.Start();
-    {
-        CPop pop;
-        ASSERT_TRUE(ConnectTo(pop, server)) << pop.GetErrorText();
-        ASSERT_TRUE(pop.Dele(2));
-        ASSERT_TRUE(pop.Quit());
-    }
-    ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
-    EXPECT_EQ(server.Received(), "USER ann\r\nPASS secret\r\nDELE 2\r\nQUIT\r\n");
-    EXPECT_EQ(server.Deleted(), std::vector<int>{2});
-    EXPECT_EQ(server.MessagesLeft(), 1);
+bool ScratchFileExists(const char* name) {
+    return std::filesystem::exists(pop3::ScratchFolder() / name);
 }
 
-TEST(Pop3Session, UserAndPasswordGoOutUnchanged) {
-    ScriptedPop3Server server;
-    server.Login("Ann O'Neil %s \"x\"", " p@ss word ").Expect("QUIT\r\n").Reply("+OK\r\n");
-    server.Start();
-    CPop pop;
-    ASSERT_TRUE(ConnectTo(pop, server, "Ann O'Neil %s \"x\"", " p@ss word ")) << pop.GetErrorText();
-    EXPECT_TRUE(pop.Quit());
-    EXPECT_TRUE(server.Mismatches().empty());
-}
-
-TEST(Pop3Session, ArbitraryGreetingLetsTheLoginGoOn) {
-    ScriptedPop3Server server;
-    server.Reply("hello there, no status here\r\n")
-        .Expect("USER ann\r\n")
-        .Reply("+OK\r\n")
-        .Expect("PASS secret\r\n")
-        .Reply("+OK\r\n");
-    server.Start();
-    CPop pop;
-    EXPECT_TRUE(ConnectTo(pop, server)) << pop.GetErrorText();
-    EXPECT_TRUE(server.Mismatches().empty());
-}
-
-struct LoginRefusal {
-    const char* name;
-    std::function<void(ScriptedPop3Server&)> script;
-    const char* sent; // what the server has seen when the client gives up
-    const char* error;
-};
-
-TEST(Pop3Session, RefusedLoginStopsAtTheRefusingStep) {
-    const LoginRefusal cases[] = {
-        {"greeting", [](ScriptedPop3Server& s) { s.Reply("-ERR too busy\r\n"); }, "",
-         "Bad Connection"},
-        {"user",
-         [](ScriptedPop3Server& s) {
-             s.Reply("+OK\r\n").Expect("USER ann\r\n").Reply("-ERR who?\r\n");
-         },
-         "USER ann\r\n", "Bad User Name"},
-        {"user, lower case",
-         [](ScriptedPop3Server& s) {
-             s.Reply("+OK\r\n").Expect("USER ann\r\n").Reply("-err who?\r\n");
-         },
-         "USER ann\r\n", "Bad User Name"},
-        {"password",
-         [](ScriptedPop3Server& s) {
-             s.Reply("+OK\r\n")
-                 .Expect("USER ann\r\n")
-                 .Reply("+OK\r\n")
-                 .Expect("PASS secret\r\n")
-                 .Reply("-ERR [AUTH] Authentication failed.\r\n");
-         },
-         "USER ann\r\nPASS secret\r\n", "Bad Password Name"},
+TEST(Pop3Session, LoginEndsAtTheFirstRefusalOrBrokenReply) {
+    // The greeting, then the answers to USER and PASS; one without its line end is followed
+    // by the server hanging up. No replies at all: a silent server.
+    const struct {
+        std::vector<std::string> replies;
+        const char* sent;
+        const char* error;
+    } cases[] = {
+        // Anything but "-ERR" is a success: "+OK" is never required.
+        {{"hello\r\n", "+OK\r\n", "ok\r\n"}, "USER ann\r\nPASS secret\r\n", ""},
+        {{"-ERR too busy\r\n"}, "", "Bad Connection"},
+        {{"+OK\r\n", "-err who?\r\n"}, "USER ann\r\n", "Bad User Name"},
+        {{"+OK\r\n", "+OK\r\n", "-ERR [AUTH]\r\n"},
+         "USER ann\r\nPASS secret\r\n",
+         "Bad Password Name"},
+        {{"+OK\r\n", "+OK"}, "USER ann\r\n", "Error reading from socket!"},
+        {{}, "", "Server did not answer in time"},
     };
-    for (const LoginRefusal& c : cases) {
-        SCOPED_TRACE(c.name);
+    const char* lines[] = {"USER ann\r\n", "PASS secret\r\n"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
         ScriptedPop3Server server;
-        c.script(server);
+        for (std::size_t i = 0; i < c.replies.size(); ++i) {
+            if (i > 0) {
+                server.Expect(lines[i - 1]);
+            }
+            server.Reply(c.replies[i]);
+            if (c.replies[i].back() != '\n') {
+                server.CloseConnection();
+            }
+        }
         server.Start();
-        CPop pop;
-        EXPECT_FALSE(ConnectTo(pop, server));
-        EXPECT_EQ(pop.GetErrorText(), c.error);
-        // Give a stray extra command the chance to arrive before looking.
-        server.Stop();
-        EXPECT_EQ(server.Received(), c.sent);
+        {
+            CPop pop;
+            pop.SetTimeout(300);
+            EXPECT_EQ(ConnectTo(pop, server), *c.error == '\0');
+            EXPECT_EQ(pop.GetErrorText(), c.error);
+        }
+        ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
+        EXPECT_EQ(server.Received(), c.sent); // nothing more after a refusal
     }
 }
 
-struct CommandRefusal {
-    const char* line;
-    std::function<bool(CPop&)> run;
-    const char* error;
-};
+TEST(Pop3Session, CredentialsGoOutAsGivenOrNotAtAll) {
+    // A line break or NUL could end the command early and smuggle in another; a command
+    // longer than 511 characters with its CR LF must not be cut.
+    const char* const kBad = "Bad character in user name or password";
+    const std::string longest(504, 'u'), tooLong(505, 'u');
+    const std::pair<std::string, const char*> cases[] = {
+        {"O'Neil %s \"x\" ", ""},     {longest, ""},  {"a\r\nDELE 1", kBad},
+        {"a\nDELE 1", kBad},          {"a\rx", kBad}, {"a\0x"s, kBad},
+        {tooLong, "Command too long"}};
+    for (const auto& [text, error] : cases) {
+        for (bool inPassword : {false, true}) {
+            const std::string user = inPassword ? "ann" : text;
+            const std::string password = inPassword ? text : "secret";
+            ScriptedPop3Server server;
+            server.Login(user, password);
+            server.Start();
+            CPop pop;
+            EXPECT_EQ(ConnectTo(pop, server, user, password), *error == '\0') << text;
+            EXPECT_EQ(pop.GetErrorText(), error);
+            server.Stop();
+            EXPECT_EQ(server.Connections(), *error == '\0' ? 1 : 0);
+            EXPECT_TRUE(server.Mismatches().empty());
+        }
+    }
+}
 
-TEST(Pop3Session, RefusedCommandFailsWithItsText) {
-    const CommandRefusal cases[] = {
+TEST(Pop3Session, RefusedCommandFailsWithItsTextAndTheSessionGoesOn) {
+    const struct {
+        const char* line;
+        std::function<bool(CPop&)> run;
+        const char* error;
+    } cases[] = {
         {"STAT\r\n", [](CPop& p) { return p.Stat(); }, "Error occured during STAT"},
         {"LIST\r\n", [](CPop& p) { return p.List(); }, "Error occured during LIST"},
         {"TOP 1 8\r\n", [](CPop& p) { return p.Top(1, 8); }, "Error occured during TOP"},
@@ -152,165 +120,164 @@ TEST(Pop3Session, RefusedCommandFailsWithItsText) {
         {"RSET\r\n", [](CPop& p) { return p.Rset(); }, "Error occured during RSET"},
         {"QUIT\r\n", [](CPop& p) { return p.Quit(); }, "Error occured during QUIT"},
     };
-    for (const CommandRefusal& c : cases) {
-        SCOPED_TRACE(c.line);
-        ScriptedPop3Server server;
-        // The refusal is single-line even for the multi-line commands: nothing more is
-        // awaited, and the session goes on in step.
-        server.Login().Expect(c.line).Reply("-ERR no\r\n").Expect("NOOP\r\n").Reply("+OK\r\n");
-        server.Start();
-        CPop pop;
-        pop.SetTimeout(3000);
-        ASSERT_TRUE(ConnectTo(pop, server)) << pop.GetErrorText();
-        EXPECT_FALSE(c.run(pop));
+    ScriptedPop3Server server;
+    server.Login();
+    for (const auto& c : cases) { // the refusal is one line even for the multi-line commands
+        server.Expect(c.line).Reply("-ERR no\r\n");
+    }
+    server.Expect("NOOP\r\n").Reply("+OK\r\n").Expect("QUIT\r\n").Reply("+OK bye\r\n");
+    CPop pop;
+    StartAndConnect(server, pop);
+    for (const auto& c : cases) {
+        EXPECT_FALSE(c.run(pop)) << c.line;
         EXPECT_EQ(pop.GetErrorText(), c.error);
-        EXPECT_TRUE(pop.Noop()) << pop.GetErrorText(); // after a failed QUIT too: still open
-        EXPECT_TRUE(server.Mismatches().empty());
     }
-}
-
-TEST(Pop3Session, LaterSuccessKeepsTheLastFailureText) {
-    ScriptedPop3Server server;
-    server.Login()
-        .Expect("STAT\r\n")
-        .Reply("-ERR locked\r\n")
-        .Expect("STAT\r\n")
-        .Reply("+OK 1 10\r\n");
-    server.Start();
-    CPop pop;
-    ASSERT_TRUE(ConnectTo(pop, server));
+    EXPECT_TRUE(pop.Noop()) << pop.GetErrorText(); // still open after a refused QUIT
+    EXPECT_EQ(pop.GetErrorText(), "Error occured during QUIT") << "a success keeps the text";
+    EXPECT_TRUE(pop.Quit()) << pop.GetErrorText();
     EXPECT_FALSE(pop.Stat());
-    EXPECT_TRUE(pop.Stat());
-    EXPECT_EQ(pop.GetMessageCount(), 1);
-    EXPECT_EQ(pop.GetErrorText(), "Error occured during STAT");
+    EXPECT_EQ(pop.GetErrorText(), "Error writing to socket!");
+    EXPECT_TRUE(server.Mismatches().empty());
 }
 
-TEST(Pop3Session, SilentServerRunsIntoTheTimeLimit) {
-    ScriptedPop3Server server;
-    server.Login().Expect("STAT\r\n").Silence();
-    server.Start();
-    CPop pop;
-    pop.SetTimeout(300);
-    ASSERT_TRUE(ConnectTo(pop, server)) << pop.GetErrorText();
-    const auto start = Clock::now();
-    EXPECT_FALSE(pop.Stat());
-    const auto elapsed = Clock::now() - start;
-    EXPECT_EQ(pop.GetErrorText(), "Server did not answer in time");
-    EXPECT_GE(elapsed, std::chrono::milliseconds(250));
-    EXPECT_LT(elapsed, std::chrono::seconds(3));
-}
-
-TEST(Pop3Session, SilentGreetingRunsIntoTheTimeLimit) {
-    ScriptedPop3Server server;
-    server.Silence();
-    server.Start();
-    CPop pop;
-    pop.SetTimeout(200);
-    EXPECT_FALSE(ConnectTo(pop, server));
-    EXPECT_EQ(pop.GetErrorText(), "Server did not answer in time");
-}
-
-TEST(Pop3Session, ConnectionClosedWhileAReplyIsAwaitedIsAFailure) {
-    // Single-line: an empty read is not a success just because it holds no "-ERR".
-    {
+TEST(Pop3Session, ListCutOffOrNeverFinishedFails) {
+    for (const bool hangUp : {true, false}) {
         ScriptedPop3Server server;
-        server.Login().Expect("STAT\r\n").Reply("+OK 2").CloseConnection();
-        server.Start();
+        server.Login().Expect("LIST\r\n").Reply("+OK 2 messages\r\n1 120\r\n2 2");
+        hangUp ? server.CloseConnection() : server.Silence();
         CPop pop;
-        ASSERT_TRUE(ConnectTo(pop, server));
-        EXPECT_FALSE(pop.Stat());
-        EXPECT_EQ(pop.GetErrorText(), "Error reading from socket!");
-    }
-    {
-        ScriptedPop3Server server;
-        server.Reply("+OK\r\n").Expect("USER ann\r\n").CloseConnection();
-        server.Start();
-        CPop pop;
-        EXPECT_FALSE(ConnectTo(pop, server));
-        EXPECT_EQ(pop.GetErrorText(), "Error reading from socket!");
+        StartAndConnect(server, pop);
+        pop.SetTimeout(300);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(pop.List());
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(pop.GetErrorText(),
+                  hangUp ? "Error reading from socket!" : "Server did not answer in time");
+        EXPECT_LT(elapsed, std::chrono::seconds(3));
+        EXPECT_TRUE(hangUp || elapsed >= std::chrono::milliseconds(250));
+        EXPECT_FALSE(ScratchFileExists("templist.pop"));
     }
 }
 
-TEST(Pop3Session, UnreachableServerCannotBeConnected) {
-    unsigned short port = 0;
-    {
-        ScriptedPop3Server probe; // bound, then closed: nobody listens there any more
-        port = probe.Port();
+TEST(Pop3Session, StatCountsFollowTheFirstAndSecondSeparatorByAtoiRules) {
+    // Each reply follows a "+OK 4 44": what it does not give stays.
+    const std::pair<const char*, const char*> cases[] = {
+        {"+OK 0 0\r\n", "0 0"},      {"+OK\t7\t320\r\n", "7 320"}, {"+OK 5\r\n", "5 44"},
+        {"+OK  2 320\r\n", "2 2"},   {"+OK\r\n", "4 44"},          {"+OK x 9\r\n", "0 9"},
+        {"+OK 12abc 3\r\n", "12 3"},
+    };
+    ScriptedPop3Server server;
+    server.Login();
+    for (const auto& [reply, counts] : cases) {
+        server.Expect("STAT\r\n").Reply("+OK 4 44\r\n").Expect("STAT\r\n");
+        server.ReplyInPieces({"+O", reply + 2}, 30); // no part of a line is judged alone
     }
     CPop pop;
-    pop.SetTimeout(2000);
-    EXPECT_FALSE(pop.Connect("127.0.0.1", port, "ann", "secret"));
-    EXPECT_EQ(pop.GetErrorText(), "Server cannot be connected");
-    EXPECT_FALSE(pop.Connect("127.0.0.1", 70000, "ann", "secret"));
-    EXPECT_EQ(pop.GetErrorText(), "Server cannot be connected");
+    StartAndConnect(server, pop);
+    for (const auto& [reply, counts] : cases) {
+        ASSERT_TRUE(pop.Stat() && pop.Stat());
+        EXPECT_EQ(std::to_string(pop.GetMessageCount()) + " " + std::to_string(pop.GetTotalSize()),
+                  counts)
+            << reply;
+    }
 }
 
-TEST(Pop3Session, LineBreakOrNulInCredentialsIsRefusedBeforeConnecting) {
-    const std::string injected[] = {"ann\r\nDELE 1", "ann\nDELE 1", "ann\rx",
-                                    std::string("ann\0x", 5)};
-    for (const std::string& bad : injected) {
-        for (bool inPassword : {false, true}) {
+TEST(Pop3Session, ListingSplitAnywhereIsReadWholeAndNoFurther) {
+    // The status line gives no size, "n size" gives message n its size, ".." ends nothing.
+    const std::pair<std::string, std::vector<int>> cases[] = {
+        {"+OK 2 320\r\n1 5\r\n..\r\n  4 40  \r\n.\r\n", {5, 0, 0, 40}},
+        {"+OK\r\n.\r\n", {0, 0, 0, 0}},
+    };
+    for (const auto& [reply, sizes] : cases) {
+        for (std::size_t cut = 1; cut < reply.size(); ++cut) {
+            SCOPED_TRACE(reply.substr(0, cut));
             ScriptedPop3Server server;
-            server.Login();
-            server.Start();
+            server.Login().Expect("LIST\r\n");
+            server.ReplyInPieces({reply.substr(0, cut), reply.substr(cut)}, 30);
+            server.Expect("STAT\r\n").Reply("+OK 4 44\r\n");
             CPop pop;
-            const bool connected = inPassword ? ConnectTo(pop, server, "ann", bad)
-                                              : ConnectTo(pop, server, bad, "secret");
-            EXPECT_FALSE(connected);
-            EXPECT_EQ(pop.GetErrorText(), "Bad character in user name or password");
-            server.Stop();
-            EXPECT_EQ(server.Connections(), 0);
-            EXPECT_EQ(server.Received(), "");
+            StartAndConnect(server, pop);
+            ASSERT_TRUE(pop.List()) << pop.GetErrorText();
+            EXPECT_EQ((std::vector<int>{pop.GetMessageSize(1), pop.GetMessageSize(2),
+                                        pop.GetMessageSize(3), pop.GetMessageSize(4)}),
+                      sizes);
+            EXPECT_FALSE(ScratchFileExists("templist.pop"));
+            ASSERT_TRUE(pop.Stat()) << pop.GetErrorText(); // nothing of the reply was left
+            EXPECT_EQ(pop.GetMessageCount(), 4);
         }
     }
 }
 
-TEST(Pop3Session, CredentialsMustFitTheCommandLine) {
-    // "USER " + name + CR LF may hold 511 characters at most.
-    const std::string longest(504, 'u');
-    {
-        ScriptedPop3Server server;
-        server.Login(longest, "secret");
-        server.Start();
-        CPop pop;
-        EXPECT_TRUE(ConnectTo(pop, server, longest, "secret")) << pop.GetErrorText();
+TEST(Pop3Session, ScratchFileThatCannotBeCreatedFailsButKeepsTheSessionInStep) {
+    const std::filesystem::path blocker = pop3::ScratchFolder() / "templist.pop";
+    ASSERT_TRUE(std::filesystem::create_directory(blocker)); // a folder where the file goes
+    ScriptedPop3Server server;
+    server.Login().Expect("LIST\r\n").Reply("+OK\r\n1 120\r\n.\r\n");
+    server.Expect("STAT\r\n").Reply("+OK 1 120\r\n");
+    CPop pop;
+    StartAndConnect(server, pop);
+    EXPECT_FALSE(pop.List());
+    EXPECT_EQ(pop.GetErrorText(), "Error creating temp input file!");
+    std::filesystem::remove(blocker);
+    EXPECT_TRUE(pop.Stat());
+    EXPECT_EQ(pop.GetMessageCount(), 1);
+}
+
+TEST(Pop3Session, TopTakesHeadersLiterallyAndTheBodyAsTheSummary) {
+    std::string body; // longer than the summary, with dot-stuffed lines kept as they came
+    for (int i = 0; body.size() < 2000; ++i) {
+        body += (i % 3 == 0 ? ".." : "") + std::string("line ") + std::to_string(i) + "\r\n";
     }
-    for (const std::size_t length : {505u, 600u}) {
-        ScriptedPop3Server server;
-        server.Login();
-        server.Start();
-        CPop pop;
-        EXPECT_FALSE(ConnectTo(pop, server, std::string(length, 'u'), "secret"));
-        EXPECT_EQ(pop.GetErrorText(), "Command too long");
-        EXPECT_FALSE(ConnectTo(pop, server, "ann", std::string(length, 'p')));
-        EXPECT_EQ(pop.GetErrorText(), "Command too long");
-        server.Stop();
-        EXPECT_EQ(server.Received(), "");
+    // The result, From, Subject, To, Date, the summary and the failure text.
+    const std::pair<std::string, std::string> cases[] = {
+        {"+OK\r\nFrom: Ann\r\nSubject: Hi\r\nTo: Bob\r\nDate: today\r\n\r\n" + body + ".\r\n",
+         "1|Ann|Hi|Bob|today|" + body.substr(0, 1024) + "|"},
+        // Lower-case names are not the headers; the counts assume one blank after the
+        // colon; a folded line is not joined; the later header of a kind wins.
+        {"+OK 123 octets\r\nfrom: lower@example.org\r\nSubject: first part\r\n  folded\r\n"
+         "From:Ann\r\nDate: early\r\nTo: \r\nDate: Mon\r\nX-Other: Subject: no\r\n\r\n.\r\n",
+         "0|nn|first part||Mon|.\r\n|"},
+        {"+OK\r\nSubject: old\r\nSubject:\r\nFrom: A\r\nTo: B\r\nDate: d\r\n.\r\n", "1|A||B|d||"},
+        // A refused TOP forgets the previous message and leaves the session in step.
+        {"-ERR no such message\r\n", "0||||||Error occured during TOP"},
+        {"+OK\r\nFrom: Cy\r\n\r\nbody\r\n.\r\n", "0|Cy||||body\r\n.\r\n|Error occured during TOP"},
+    };
+    ScriptedPop3Server server;
+    server.Login();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        server.Expect("TOP " + std::to_string(i + 1) + " 8\r\n");
+        const std::string& reply = cases[i].first;
+        server.ReplyInPieces({reply.substr(0, reply.size() / 2), reply.substr(reply.size() / 2)},
+                             30);
+    }
+    CPop pop;
+    StartAndConnect(server, pop);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const bool found = pop.Top(static_cast<int>(i) + 1, 8);
+        EXPECT_EQ(std::to_string(found) + "|" + pop.m_From + "|" + pop.m_Subject + "|" + pop.m_To +
+                      "|" + pop.m_Date + "|" + pop.GetSummary() + "|" + pop.GetErrorText(),
+                  cases[i].second);
+        EXPECT_FALSE(ScratchFileExists("temptop.pop"));
     }
 }
 
-TEST(Pop3Session, StoredSettingsConnect) {
+TEST(Pop3Session, RetrToTextAndToFile) {
+    const std::filesystem::path file = pop3::ScratchFolder() / "retr-test.eml";
     ScriptedPop3Server server;
-    server.Login("bob", "pw");
-    server.Start();
+    server.Login().Expect("RETR 1\r\n").Reply("+OK 9 octets\r\nSubject: x\r\n\r\nbody\r\n.\r\n");
+    server.Expect("RETR 2\r\n").Reply("+OK\r\n\r\nline\r\n.\r\n");
     CPop pop;
-    pop.SetHost("127.0.0.1");
-    pop.SetPort(server.Port());
-    pop.SetUser("bob");
-    pop.SetPass("pw");
-    EXPECT_TRUE(pop.Connect()) << pop.GetErrorText();
-    EXPECT_TRUE(server.Mismatches().empty());
-}
-
-TEST(Pop3Session, CommandsAfterQuitFailWithoutHanging) {
-    ScriptedPop3Server server;
-    server.Login().Expect("QUIT\r\n").Reply("+OK bye\r\n");
-    server.Start();
-    CPop pop;
-    ASSERT_TRUE(ConnectTo(pop, server));
-    ASSERT_TRUE(pop.Quit());
-    EXPECT_FALSE(pop.Stat());
-    EXPECT_EQ(pop.GetErrorText(), "Error writing to socket!");
+    StartAndConnect(server, pop);
+    ASSERT_TRUE(pop.Retr(1)) << pop.GetErrorText();
+    EXPECT_EQ(pop.GetRetrText(), "Subject: x\r\n\r\nbody\r\n.\r\n");
+    ASSERT_TRUE(pop.Retr(2, file.string())) << pop.GetErrorText();
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "\r\nline\r\n.\r\n");
+    in.close();
+    std::filesystem::remove(file);
+    // A file that cannot be created fails before anything is sent (nothing would answer).
+    EXPECT_FALSE(pop.Retr(3, (pop3::ScratchFolder() / "no-such-folder" / "x.eml").string()));
+    EXPECT_EQ(pop.GetErrorText(), "Error opening output file");
 }
 
 } // namespace

@@ -1,0 +1,81 @@
+// The two settings records in the profile: the application's and the account's.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "settings/account.h"
+#include "settings/configuration.h"
+#include "settings/profile.h"
+#include "temp_profile.h"
+
+namespace {
+
+std::string Fields(const CConfiguration& c) {
+    return std::to_string(c.m_CheckMailOnStartup) + std::to_string(c.m_UseDefaultSound) +
+           std::to_string(c.m_UseDefaultEmail) + "|" + c.m_NotificationSoundFile + "|" +
+           std::to_string(c.m_Interval) + "|" + c.m_EmailClient + "|" +
+           std::to_string(c.m_FirstTime);
+}
+
+std::string Fields(const Account& a) {
+    return a.m_UserName + "|" + a.m_Password + "|" + a.m_MailServer + "|" +
+           std::to_string(a.m_SummarySize) + "|" + std::to_string(a.m_Summaries);
+}
+
+TEST(Settings, AProfileWithoutTheirSectionsLoadsTheDefaults) {
+    TempProfile temp;
+    const std::string other = "[Other]\nInterval=9\nFirstTime=0\nUser name=x\nSummaries=0\n";
+    temp.Write(other);
+    CConfiguration config;
+    config.Load();
+    EXPECT_EQ(Fields(config), "111|GotMail.wav|5||1");
+    Account account;
+    account.Set("stale", "stale", "stale", 1, 0);
+    EXPECT_EQ(temp.Read(), other) << "Set stores nothing";
+    EXPECT_TRUE(account.Load());
+    EXPECT_EQ(Fields(account), "|||8|1");
+}
+
+TEST(Settings, ConfigurationRoundTripsAndLeavesTheUpdateInterval) {
+    TempProfile temp;
+    Profile& profile = Profile::Application();
+    ASSERT_TRUE(profile.WriteInt("AutoUpdate", "Interval", 3));
+    CConfiguration saved; // every number 0, unlike the defaults; the interval is not checked
+    saved.m_NotificationSoundFile = "C:\\Sounds\\ding dong.wav";
+    saved.m_EmailClient = "\"C:\\Program Files\\Mail\\mail.exe\" -compose";
+    saved.m_FirstTime = 1;
+    saved.Save();
+    EXPECT_EQ(profile.GetInt("AutoUpdate", "Interval", -1), 3);
+    ASSERT_TRUE(profile.WriteInt("AutoUpdate", "Interval", 4));
+    CConfiguration loaded;
+    loaded.Load();
+    saved.m_FirstTime = 0; // saving ends the first run
+    EXPECT_EQ(Fields(loaded), Fields(saved));
+}
+
+TEST(Settings, TheAccountAndAnyPasswordRoundTripScrambled) {
+    std::string everyByte;
+    for (int c = 1; c < 256; ++c) {
+        everyByte += static_cast<char>(c);
+    }
+    const char key = static_cast<char>(Account::s_PasswordKey);
+    const std::string toBlanks = {static_cast<char>(' ' ^ key), 'x', static_cast<char>('\t' ^ key)};
+    TempProfile temp;
+    for (const std::string& password :
+         {std::string("secret"), everyByte, std::string(3, key) + "x" + key,
+          std::string("  blanks at both ends  "), toBlanks, std::string("\"quote"),
+          std::string()}) {
+        SCOPED_TRACE("password of " + std::to_string(password.size()) + " characters");
+        Account account;
+        account.Set("ann", password, "pop.example.com:995", 20, 0);
+        EXPECT_TRUE(account.Save());
+        EXPECT_EQ(Profile::Application().GetString("MailSettings", "RegKey"),
+                  Account::Scramble(password, 23)); // as every stored profile has it
+        EXPECT_TRUE(password.empty() || temp.Read().find(password) == std::string::npos);
+        Account loaded;
+        EXPECT_TRUE(loaded.Load());
+        EXPECT_EQ(Fields(loaded), Fields(account));
+    }
+}
+
+} // namespace
