@@ -22,11 +22,12 @@ Handle ConnectTo(const std::string& host, unsigned short port, int timeoutMs);
 // Bytes sent, or -1 on failure.
 long SendSome(Handle handle, const char* data, std::size_t length);
 
-// 1 when the socket is readable (or has met its end), 0 when timeoutMs ran out, -1 on failure.
-int WaitReadable(Handle handle, int timeoutMs);
+constexpr long kTimedOut = -2;
 
-// Bytes read, 0 at the end of the connection, -1 on failure.
-long ReceiveSome(Handle handle, char* buffer, std::size_t capacity);
+// Bytes read, 0 at the end of the connection, kTimedOut when nothing came within timeoutMs,
+// -1 on failure. armedMs is the socket's state for the implementation: the time limit last
+// set on it (-1 before the first receive).
+long ReceiveWithin(Handle handle, char* buffer, std::size_t capacity, int timeoutMs, int& armedMs);
 
 bool SetNoDelay(Handle handle, bool on);
 

@@ -11,6 +11,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace net::detail {
@@ -107,16 +108,37 @@ long SendSome(Handle handle, const char* data, std::size_t length) {
     }
 }
 
-int WaitReadable(Handle handle, int timeoutMs) {
-    return PollFor(ToFd(handle), POLLIN, timeoutMs);
-}
-
-long ReceiveSome(Handle handle, char* buffer, std::size_t capacity) {
+long ReceiveWithin(Handle handle, char* buffer, std::size_t capacity, int timeoutMs, int& armedMs) {
+    // The kernel keeps the time limit (SO_RCVTIMEO), so a receive is one system call instead
+    // of poll() and recv(). Zero would mean no limit at all.
+    const int fd = ToFd(handle);
+    int limitMs = timeoutMs > 0 ? timeoutMs : 1;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
     for (;;) {
-        const ssize_t got = ::recv(ToFd(handle), buffer, capacity, 0);
-        if (got >= 0 || errno != EINTR) {
+        if (limitMs != armedMs) {
+            const timeval limit{limitMs / 1000, (limitMs % 1000) * 1000};
+            if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
+                return -1;
+            }
+            armedMs = limitMs;
+        }
+        const ssize_t got = ::recv(fd, buffer, capacity, 0);
+        if (got >= 0) {
             return static_cast<long>(got);
         }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return kTimedOut;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+        // A signal cut the wait short: wait only for what is left of the limit.
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return kTimedOut;
+        }
+        limitMs = static_cast<int>(left);
     }
 }
 

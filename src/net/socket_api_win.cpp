@@ -21,6 +21,16 @@ timeval ToTimeval(int timeoutMs) {
     return tv;
 }
 
+// 1 when readable (or at its end), 0 when timeoutMs ran out, -1 on failure.
+int WaitReadable(Handle handle, int timeoutMs) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(ToSocket(handle), &readable);
+    timeval tv = ToTimeval(timeoutMs);
+    const int rc = ::select(0, &readable, nullptr, nullptr, &tv);
+    return rc == SOCKET_ERROR ? -1 : (rc > 0 ? 1 : 0);
+}
+
 bool SetBlocking(SOCKET s, bool blocking) {
     u_long nonBlocking = blocking ? 0 : 1;
     return ::ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
@@ -98,16 +108,14 @@ long SendSome(Handle handle, const char* data, std::size_t length) {
     return ::send(ToSocket(handle), data, chunk, 0);
 }
 
-int WaitReadable(Handle handle, int timeoutMs) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(ToSocket(handle), &readable);
-    timeval tv = ToTimeval(timeoutMs);
-    const int rc = ::select(0, &readable, nullptr, nullptr, &tv);
-    return rc == SOCKET_ERROR ? -1 : (rc > 0 ? 1 : 0);
-}
-
-long ReceiveSome(Handle handle, char* buffer, std::size_t capacity) {
+long ReceiveWithin(Handle handle, char* buffer, std::size_t capacity, int timeoutMs,
+                   int& /*armedMs*/) {
+    // select() first rather than SO_RCVTIMEO: after a timed-out recv Winsock leaves the
+    // socket in an undefined state, and a peer that waits in slices must go on using it.
+    const int ready = WaitReadable(handle, timeoutMs);
+    if (ready <= 0) {
+        return ready == 0 ? kTimedOut : -1;
+    }
     const int chunk = capacity > 0x10000000u ? 0x10000000 : static_cast<int>(capacity);
     return ::recv(ToSocket(handle), buffer, chunk, 0);
 }

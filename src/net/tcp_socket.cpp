@@ -15,12 +15,14 @@ TcpSocket::~TcpSocket() {
 }
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, detail::kNoHandle)) {}
+    : m_handle(std::exchange(other.m_handle, detail::kNoHandle)),
+      m_armedMs(std::exchange(other.m_armedMs, -1)) {}
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
         Close();
         m_handle = std::exchange(other.m_handle, detail::kNoHandle);
+        m_armedMs = std::exchange(other.m_armedMs, -1);
     }
     return *this;
 }
@@ -53,14 +55,10 @@ RecvResult TcpSocket::Receive(char* buffer, std::size_t capacity, int timeoutMs)
     if (!IsOpen() || capacity == 0) {
         return {RecvStatus::Error, 0};
     }
-    const int ready = detail::WaitReadable(m_handle, timeoutMs);
-    if (ready == 0) {
+    const long got = detail::ReceiveWithin(m_handle, buffer, capacity, timeoutMs, m_armedMs);
+    if (got == detail::kTimedOut) {
         return {RecvStatus::TimedOut, 0};
     }
-    if (ready < 0) {
-        return {RecvStatus::Error, 0};
-    }
-    const long got = detail::ReceiveSome(m_handle, buffer, capacity);
     if (got < 0) {
         return {RecvStatus::Error, 0};
     }
@@ -82,6 +80,7 @@ void TcpSocket::Close() {
     if (IsOpen()) {
         detail::CloseHandle(m_handle);
         m_handle = detail::kNoHandle;
+        m_armedMs = -1;
     }
 }
 

@@ -51,6 +51,7 @@ public:
 
 private:
     std::intptr_t m_handle = -1;
+    int m_armedMs = -1; // receive time limit the socket holds, so it is set only on change
 };
 
 } // namespace net

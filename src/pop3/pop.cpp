@@ -1,11 +1,11 @@
 #include "pop3/pop.h"
 
-#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <mutex>
-#include <system_error>
 
 #include "pop3/pop_text.h"
+#include "pop3/scratch_file.h"
 #include "pop3/scratch_folder.h"
 
 namespace {
@@ -13,7 +13,10 @@ namespace {
 // A command line with its CR LF must fit what servers are required to accept.
 constexpr std::size_t kMaxCommandLine = 511;
 constexpr std::size_t kSummaryLimit = 1024;
-constexpr std::size_t kReceiveChunk = 16384;
+// A whole LIST of a large mailbox fits in a few receives; each receive gets at least
+// kReceiveRoom bytes of space.
+constexpr std::size_t kReceiveBuffer = 65536;
+constexpr std::size_t kReceiveRoom = 16384;
 
 constexpr char kTerminator[] = "\r\n.\r\n";
 constexpr std::size_t kTerminatorLength = sizeof kTerminator - 1;
@@ -30,14 +33,29 @@ std::string After(const std::string& text, std::size_t count) {
     return text.size() > count ? text.substr(count) : std::string();
 }
 
-void RemoveFile(const std::filesystem::path& file) {
-    std::error_code ignored;
-    std::filesystem::remove(file, ignored);
+// Without a private folder the path is empty and the file cannot be created: a scratch
+// file never lands in the working directory.
+pop3::ScratchFile CreateScratch(const char* name) {
+    const std::filesystem::path folder = pop3::ScratchFolder();
+    return pop3::ScratchFile(folder.empty() ? folder : folder / name);
+}
+
+// Splits text as std::getline does: at each LF, which the line loses; a last line without
+// one counts when it is not empty. `complete` tells whether the line had its LF.
+bool NextLine(std::string_view& rest, std::string_view& line, bool& complete) {
+    if (rest.empty()) {
+        return false;
+    }
+    const std::size_t newline = rest.find('\n');
+    complete = newline != std::string_view::npos;
+    line = rest.substr(0, newline);
+    rest.remove_prefix(complete ? newline + 1 : rest.size());
+    return true;
 }
 
 } // namespace
 
-CPop::CPop() : m_Incoming(kReceiveChunk) {}
+CPop::CPop() : m_Buffer(kReceiveBuffer) {}
 
 CPop::~CPop() = default;
 
@@ -56,7 +74,7 @@ bool CPop::Connect(const std::string& host, unsigned int port, const std::string
     if (user.size() + 7 > kMaxCommandLine || password.size() + 7 > kMaxCommandLine) {
         return Fail("Command too long");
     }
-    m_Pending.clear();
+    m_Begin = m_End = 0;
     if (port > 65535 || !m_Socket.Connect(host, static_cast<unsigned short>(port), m_TimeoutMs)) {
         return Fail("Server cannot be connected");
     }
@@ -100,23 +118,28 @@ void CPop::ParseStat(const std::string& status) {
 
 bool CPop::List() {
     m_Sizes.clear();
-    std::string status;
-    if (!SendCommand("LIST\r\n") || !ReadStatus(ReplyKind::List, status)) {
+    std::lock_guard<std::mutex> lock(pop3::ScratchLock());
+    if (!SendCommand("LIST\r\n")) {
         return false;
     }
-    std::lock_guard<std::mutex> lock(pop3::ScratchLock());
-    const std::filesystem::path file = pop3::ScratchFolder() / "templist.pop";
-    return SpoolBody(file) && ParseList(file);
-}
-
-bool CPop::ParseList(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in.is_open()) {
-        RemoveFile(file);
+    // Made while the server works on the command, where it costs no time.
+    pop3::ScratchFile file = CreateScratch("templist.pop");
+    std::string status;
+    std::string text;
+    if (!ReadStatus(ReplyKind::List, status) || !SpoolBody(file)) {
+        return false;
+    }
+    if (!file.ReadBack(text)) {
         return Fail("cant open templist file");
     }
-    std::string line;
-    while (std::getline(in, line)) {
+    ParseList(text);
+    return true;
+}
+
+void CPop::ParseList(std::string_view text) {
+    std::string_view line;
+    bool complete = false;
+    while (NextLine(text, line, complete)) {
         const std::string clean = pop3::CleanLine(line);
         const std::size_t blank = clean.find(' ');
         if (blank == std::string::npos) {
@@ -127,9 +150,6 @@ bool CPop::ParseList(const std::filesystem::path& file) {
             m_Sizes[message] = pop3::ReadInt(std::string_view(clean).substr(blank + 1));
         }
     }
-    in.close();
-    RemoveFile(file);
-    return true;
 }
 
 int CPop::GetMessageSize(int message) const {
@@ -146,33 +166,30 @@ bool CPop::Top(int message, int lines) {
     m_Date.clear();
     m_Summary.clear();
 
-    std::string status;
-    if (!SendCommand("TOP " + std::to_string(message) + " " + std::to_string(lines) + "\r\n") ||
-        !ReadStatus(ReplyKind::Top, status)) {
-        return false;
-    }
     std::lock_guard<std::mutex> lock(pop3::ScratchLock());
-    const std::filesystem::path file = pop3::ScratchFolder() / "temptop.pop";
-    if (!SpoolBody(file)) {
+    if (!SendCommand("TOP " + std::to_string(message) + " " + std::to_string(lines) + "\r\n")) {
         return false;
     }
-    const bool found = ParseHeaders(file);
-    RemoveFile(file);
-    return found;
-}
-
-bool CPop::ParseHeaders(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in.is_open()) {
+    // Made while the server works on the command, where it costs no time.
+    pop3::ScratchFile file = CreateScratch("temptop.pop");
+    std::string status;
+    std::string text;
+    if (!ReadStatus(ReplyKind::Top, status) || !SpoolBody(file)) {
+        return false;
+    }
+    if (!file.ReadBack(text)) {
         return Fail("cant open message file");
     }
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line == "\r" && !in.eof()) {
+    return ParseHeaders(text); // the file goes after the parse
+}
+
+bool CPop::ParseHeaders(std::string_view text) {
+    std::string_view line;
+    bool complete = false;
+    while (NextLine(text, line, complete)) {
+        if (line == "\r" && complete) {
             // The empty line ends the headers; the body follows as received.
-            char summary[kSummaryLimit];
-            in.read(summary, sizeof summary);
-            m_Summary.assign(summary, static_cast<std::size_t>(in.gcount()));
+            m_Summary.assign(text.substr(0, kSummaryLimit));
             break;
         }
         const std::string clean = pop3::CleanLine(line);
@@ -238,7 +255,7 @@ bool CPop::Quit() {
         return false; // the connection stays until the object goes
     }
     m_Socket.Close();
-    m_Pending.clear();
+    m_Begin = m_End = 0;
     return true;
 }
 
@@ -291,17 +308,22 @@ bool CPop::ReadStatus(ReplyKind kind, std::string& status) {
     return false;
 }
 
+std::string_view CPop::Pending() const {
+    return std::string_view(m_Buffer.data() + m_Begin, m_End - m_Begin);
+}
+
 bool CPop::ReadLine(std::string& line) {
     std::size_t searchFrom = 0;
     for (;;) {
-        const std::size_t end = m_Pending.find("\r\n", searchFrom);
-        if (end != std::string::npos) {
-            line = m_Pending.substr(0, end + 2);
-            m_Pending.erase(0, end + 2);
+        const std::string_view pending = Pending();
+        const std::size_t end = pending.find("\r\n", searchFrom);
+        if (end != std::string_view::npos) {
+            line.assign(pending.data(), end + 2);
+            m_Begin += end + 2;
             return true;
         }
         // A CR at the very end may pair with an LF still to come.
-        searchFrom = m_Pending.empty() ? 0 : m_Pending.size() - 1;
+        searchFrom = pending.empty() ? 0 : pending.size() - 1;
         if (!ReceiveMore()) {
             return false;
         }
@@ -310,33 +332,52 @@ bool CPop::ReadLine(std::string& line) {
 
 bool CPop::ReadBody(const Sink& sink) {
     // The status line's CR LF precedes the body, so the body may open with the "." line.
-    std::string tail = "\r\n";
+    bool atStart = true;
     for (;;) {
-        if (m_Pending.empty() && !ReceiveMore()) {
-            return false;
+        const std::string_view pending = Pending();
+        std::size_t end = std::string_view::npos;
+        if (atStart && pending.compare(0, 3, kTerminator + 2) == 0) {
+            end = 3;
+        } else if (const std::size_t found = pending.find(kTerminator);
+                   found != std::string_view::npos) {
+            end = found + kTerminatorLength;
         }
-        std::string chunk;
-        chunk.swap(m_Pending);
-        const std::string joined = tail + chunk;
-        const std::size_t end = joined.find(kTerminator);
-        if (end != std::string::npos) {
-            const std::size_t used = end + kTerminatorLength - tail.size();
-            m_Pending = chunk.substr(used); // anything after the reply is the next one's
-            sink(chunk.data(), used);
+        if (end != std::string_view::npos) {
+            sink(pending.data(), end);
+            m_Begin += end; // anything after the reply is the next one's
             return true;
         }
-        sink(chunk.data(), chunk.size());
-        const std::size_t keep = std::min<std::size_t>(kTerminatorLength - 1, joined.size());
-        tail = joined.substr(joined.size() - keep);
+        // Hand on all but what may be the start of a terminator that the next read completes.
+        if (pending.size() >= kTerminatorLength) {
+            const std::size_t done = pending.size() - (kTerminatorLength - 1);
+            sink(pending.data(), done);
+            m_Begin += done;
+            atStart = false;
+        }
+        if (!ReceiveMore()) {
+            return false;
+        }
     }
 }
 
 bool CPop::ReceiveMore() {
+    if (m_Begin == m_End) {
+        m_Begin = m_End = 0;
+    }
+    if (m_Buffer.size() - m_End < kReceiveRoom) {
+        // Move the unconsumed rest to the front; grow only for a line longer than that.
+        std::memmove(m_Buffer.data(), m_Buffer.data() + m_Begin, m_End - m_Begin);
+        m_End -= m_Begin;
+        m_Begin = 0;
+        if (m_Buffer.size() - m_End < kReceiveRoom) {
+            m_Buffer.resize(m_Buffer.size() * 2);
+        }
+    }
     const net::RecvResult result =
-        m_Socket.Receive(m_Incoming.data(), m_Incoming.size(), m_TimeoutMs);
+        m_Socket.Receive(m_Buffer.data() + m_End, m_Buffer.size() - m_End, m_TimeoutMs);
     switch (result.status) {
     case net::RecvStatus::Data:
-        m_Pending.append(m_Incoming.data(), result.bytes);
+        m_End += result.bytes;
         return true;
     case net::RecvStatus::TimedOut:
         return Fail("Server did not answer in time");
@@ -347,30 +388,17 @@ bool CPop::ReceiveMore() {
     return Fail("Error reading from socket!");
 }
 
-bool CPop::SpoolBody(const std::filesystem::path& file) {
-    std::ofstream out;
-    if (!file.parent_path().empty()) {
-        out.open(file, std::ios::binary | std::ios::trunc);
-    }
-    if (!out.is_open()) {
-        // Read the reply to its end all the same, so that the session stays in step.
-        if (!ReadBody([](const char*, std::size_t) {})) {
-            return false;
-        }
-        return Fail("Error creating temp input file!");
-    }
-    const bool received = ReadBody([&out](const char* data, std::size_t length) {
-        out.write(data, static_cast<std::streamsize>(length));
-        return true;
+bool CPop::SpoolBody(pop3::ScratchFile& file) {
+    bool written = file.IsOpen();
+    // Without the file the reply is still read to its end, so that the session stays in step.
+    const bool received = ReadBody([&file, &written](const char* data, std::size_t length) {
+        written = written && file.Write(data, length);
     });
-    out.close();
     if (!received) {
-        RemoveFile(file);
         return false;
     }
-    if (out.fail()) {
-        RemoveFile(file);
-        return Fail("Error writing temp input file!");
+    if (!file.IsOpen()) {
+        return Fail("Error creating temp input file!");
     }
-    return true;
+    return written ? true : Fail("Error writing temp input file!");
 }

@@ -5,9 +5,14 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/tcp_socket.h"
+
+namespace pop3 {
+class ScratchFile;
+}
 
 // One POP3 session with one server over one blocking TCP connection. Every wait has a
 // time limit; failures leave a text for GetErrorText(). Replies are framed: a status line
@@ -78,9 +83,10 @@ private:
     bool ReadLine(std::string& line);
     bool ReadBody(const Sink& sink);
     bool ReceiveMore();
-    bool SpoolBody(const std::filesystem::path& file);
-    bool ParseList(const std::filesystem::path& file);
-    bool ParseHeaders(const std::filesystem::path& file);
+    std::string_view Pending() const;
+    bool SpoolBody(pop3::ScratchFile& file);
+    void ParseList(std::string_view text);
+    bool ParseHeaders(std::string_view text);
     void ParseStat(const std::string& status);
     bool Fail(const char* text);
 
@@ -96,6 +102,8 @@ private:
     int m_MessageCount = 0;
     int m_TimeoutMs = kDefaultTimeoutMs;
     net::TcpSocket m_Socket;
-    std::string m_Pending;        // received, not yet consumed by a reply
-    std::vector<char> m_Incoming; // one receive's worth
+    // Received bytes; those in [m_Begin, m_End) are not yet consumed by a reply.
+    std::vector<char> m_Buffer;
+    std::size_t m_Begin = 0;
+    std::size_t m_End = 0;
 };

@@ -7,13 +7,10 @@
 
 namespace pop3 {
 
-std::filesystem::path CreatePrivateFolder() {
-    std::error_code error;
-    const std::filesystem::path base = std::filesystem::temp_directory_path(error);
-    if (error) {
-        return {};
-    }
-    // mkdtemp makes the folder with mode 0700 in one step: no window for anyone else.
+namespace {
+
+// mkdtemp makes the folder with mode 0700 in one step: no window for anyone else.
+std::filesystem::path MakeFolderIn(const std::filesystem::path& base) {
     const std::string pattern = (base / "tarnwick-XXXXXX").string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -21,6 +18,31 @@ std::filesystem::path CreatePrivateFolder() {
         return {};
     }
     return std::filesystem::path(name.data());
+}
+
+} // namespace
+
+std::filesystem::path CreatePrivateFolder() {
+    // A check creates and removes a file per message: on a memory-backed file system that
+    // costs no disk work. The user's runtime folder is one, /dev/shm another (Linux); the
+    // ordinary temporary folder is the fallback.
+    std::vector<std::filesystem::path> bases;
+    if (const char* runtime = ::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
+        bases.emplace_back(runtime);
+    }
+    bases.emplace_back("/dev/shm");
+    std::error_code error;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+    if (!error) {
+        bases.push_back(temp);
+    }
+    for (const std::filesystem::path& base : bases) {
+        std::filesystem::path folder = MakeFolderIn(base);
+        if (!folder.empty()) {
+            return folder;
+        }
+    }
+    return {};
 }
 
 } // namespace pop3
