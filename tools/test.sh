@@ -57,15 +57,21 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1
     wineserver -w
 fi
-wine_display() { # null | x11
+stop_wine() {
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
+}
+wine_display() { # null | x11
+    # The desktop process keeps the driver it started with, so the new setting takes
+    # effect only after a restart of everything Wine runs.
+    stop_wine
     if [ "$1" = null ]; then
         wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
     else
         wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     fi
+    stop_wine
     wineserver -p 2>/dev/null || true
 }
 
@@ -79,13 +85,15 @@ if [ -f $cross/tests/core_tests.exe ]; then
     display=:$((90 + RANDOM % 9))
     Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     xvfb=$!
-    sleep 1
     export DISPLAY=$display
+    for _ in $(seq 50); do
+        xdotool getdisplaygeometry >/dev/null 2>&1 && break
+        sleep 0.1
+    done
     wine_display x11
     [ -f $cross/tests/tray_tests.exe ] && step wine-tray wine $cross/tests/tray_tests.exe
     [ -f $cross/tests/ui_shots.exe ] && step screenshots ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
+    stop_wine
     kill $xvfb 2>/dev/null
     wait $xvfb 2>/dev/null
     unset DISPLAY
