@@ -24,12 +24,14 @@ constexpr UINT WM_TRAY_NOTIFY = WM_USER + 8;
 // while the script takes its picture.
 struct Action {
     int page;         // page to select, or -1
+    bool moveAside;   // uncover Wine's tray window at the top left, where the sheet opens
     const char* shot; // sight to announce, or null
 };
 const Action kActions[] = {
-    {0, nullptr}, {-1, "config-server-settings"}, {1, nullptr}, {-1, "config-general"},
-    {2, nullptr}, {-1, "config-notification"},    {-1, "tray"}, // photographed on its own by the
-                                                                // script
+    {0, false, nullptr}, {-1, false, "config-server-settings"},
+    {1, false, nullptr}, {-1, false, "config-general"},
+    {2, false, nullptr}, {-1, false, "config-notification"},
+    {-1, true, nullptr}, {-1, false, "tray"}, // photographed on its own by the script
 };
 constexpr size_t kActionCount = sizeof(kActions) / sizeof(kActions[0]);
 size_t g_next = 0;
@@ -56,6 +58,8 @@ void CALLBACK Step(HWND, UINT, UINT_PTR, DWORD) {
         return;
     }
     const Action& action = kActions[g_next++];
+    if (action.moveAside)
+        ::SetWindowPos(sheet, nullptr, 240, 160, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     if (action.page >= 0)
         ::SendMessageA(sheet, PSM_SETCURSEL, static_cast<WPARAM>(action.page), 0);
     if (action.shot != nullptr) {
