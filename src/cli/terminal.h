@@ -9,4 +9,24 @@ namespace cli {
 // when there is no terminal or it cannot be read.
 bool AskTerminal(const std::string& prompt, bool echo, std::string& answer);
 
+// Gathers one typed line from readChar (1: c holds a character, 0: end of input, -1: failure)
+// up to Enter, without its line end (LF, or the console's CR LF).
+template <typename ReadChar> bool ReadTypedLine(ReadChar readChar, std::string& line) {
+    line.clear();
+    for (;;) {
+        char c = 0;
+        const int got = readChar(c);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return !line.empty();
+        if (c == '\n')
+            break;
+        line += c;
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
+}
+
 } // namespace cli

@@ -67,28 +67,15 @@ bool WriteAll(int fd, const std::string& text) {
 }
 
 bool ReadLine(int fd, std::string& line) {
-    line.clear();
-    for (;;) {
-        char c;
-        const ssize_t n = read(fd, &c, 1);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return false;
-        }
-        if (n == 0) {
-            return !line.empty();
-        }
-        if (c == '\n') {
-            break;
-        }
-        line += c;
-    }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return true;
+    return ReadTypedLine(
+        [fd](char& c) {
+            for (;;) {
+                const ssize_t n = read(fd, &c, 1);
+                if (n >= 0 || errno != EINTR)
+                    return n < 0 ? -1 : static_cast<int>(n);
+            }
+        },
+        line);
 }
 
 } // namespace

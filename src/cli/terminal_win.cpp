@@ -52,27 +52,15 @@ bool Write(HANDLE output, const std::string& text) {
            0;
 }
 
-// Reads up to Enter; the console hands over the line with CR LF at its end.
 bool ReadLine(HANDLE input, std::string& line) {
-    line.clear();
-    for (;;) {
-        char c;
-        DWORD read = 0;
-        if (!ReadConsoleA(input, &c, 1, &read, nullptr)) {
-            return false;
-        }
-        if (read == 0) {
-            return !line.empty();
-        }
-        if (c == '\n') {
-            break;
-        }
-        line += c;
-    }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return true;
+    return ReadTypedLine(
+        [input](char& c) {
+            DWORD read = 0;
+            if (!ReadConsoleA(input, &c, 1, &read, nullptr))
+                return -1;
+            return read == 0 ? 0 : 1;
+        },
+        line);
 }
 
 } // namespace
