@@ -1,5 +1,6 @@
 #include "framework/data_exchange.h"
 #include "framework/dialog.h"
+#include "framework/win_app.h"
 #include "framework_test_support.h"
 #include "res/resource.h"
 
@@ -39,46 +40,59 @@ protected:
     }
 };
 
+class TestApp : public CWinApp {
+public:
+    explicit TestApp(bool runLoop) : CWinApp("Tarnwick Test"), m_runLoop(runLoop) {}
+    bool InitInstance() override { return m_runLoop; }
+    int ExitInstance() override {
+        ++m_exitCalls;
+        return CWinApp::ExitInstance();
+    }
+    bool m_runLoop;
+    int m_exitCalls = 0;
+};
+
 TEST(FrameworkModalDialog, RefusesBadNumbersInPlaceTakesTheValueOnOkAndNotOnCancel) {
+    TestApp app(false);
     MessageBoxRecorder boxes;
     int number = 4, later = 4;
-    // The update notice's link is a static text: the exchange works on any control's text.
-    // Read twice, it shows whether an exchange stops at its first refusal.
+    // Read twice, the value shows whether an exchange stops at its first refusal.
     Form form(IDD_AUTOUPDATE, [&](CDataExchange* dx) {
         DDX_Text(dx, IDC_UPDATE_LINK, number);
         DDV_MinMaxInt(dx, number, 1, 10);
         DDX_Text(dx, IDC_UPDATE_LINK, later);
     });
-    auto refuseThenAccept = [&] {
+    auto refuse = [&] {
         EXPECT_EQ("4", ItemText(form, IDC_UPDATE_LINK));
         for (const char* text : {"11", "0", "abc", "", "7x", "99999999999"}) {
             SetItemText(form, IDC_UPDATE_LINK, text);
             Click(form, IDOK);
         }
-        EXPECT_TRUE(::IsWindow(form));
         EXPECT_EQ(IDC_UPDATE_LINK, ::GetDlgCtrlID(::GetFocus()));
         EXPECT_EQ(0, number) << "text that is no number leaves the field alone";
         EXPECT_EQ(4, later);
+    };
+    auto accept = [&] { // a tick later: still open
         SetItemText(form, IDC_UPDATE_LINK, " 10 ");
         Click(form, IDOK);
     };
-    EXPECT_EQ(IDOK, RunModal(form, {refuseThenAccept}));
+    EXPECT_EQ(IDOK, RunModal(form, {refuse, accept}));
     EXPECT_EQ(10, number);
-    ASSERT_EQ(6u, boxes.Boxes().size());
-    for (size_t i = 0; i < boxes.Boxes().size(); ++i) {
-        const MessageBoxRecorder::Box& box = boxes.Boxes()[i];
+    ASSERT_EQ(6u, boxes.m_boxes.size());
+    for (size_t i = 0; i < boxes.m_boxes.size(); ++i) {
+        const MessageBoxRecorder::Box& box = boxes.m_boxes[i];
         EXPECT_EQ(i < 2 ? "Please enter an integer between 1 and 10." : "Please enter an integer.",
                   box.text);
+        EXPECT_EQ("Tarnwick Test", box.caption);
         EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), box.flags & MB_ICONMASK);
         EXPECT_NE(nullptr, box.owner);
     }
 
-    // The same object runs again; Cancel and the close box leave the field alone.
+    // The same object runs again; Cancel leaves the field alone.
     EXPECT_EQ(IDCANCEL, RunModal(form, {[&] {
                                      SetItemText(form, IDC_UPDATE_LINK, "7");
                                      Click(form, IDCANCEL);
                                  }}));
-    EXPECT_EQ(IDCANCEL, RunModal(form, {[&] { form.SendMessage(WM_CLOSE); }}));
     EXPECT_EQ(10, number);
 }
 
@@ -91,43 +105,57 @@ TEST(FrameworkModelessDialog, ExchangesBothWaysThroughAnAttachedControlAndGoesWi
         DDX_Text(dx, IDC_SUMMARY_TEXT, text);
     });
     ASSERT_TRUE(form.Create());
-    const HWND hwnd = form.GetSafeHwnd();
-    const HWND control = form.GetDlgItem(IDC_SUMMARY_TEXT);
-    EXPECT_EQ(&form, CWnd::FromHandle(hwnd));
-    EXPECT_EQ(&edit, CWnd::FromHandle(control));
-    EXPECT_EQ(4321, ::SendMessageA(control, WM_ANSWER, 0, 0));
-    EXPECT_FALSE(form.Create()) << "one window per object";
+    const HWND hwnd = form;
+    EXPECT_EQ(4321, ::SendMessageA(form.GetDlgItem(IDC_SUMMARY_TEXT), WM_ANSWER, 0, 0));
     EXPECT_EQ("Ada", ItemText(hwnd, IDC_SUMMARY_TEXT));
-    text = "Lovelace";
-    EXPECT_TRUE(form.UpdateData(false));
-    EXPECT_EQ("Lovelace", edit.GetWindowText());
     SetItemText(hwnd, IDC_SUMMARY_TEXT, "typed");
     EXPECT_TRUE(form.UpdateData(true));
-    EXPECT_EQ("typed", text);
+    text += "!";
+    EXPECT_TRUE(form.UpdateData(false));
+    EXPECT_EQ("typed!", edit.GetWindowText());
+    // A throwing handler does not unwind through the system; the dialog goes on working.
+    EXPECT_EQ(0, form.SendMessage(WM_THROW));
+    EXPECT_EQ(1234, form.SendMessage(WM_ANSWER));
 
     // Enter (OK without a button) takes the values and destroys the window.
     SetItemText(hwnd, IDC_SUMMARY_TEXT, "last");
     form.SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_EQ("last", text);
     EXPECT_FALSE(::IsWindow(hwnd));
-    EXPECT_EQ(nullptr, form.GetSafeHwnd());
     EXPECT_EQ(nullptr, CWnd::FromHandle(hwnd));
     EXPECT_EQ(nullptr, edit.GetSafeHwnd());
-    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(boxes.m_boxes.empty());
 
-    HWND scopedWindow = nullptr;
+    HWND scoped = nullptr;
     {
-        Form scoped(IDD_AUTOUPDATE, [](CDataExchange*) {});
-        ASSERT_TRUE(scoped.Create());
-        scopedWindow = scoped.GetSafeHwnd();
-        EXPECT_EQ(1234, scoped.SendMessage(WM_ANSWER));
-        // Unhandled messages go on to the dialog manager.
-        EXPECT_EQ("Automatic Update", scoped.GetWindowText());
-        // A throwing handler does not unwind through the system; the dialog goes on working.
-        EXPECT_EQ(0, scoped.SendMessage(WM_THROW));
-        EXPECT_EQ(1234, scoped.SendMessage(WM_ANSWER));
+        Form other(IDD_AUTOUPDATE, [](CDataExchange*) {});
+        ASSERT_TRUE(other.Create());
+        scoped = other;
     }
-    EXPECT_FALSE(::IsWindow(scopedWindow)) << "a live modeless dialog goes with its object";
+    EXPECT_FALSE(::IsWindow(scoped)) << "a live modeless dialog goes with its object";
+}
+
+TEST(FrameworkWinApp, ProfileOperationsAndALoopOnlyWhenInitialisationAsksForIt) {
+    TempProfile profile;
+    {
+        TestApp app(false);
+        EXPECT_TRUE(app.WriteProfileInt("Notification", "Interval", 12));
+        EXPECT_EQ(12, Profile::Application().GetInt("Notification", "Interval", 0));
+        EXPECT_TRUE(app.WriteProfileString("MailSettings", "Mail server", " pop "));
+        EXPECT_EQ(" pop ", app.GetProfileString("MailSettings", "Mail server"));
+        ::PostQuitMessage(9); // would end a loop that should not run
+        EXPECT_EQ(0, AfxWinMain());
+        EXPECT_EQ(1, app.m_exitCalls);
+    }
+    TestApp app(true);
+    CDialog form(IDD_AUTOUPDATE);
+    ASSERT_TRUE(form.Create());
+    // Escape typed on the OK button becomes Cancel only through the loop's dialog keys.
+    ::PostMessageA(form.GetDlgItem(IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+    ::PostQuitMessage(7);
+    EXPECT_EQ(7, AfxWinMain());
+    EXPECT_EQ(nullptr, form.GetSafeHwnd());
+    EXPECT_EQ(1, app.m_exitCalls);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "framework/message_box.h"
-#include "framework/property_sheet.h"
+#include "framework/wnd.h"
+#include "settings/profile.h"
 
 #include <windows.h>
 
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-// Records every message box instead of showing it and answers with `answer`.
+// Records every message box instead of showing it and answers IDOK.
 class MessageBoxRecorder {
 public:
     struct Box {
@@ -17,17 +18,35 @@ public:
         std::string text, caption;
         UINT flags;
     };
-
-    explicit MessageBoxRecorder(int answer = IDOK);
-    ~MessageBoxRecorder();
+    MessageBoxRecorder()
+        : m_previous(SetMessageBoxHandler(
+              [this](HWND owner, const std::string& text, const std::string& caption, UINT flags) {
+                  m_boxes.push_back({owner, text, caption, flags});
+                  return IDOK;
+              })) {}
+    ~MessageBoxRecorder() { SetMessageBoxHandler(std::move(m_previous)); }
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
-    const std::vector<Box>& Boxes() const { return m_boxes; }
+    std::vector<Box> m_boxes;
 
 private:
-    std::vector<Box> m_boxes;
     MessageBoxHandler m_previous;
+};
+
+// Points the application profile at a fresh, missing file for one test.
+class TempProfile {
+public:
+    TempProfile();
+    ~TempProfile() {
+        ::DeleteFileA(m_path.c_str());
+        Profile::UseFile(m_previous);
+    }
+    TempProfile(const TempProfile&) = delete;
+    TempProfile& operator=(const TempProfile&) = delete;
+
+private:
+    std::string m_path, m_previous = Profile::Application().Path();
 };
 
 // Runs a modal dialog or sheet while `steps` run inside its loop, one per timer tick once
@@ -40,21 +59,6 @@ template <typename Modal> INT_PTR RunModal(Modal& modal, std::vector<Step> steps
         modal, [&modal] { return modal.DoModal(); }, std::move(steps));
 }
 
-// Points the application profile at a fresh, missing file for one test.
-class TempProfile {
-public:
-    TempProfile();
-    ~TempProfile();
-    TempProfile(const TempProfile&) = delete;
-    TempProfile& operator=(const TempProfile&) = delete;
-
-    // The file's bytes, or "" when it does not exist.
-    std::string Contents() const;
-
-private:
-    std::string m_path, m_previous;
-};
-
 inline std::string ItemText(HWND dialog, int id) {
     return CWnd::GetWindowTextOf(::GetDlgItem(dialog, id));
 }
@@ -63,16 +67,4 @@ inline void SetItemText(HWND dialog, int id, const std::string& text) {
 }
 inline void Click(HWND dialog, int id) {
     ::SendMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-inline bool ItemEnabled(HWND dialog, int id) {
-    return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
-}
-
-inline HWND CurrentPage(const CPropertySheet& sheet) {
-    return PropSheet_GetCurrentPageHwnd(sheet.GetSafeHwnd());
-}
-// Leaves the current page (with its checks) for page `index`; returns the page now in front.
-inline HWND ShowPage(const CPropertySheet& sheet, int index) {
-    PropSheet_SetCurSel(sheet.GetSafeHwnd(), nullptr, index);
-    return CurrentPage(sheet);
 }

@@ -1,11 +1,11 @@
 // The program's resources as the user meets them: templates made into real dialogs, menus,
-// pictures, the clip and the strings, loaded from this executable.
+// pictures and strings, loaded from this executable.
 #include "framework/gdi.h"
 #include "framework/menu.h"
+#include "framework/wnd.h"
 #include "resource.h"
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -24,27 +24,22 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) {
     return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
+// The settings pages are child templates and need a parent.
+Window Make(UINT id) {
+    static const HWND host = ::CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 600, 400,
+                                               nullptr, nullptr, kModule, nullptr);
+    return Window(::CreateDialogParamA(kModule, MAKEINTRESOURCEA(id), host, PlainDialogProc, 0),
+                  ::DestroyWindow);
+}
+
 // "[disabled ]Class[ password]:text", as the user sees a control.
 std::string Described(HWND control) {
-    char name[64] = {}, text[512] = {};
+    char name[64] = {};
     ::GetClassNameA(control, name, sizeof(name));
-    ::GetWindowTextA(control, text, sizeof(text));
     const bool masked =
         !::lstrcmpiA(name, "Edit") && ::SendMessageA(control, EM_GETPASSWORDCHAR, 0, 0);
     return std::string(::IsWindowEnabled(control) ? "" : "disabled ") + name +
-           (masked ? " password" : "") + ":" + text;
-}
-
-// The controls reached by pressing Tab from `first` until it comes round again.
-std::vector<int> TabCycle(HWND dialog, int first) {
-    std::vector<int> ids;
-    HWND start = ::GetDlgItem(dialog, first);
-    HWND current = start;
-    do {
-        ids.push_back(::GetDlgCtrlID(current));
-        current = ::GetNextDlgTabItem(dialog, current, FALSE);
-    } while (current != nullptr && current != start && ids.size() < 50);
-    return ids;
+           (masked ? " password" : "") + ":" + CWnd::GetWindowTextOf(control);
 }
 
 struct Frame {
@@ -59,28 +54,10 @@ struct Template {
     std::vector<std::string> controls; // as Described; '*': only the start is fixed,
 };                                     // '>': reached by Tab, in this order
 const char kPicture[] = "Static:(picture)";
-
-class ResourcesTest : public ::testing::Test {
-protected:
-    void SetUp() override { // the settings pages are child templates and need a parent
-        INITCOMMONCONTROLSEX init = {sizeof(init), ICC_WIN95_CLASSES | ICC_ANIMATE_CLASS};
-        ::InitCommonControlsEx(&init);
-        m_host.reset(::CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 600, 400, nullptr,
-                                       nullptr, kModule, nullptr));
-        ASSERT_NE(m_host, nullptr);
-    }
-    Window Make(UINT id) {
-        return Window(
-            ::CreateDialogParamA(kModule, MAKEINTRESOURCEA(id), m_host.get(), PlainDialogProc, 0),
-            ::DestroyWindow);
-    }
-    Window m_host{nullptr, ::DestroyWindow};
-};
-
 constexpr DWORD kPage = WS_CHILD | WS_CAPTION;
 constexpr DWORD kFramed = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 
-TEST_F(ResourcesTest, TemplatesMakeDialogsOfTheirSizeCaptionFontControlsAndTabOrder) {
+TEST(Resources, TemplatesMakeDialogsOfTheirSizeCaptionFontControlsAndTabOrder) {
     const std::vector<Template> templates = {
         {{IDD_TARNWICK_DIALOG, "", "MS Sans Serif", 8, 295, 146, kFramed | WS_VISIBLE,
           WS_EX_APPWINDOW},
@@ -126,22 +103,19 @@ TEST_F(ResourcesTest, TemplatesMakeDialogsOfTheirSizeCaptionFontControlsAndTabOr
          {IDOK, IDC_CREDITS},
          {">Button:OK", "Static:Static"}},
     };
+    const int dpi = ::GetDeviceCaps(CClientDC(nullptr), LOGPIXELSY);
     for (const Template& t : templates) {
         const Frame& f = t.frame;
         SCOPED_TRACE("template " + std::to_string(f.id));
         Window dialog = Make(f.id);
         ASSERT_NE(dialog, nullptr);
         HWND d = dialog.get();
-        char title[64] = {};
-        ::GetWindowTextA(d, title, sizeof(title));
-        EXPECT_STREQ(title, f.title);
+        EXPECT_EQ(CWnd::GetWindowTextOf(d), f.title);
         EXPECT_EQ(DWORD(::GetWindowLongA(d, GWL_STYLE)) & f.style, f.style);
         EXPECT_EQ(DWORD(::GetWindowLongA(d, GWL_EXSTYLE)) & f.exStyle, f.exStyle);
         LOGFONTA font = {};
-        ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(d, WM_GETFONT, 0, 0)), sizeof(font),
-                     &font);
-        EXPECT_STREQ(font.lfFaceName, f.font);
-        const int dpi = ::GetDeviceCaps(CClientDC(nullptr), LOGPIXELSY);
+        ::GetObjectA(HFONT(::SendMessageA(d, WM_GETFONT, 0, 0)), sizeof(font), &font);
+        EXPECT_EQ(std::string(font.lfFaceName), f.font);
         EXPECT_EQ(::MulDiv(-font.lfHeight, 72, dpi), f.points);
         RECT size = {0, 0, f.cx, f.cy}, client = {};
         ::MapDialogRect(d, &size);
@@ -168,87 +142,67 @@ TEST_F(ResourcesTest, TemplatesMakeDialogsOfTheirSizeCaptionFontControlsAndTabOr
                 EXPECT_EQ(got, want);
         }
         EXPECT_EQ(child, nullptr) << "more controls than expected";
-        EXPECT_EQ(TabCycle(d, tabs.front()), tabs);
+        for (size_t i = 0; i < tabs.size(); ++i) // Tab goes round the stops in this order
+            EXPECT_EQ(::GetDlgItem(d, tabs[(i + 1) % tabs.size()]),
+                      ::GetNextDlgTabItem(d, ::GetDlgItem(d, tabs[i]), FALSE))
+                << tabs[i];
     }
 }
 
-TEST_F(ResourcesTest, MenusHoldTheirCommandsInOrder) {
-    const std::vector<std::tuple<UINT, std::vector<UINT>, std::vector<std::string>>> menus = {
+TEST(Resources, MenusHoldTheirCommandsInOrder) {
+    const std::vector<std::tuple<UINT, std::vector<UINT>, std::string>> menus = {
         {IDR_TRAY_MENU,
          {ID_TRAY_OPEN, ID_TRAY_CHECK, ID_TRAY_CONFIGURE, ID_TRAY_DISABLE, 0, ID_TRAY_EXIT},
-         {"&Open", "&Check now", "Con&figure", "&Disable", "", "E&xit"}},
-        {IDR_MESSAGE_MENU, {ID_MSG_DELETE, 0, ID_MSG_CANCEL}, {"&Delete", "", "&Cancel"}},
+         "&Open|&Check now|Con&figure|&Disable||E&xit|"},
+        {IDR_MESSAGE_MENU, {ID_MSG_DELETE, 0, ID_MSG_CANCEL}, "&Delete||&Cancel|"},
     };
     for (const auto& [id, ids, texts] : menus) {
         CMenu menu;
         ASSERT_TRUE(menu.LoadMenu(id));
         CMenu popup = menu.GetSubMenu(0);
         std::vector<UINT> gotIds; // 0: a separator
-        std::vector<std::string> gotTexts;
+        std::string gotTexts;
         for (int i = 0; i < popup.GetMenuItemCount(); ++i) {
             char text[64] = {};
             ::GetMenuStringA(popup, i, text, sizeof(text), MF_BYPOSITION);
             gotIds.push_back(popup.GetMenuItemID(i));
-            gotTexts.push_back(text);
+            gotTexts += text + std::string("|");
         }
         EXPECT_EQ(gotIds, ids) << id;
         EXPECT_EQ(gotTexts, texts) << id;
     }
 }
 
-// The width of the image Windows picks from icon group `id` for `size` pixels: a group
-// lacking that size would be stretched from another.
-LONG StoredWidth(UINT id, int size) {
-    HRSRC group = ::FindResourceA(kModule, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(14));
-    auto* dir = static_cast<BYTE*>(::LockResource(::LoadResource(kModule, group)));
-    const int image = ::LookupIconIdFromDirectoryEx(dir, TRUE, size, size, LR_DEFAULTCOLOR);
-    HRSRC found = ::FindResourceA(kModule, MAKEINTRESOURCEA(image), MAKEINTRESOURCEA(3));
-    return static_cast<BITMAPINFOHEADER*>(::LockResource(::LoadResource(kModule, found)))->biWidth;
-}
-
 // Draws the icon on blue: the corner must show the blue, the centre the face's colour.
 void ExpectFace(UINT id, int size, bool grey) {
-    SCOPED_TRACE("icon " + std::to_string(id) + " at " + std::to_string(size));
-    EXPECT_EQ(StoredWidth(id, size), size);
     CIcon icon;
-    ASSERT_TRUE(icon.Load(id, size, size));
+    ASSERT_TRUE(icon.Load(id, size, size)) << id;
     CClientDC screen(nullptr);
     CMemoryDC dc(screen);
     CBitmap canvas(::CreateCompatibleBitmap(screen, size, size));
     CSelectObject select(dc, canvas);
-    CBrush blue(::CreateSolidBrush(RGB(0, 0, 255)));
     const RECT all = {0, 0, size, size};
-    ::FillRect(dc, &all, blue);
+    ::FillRect(dc, &all, CBrush(::CreateSolidBrush(RGB(0, 0, 255))));
     ::DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-    EXPECT_EQ(::GetPixel(dc, 0, 0), RGB(0, 0, 255));
+    EXPECT_EQ(::GetPixel(dc, 0, 0), RGB(0, 0, 255)) << id << " at " << size;
     const COLORREF c = ::GetPixel(dc, size / 2, size / 2);
     const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
-    EXPECT_TRUE(grey ? r == g && g == b : r > 200 && g > 150 && b < 120) << std::hex << c;
+    EXPECT_TRUE(grey ? r == g && g == b : r > 200 && g > 150 && b < 120)
+        << id << ": " << std::hex << c;
 }
 
-TEST_F(ResourcesTest, PicturesClipAndStrings) {
+TEST(Resources, PicturesSoundAndStrings) {
     for (UINT id : {IDI_TARNWICK, IDI_MAIL, IDI_NOMAIL, IDI_DISABLED, IDI_SPIN_0, IDI_SPIN_90,
                     IDI_SPIN_180, IDI_SPIN_270})
         ExpectFace(id, 32, id == IDI_DISABLED);
     ExpectFace(IDI_TARNWICK, 16, false);
 
     for (const auto& [id, width, height] : {std::tuple{IDB_ABOUT, 217, 64}, {IDB_INFO, 13, 17}}) {
-        CBitmap bitmap(static_cast<HBITMAP>(
-            ::LoadImageA(kModule, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0)));
+        CBitmap bitmap(HBITMAP(::LoadImageA(kModule, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0)));
         BITMAP info = {};
         ASSERT_TRUE(::GetObjectA(bitmap, sizeof(info), &info)) << id;
         EXPECT_EQ(std::pair(info.bmWidth, info.bmHeight), std::pair(LONG(width), LONG(height)));
     }
-
-    // The clip plays in the main window's animation control: 29 frames, 0 to 28.
-    Window main = Make(IDD_TARNWICK_DIALOG);
-    HWND animation = ::GetDlgItem(main.get(), IDC_ANIMATE);
-    ASSERT_TRUE(Animate_Open(animation, MAKEINTRESOURCEA(IDR_SEARCH_AVI)));
-    EXPECT_TRUE(Animate_Seek(animation, 28));
-    EXPECT_FALSE(Animate_Seek(animation, 29));
-    EXPECT_TRUE(Animate_Play(animation, 0, -1, -1));
-    EXPECT_TRUE(Animate_Stop(animation));
-
     char text[512] = {};
     ASSERT_GT(::LoadStringA(kModule, IDP_SOCKETS_INIT_FAILED, text, sizeof(text)), 0);
     EXPECT_NE(std::string(text).find("Tarnwick"), std::string::npos);
