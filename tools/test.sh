@@ -82,7 +82,10 @@ if [ -f $cross/tests/core_tests.exe ]; then
     [ -f $cross/src/tarnwick-check.exe ] && step wine-check-cli ./tools/check-cli-wine.sh $cross/src/tarnwick-check.exe
 
     # The notification area only exists with a display.
-    display=:$((90 + RANDOM % 9))
+    display=:90
+    for n in $(seq 90 120); do
+        [ -e /tmp/.X$n-lock ] || { display=:$n; break; }
+    done
     Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     xvfb=$!
     export DISPLAY=$display
