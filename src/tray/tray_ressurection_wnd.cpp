@@ -31,4 +31,3 @@ LRESULT CTrayRessurectionWnd::OnTaskbarCreated(WPARAM, LPARAM) {
     }
     return 0;
 }
-

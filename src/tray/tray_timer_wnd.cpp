@@ -39,4 +39,3 @@ void CTrayTimerWnd::OnTimer(UINT_PTR) {
     // A failed step is not retried: the next tick shows the next picture anyway.
     m_TrayIcon->Notify(NIM_MODIFY);
 }
-
