@@ -1,5 +1,6 @@
 #include "pop3/pop.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -13,6 +14,9 @@ namespace {
 // A command line with its CR LF must fit what servers are required to accept.
 constexpr std::size_t kMaxCommandLine = 511;
 constexpr std::size_t kSummaryLimit = 1024;
+// Status lines are at most 512 characters by the protocol; far beyond that a server that
+// never ends its line could only make the client hoard memory.
+constexpr std::size_t kMaxReplyLine = 65536;
 // A whole LIST of a large mailbox fits in a few receives; each receive gets at least
 // kReceiveRoom bytes of space.
 constexpr std::size_t kReceiveBuffer = 65536;
@@ -317,6 +321,9 @@ bool CPop::ReadLine(std::string& line) {
     for (;;) {
         const std::string_view pending = Pending();
         const std::size_t end = pending.find("\r\n", searchFrom);
+        if (std::min(end, pending.size()) > kMaxReplyLine) {
+            return Fail("Reply line too long");
+        }
         if (end != std::string_view::npos) {
             line.assign(pending.data(), end + 2);
             m_Begin += end + 2;

@@ -53,6 +53,7 @@ TEST(Pop3Session, LoginEndsAtTheFirstRefusalOrBrokenReply) {
          "Bad Password Name"},
         {{"+OK\r\n", "+OK"}, "USER ann\r\n", "Error reading from socket!"},
         {{}, "", "Server did not answer in time"},
+        {{"+OK" + std::string(70000, '.') + "\r\n"}, "", "Reply line too long"},
     };
     const char* lines[] = {"USER ann\r\n", "PASS secret\r\n"};
     for (const auto& c : cases) {
