@@ -5,7 +5,7 @@ set -euo pipefail
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-packages=(cmake make g++ googletest libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
+packages=(cmake make g++ googletest g++-mingw-w64-i686 binutils-mingw-w64-i686
           wine wine32:i386 wine64 xvfb x11-apps xdotool imagemagick dovecot-pop3d python3)
 for p in "${packages[@]}"; do have "$p" || need+=("$p"); done
 [ ${#need[@]} -eq 0 ] && exit 0
