@@ -12,6 +12,10 @@
 
 namespace {
 
+// The shell takes the original (version-1) record by its size, which the pointer-sized
+// handles in it make 88 bytes on 32-bit Windows and 104 on 64-bit Windows.
+constexpr DWORD kVersion1Size = sizeof(void*) == 8 ? 104u : 88u;
+
 using Pictures = std::vector<HICON>;
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 8;
 constexpr char kAnimationTitle[] = "CTrayNotifyIcon Animation Notification Window";
@@ -106,7 +110,7 @@ protected:
     // The whole record added anew, as Create and Show send it.
     void ExpectAdd(const ShellCall& add, HICON icon, const char* tip) const {
         EXPECT_EQ(add.message, DWORD{NIM_ADD});
-        EXPECT_EQ(add.data.cbSize, 88u); // the version-1 size of a 32-bit build
+        EXPECT_EQ(add.data.cbSize, kVersion1Size);
         EXPECT_EQ(add.data.hWnd, m_owner.GetSafeHwnd());
         EXPECT_EQ(add.data.uID, 139u);
         EXPECT_EQ(add.data.uFlags, UINT{NIF_MESSAGE | NIF_ICON | NIF_TIP});
