@@ -1,5 +1,7 @@
 #include "framework/wnd.h"
 
+#include "framework/reflect.h"
+
 #include <commctrl.h>
 
 #include <vector>
@@ -87,6 +89,7 @@ bool CWnd::SubclassWindow(HWND hwnd) {
     m_hWnd = hwnd;
     m_subclassed = true;
     ::SetPropA(hwnd, kObjectProp, this);
+    PreSubclassWindow();
     return true;
 }
 
@@ -135,6 +138,16 @@ LRESULT CWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         OnClose();
         return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSCROLLBAR: {
+        LRESULT brush = 0;
+        if (ReflectControlColour(msg, wParam, lParam, &brush))
+            return brush;
+        break;
+    }
     default:
         break;
     }

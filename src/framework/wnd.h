@@ -70,6 +70,8 @@ protected:
     virtual bool OnCommand(WPARAM wParam, LPARAM lParam);
     virtual bool OnNotify(NMHDR* header, LRESULT* result);
     virtual void OnClose();
+    // Runs once SubclassWindow has routed an existing control to this object.
+    virtual void PreSubclassWindow() {}
     // Runs after the window is gone; self-deleting windows delete themselves here.
     virtual void PostNcDestroy() {}
 
