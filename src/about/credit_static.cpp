@@ -58,7 +58,8 @@ void CCreditStatic::SetCreditText(const std::string& text, char separator) {
 bool CCreditStatic::SetCreditTextFromResource(UINT id, char separator) {
     // A string resource counts its length in 16 bits.
     std::vector<char> buffer(65536);
-    const int copied = ::LoadStringA(Instance(), id, buffer.data(), static_cast<int>(buffer.size()));
+    const int copied =
+        ::LoadStringA(Instance(), id, buffer.data(), static_cast<int>(buffer.size()));
     if (copied <= 0)
         return false;
     SetCreditText(std::string(buffer.data(), static_cast<size_t>(copied)), separator);
@@ -97,10 +98,10 @@ bool CCreditStatic::LoadBackgroundPicture(const char* name) {
     DIBSECTION dib = {};
     ::GetObjectA(m_backPicture, sizeof(dib), &dib);
     m_backSize = {dib.dsBm.bmWidth, dib.dsBm.bmHeight};
-    const DWORD colours = dib.dsBmih.biClrUsed != 0 ? dib.dsBmih.biClrUsed
-                                                    : (dib.dsBmih.biBitCount < 32
-                                                           ? (1u << dib.dsBmih.biBitCount)
-                                                           : 0xFFFFFFFFu);
+    const DWORD colours =
+        dib.dsBmih.biClrUsed != 0
+            ? dib.dsBmih.biClrUsed
+            : (dib.dsBmih.biBitCount < 32 ? (1u << dib.dsBmih.biBitCount) : 0xFFFFFFFFu);
     CClientDC screen(nullptr);
     if (colours <= 256) {
         CMemoryDC dc(screen);
@@ -406,9 +407,8 @@ void CCreditStatic::RenderStill(HDC windowDc, const RECT& client) {
                 selectedFont.reset();
                 previous = std::move(style);
                 selectedFont = std::make_unique<CSelectObject>(
-                    canvasDc, previous.font.Get() != nullptr
-                                  ? static_cast<HGDIOBJ>(previous.font)
-                                  : ::GetStockObject(SYSTEM_FONT));
+                    canvasDc, previous.font.Get() != nullptr ? static_cast<HGDIOBJ>(previous.font)
+                                                             : ::GetStockObject(SYSTEM_FONT));
                 if (previous.setColour)
                     ::SetTextColor(canvasDc, previous.colour);
                 style.text = previous.text;

@@ -110,8 +110,7 @@ bool CHyperLink::ChangeLinkFlags(DWORD remove, DWORD add, bool applyNow) {
     return true;
 }
 
-void CHyperLink::SetLinkColours(COLORREF link, COLORREF active, COLORREF visited,
-                                COLORREF hover) {
+void CHyperLink::SetLinkColours(COLORREF link, COLORREF active, COLORREF visited, COLORREF hover) {
     s_linkColour = link;
     s_activeColour = active;
     s_visitedColour = visited;
