@@ -1,0 +1,259 @@
+#include "about/about_dlg.h"
+#include "about/credit_static.h"
+#include "about/credits_dlg.h"
+#include "framework/gdi.h"
+#include "framework_test_support.h"
+#include "res/maker.h"
+#include "res/resource.h"
+#include "support/scripted_http_server.h"
+#include "update/auto_update_client.h"
+#include "update/auto_update_dlg.h"
+#include "update/update_check.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The client area of a window as the screen shows it, row by row.
+struct Frame {
+    int width = 0, height = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+};
+
+Frame Capture(HWND window) {
+    Frame frame;
+    RECT client = {};
+    ::GetClientRect(window, &client);
+    frame.width = client.right;
+    frame.height = client.bottom;
+    CClientDC screen(window);
+    CMemoryDC copy(screen);
+    CBitmap bitmap(::CreateCompatibleBitmap(screen, frame.width, frame.height));
+    {
+        CSelectObject selected(copy, bitmap);
+        ::BitBlt(copy, 0, 0, frame.width, frame.height, screen, 0, 0, SRCCOPY);
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), frame.width, -frame.height, 1, 32, BI_RGB};
+    std::vector<RGBQUAD> raw(static_cast<size_t>(frame.width * frame.height));
+    ::GetDIBits(copy, bitmap, 0, static_cast<UINT>(frame.height), raw.data(), &info,
+                DIB_RGB_COLORS);
+    for (const RGBQUAD& q : raw)
+        frame.pixels.push_back(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue));
+    return frame;
+}
+
+HWND FindTopLevel(const char* caption) {
+    return ::FindWindowA(nullptr, caption);
+}
+
+class AboutBox : public ::testing::Test {
+protected:
+    TempProfile m_profile;
+    MessageBoxRecorder m_boxes;
+};
+
+TEST_F(AboutBox, ShowsVersionMarkerDonationAndLinksAndOnlyItsUpdateButtonAsksForACheck) {
+    struct Close {
+        const char* how;
+        std::function<void(HWND)> press;
+        bool update;
+    };
+    const std::vector<Close> closes = {
+        {"OK", [](HWND box) { Click(box, IDC_ABOUT_OK); }, false},
+        {"Esc", [](HWND box) { ::SendMessageA(box, WM_COMMAND, IDCANCEL, 0); }, false},
+        {"close box", [](HWND box) { ::SendMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0); }, false},
+        {"update", [](HWND box) { Click(box, IDC_CHECK_UPDATE); }, true},
+    };
+    for (const Close& close : closes) {
+        CAboutDlg about;
+        RunModal(about, {[&] {
+                             HWND box = about.GetSafeHwnd();
+                             EXPECT_EQ("106", ItemText(box, IDC_VERSION_NUMBER));
+                             EXPECT_EQ("R", ItemText(box, IDC_BUILD_MARKER));
+                             EXPECT_NE(std::string::npos,
+                                       ItemText(box, IDC_DONATION_TEXT).find("ANTI-RACISM"));
+                             EXPECT_EQ(TARNWICK_HOME_PAGE, ItemText(box, IDC_HOME_LINK));
+                             EXPECT_EQ(TARNWICK_MAIL_ADDRESS, ItemText(box, IDC_MAIL_LINK));
+                             auto* home = dynamic_cast<CHyperLink*>(
+                                 CWnd::FromHandle(::GetDlgItem(box, IDC_HOME_LINK)));
+                             ASSERT_NE(nullptr, home);
+                             EXPECT_EQ(TARNWICK_HOME_PAGE, home->GetLinkTarget());
+                         },
+                         [&] { close.press(about.GetSafeHwnd()); }});
+        EXPECT_EQ(close.update, about.IsUpdateRequested()) << close.how;
+    }
+}
+
+// Closes "Thanks" from inside its own modal loop, noting whether its credits were rolling.
+std::vector<bool> g_thanksRolling;
+void CALLBACK CloseThanks(HWND, UINT, UINT_PTR, DWORD) {
+    HWND thanks = FindTopLevel("Thanks");
+    if (thanks == nullptr)
+        return;
+    auto* credits =
+        dynamic_cast<CCreditStatic*>(CWnd::FromHandle(::GetDlgItem(thanks, IDC_CREDITS)));
+    g_thanksRolling.push_back(credits != nullptr && credits->IsRolling());
+    ::PostMessageA(thanks, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(AboutBox, HiddenButtonOpensThanksAndTheBoxStaysOpen) {
+    CAboutDlg about;
+    g_thanksRolling.clear();
+    const UINT_PTR closer = ::SetTimer(nullptr, 0, 100, &CloseThanks);
+    RunModal(about, {[&] { Click(about.GetSafeHwnd(), IDC_CREDITS_BUTTON); },
+                     [&] { EXPECT_TRUE(::IsWindowVisible(about.GetSafeHwnd())); },
+                     [&] { Click(about.GetSafeHwnd(), IDC_ABOUT_OK); }});
+    ::KillTimer(nullptr, closer);
+    EXPECT_EQ(std::vector<bool>{true}, g_thanksRolling);
+    EXPECT_FALSE(about.IsUpdateRequested());
+}
+
+// Rolls the credits by hand, one tick at a time, and reads the window back.
+class Credits : public ::testing::Test {
+protected:
+    static void Tick(HWND control, int count) {
+        for (int i = 0; i < count; ++i)
+            ::SendMessageA(control, WM_TIMER, CCreditStatic::kTimerId, 0);
+    }
+};
+
+TEST_F(Credits, ThanksRollsTheTextUpOnePixelPerTickOverBlueFadingToBlack) {
+    CCreditsDlg thanks;
+    Frame before, after;
+    int strip = 0;
+    RunModal(thanks, {[&] {
+                          HWND control = ::GetDlgItem(thanks.GetSafeHwnd(), IDC_CREDITS);
+                          auto* credits = dynamic_cast<CCreditStatic*>(CWnd::FromHandle(control));
+                          ASSERT_NE(nullptr, credits);
+                          EXPECT_TRUE(credits->IsRolling());
+                          // Ticks come from the test from here on, not from the clock.
+                          ::KillTimer(control, CCreditStatic::kTimerId);
+                          Tick(control, 59); // the title rolled in on ticks 15 to 35
+                          before = Capture(control);
+                          Tick(control, 1);
+                          after = Capture(control);
+                          strip = credits->StripWidth();
+                      },
+                      [&] { Click(thanks.GetSafeHwnd(), IDOK); }});
+    ASSERT_GT(before.width, 0);
+    const int y = before.height / 2;
+    EXPECT_EQ(RGB(0, 0, 255), before.At(0, y));              // band 0: the colour itself
+    EXPECT_EQ(RGB(0, 0, 0), before.At(before.width - 1, y)); // band 255: black
+    ASSERT_GT(strip, 0);
+
+    // Above the line now rolling in (its text is drawn again each tick), every row of the
+    // strip shows what the row below it showed a tick earlier; the red title is among them.
+    const int left = (before.width - strip) / 2;
+    const int scrolledRows = before.height - 22;
+    int red = 0, moved = 0, mismatched = 0;
+    for (int row = 0; row < scrolledRows; ++row) {
+        for (int x = left; x < left + strip; ++x) {
+            red += after.At(x, row) == RGB(255, 0, 0);
+            if (before.At(x, row + 1) != after.At(x, row))
+                ++mismatched;
+            else if (before.At(x, row + 1) != before.At(x, row))
+                ++moved;
+        }
+    }
+    EXPECT_GT(red, 0);
+    EXPECT_GT(moved, 0);
+    EXPECT_EQ(0, mismatched);
+}
+
+TEST_F(Credits, StillViewWhenNotRollingAndNothingToRoll) {
+    CWnd parent;
+    ASSERT_TRUE(parent.CreateEx(0, nullptr, "credits", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 30,
+                                400, 300, nullptr, nullptr));
+    HWND control = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 256, 200, parent,
+                                     nullptr, CWnd::Instance(), nullptr);
+    CCreditStatic credits;
+    ASSERT_TRUE(credits.SubclassWindow(control));
+    EXPECT_FALSE(credits.StartRoll()); // no lines
+    credits.SetCreditText("Title\t|Ann", '|');
+    credits.SetColourEntry(0, RGB(0, 128, 0));
+    ::InvalidateRect(control, nullptr, FALSE);
+    ::UpdateWindow(control);
+    Frame still = Capture(control);
+    // Both lines from the top, centred on the full width, over the solid background.
+    int red = 0, white = 0;
+    for (int row = 0; row < 40; ++row) {
+        for (int x = 0; x < still.width; ++x) {
+            red += still.At(x, row) == RGB(255, 0, 0);
+            white += still.At(x, row) == RGB(255, 255, 255);
+        }
+    }
+    EXPECT_GT(red, 0);
+    EXPECT_GT(white, 0);
+    EXPECT_EQ(RGB(0, 128, 0), still.At(0, still.height - 1));
+    EXPECT_EQ(RGB(0, 128, 0), still.At(still.width - 1, 0));
+}
+
+TEST_F(AboutBox, UpdateNoticeShowsTheAddressOrTheUpdateFile) {
+    for (const auto& [given, shown] : std::vector<std::pair<std::string, std::string>>{
+             {"http://dl.example.org/t107.exe", "http://dl.example.org/t107.exe"},
+             {"", TARNWICK_UPDATE_FILE}}) {
+        CAutoUpdateDlg notice(given);
+        RunModal(notice, {[&] {
+                              HWND box = notice.GetSafeHwnd();
+                              EXPECT_EQ(shown, ItemText(box, IDC_UPDATE_LINK));
+                              auto* link = dynamic_cast<CHyperLink*>(
+                                  CWnd::FromHandle(::GetDlgItem(box, IDC_UPDATE_LINK)));
+                              ASSERT_NE(nullptr, link);
+                              EXPECT_EQ(shown, link->GetLinkTarget());
+                          },
+                          [&] { Click(notice.GetSafeHwnd(), IDCANCEL); }});
+    }
+}
+
+// Closes the update notice from inside RunScheduledUpdateCheck's modal loop, noting its link.
+std::vector<std::string> g_noticeLinks;
+void CALLBACK CloseNotice(HWND, UINT, UINT_PTR, DWORD) {
+    HWND notice = FindTopLevel("Automatic Update");
+    if (notice == nullptr)
+        return;
+    g_noticeLinks.push_back(ItemText(notice, IDC_UPDATE_LINK));
+    ::PostMessageA(notice, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(AboutBox, ScheduledCheckRunsOnceCountsItsChanceAndAnnouncesANewerVersion) {
+    testsupport::ScriptedHttpServer server("version=107\r\nurl=http://dl.example.org/t.exe\r\n");
+    CAutoUpdateClient seed(server.Address(), "/tarnwick/autoupdate.dat", kProgramVersion, 3);
+    seed.m_Activation = 1;
+    seed.Save();
+    CWnd owner;
+    ASSERT_TRUE(owner.CreateEx(0, nullptr, "Tarnwick", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                               nullptr));
+    ASSERT_NE(0u, owner.SetTimer(ID_TIMER_UPDATE, 600000));
+    g_noticeLinks.clear();
+    const UINT_PTR closer = ::SetTimer(nullptr, 0, 50, &CloseNotice);
+
+    RunScheduledUpdateCheck(owner);                 // the second chance: counts only
+    EXPECT_FALSE(owner.KillTimer(ID_TIMER_UPDATE)); // already gone
+    EXPECT_EQ(2, Profile::Application().GetInt("AutoUpdate", "Activation", -1));
+    RunScheduledUpdateCheck(owner); // the third: checks and shows the notice
+    ::KillTimer(nullptr, closer);
+
+    EXPECT_EQ(std::vector<std::string>{"http://dl.example.org/t.exe"}, g_noticeLinks);
+    EXPECT_EQ(0, Profile::Application().GetInt("AutoUpdate", "Activation", -1));
+    ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
+    EXPECT_EQ(1u, server.Requests().size());
+}
+
+TEST_F(AboutBox, ForcedCheckShowsNothingWhenNoNewerVersionExists) {
+    testsupport::ScriptedHttpServer server("version=106\n");
+    CAutoUpdateClient seed(server.Address(), "/tarnwick/autoupdate.dat", kProgramVersion, 3);
+    seed.Save();
+    g_noticeLinks.clear();
+    const UINT_PTR closer = ::SetTimer(nullptr, 0, 50, &CloseNotice);
+    RunForcedUpdateCheck();
+    ::KillTimer(nullptr, closer);
+    ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
+    EXPECT_TRUE(g_noticeLinks.empty());
+}
+
+} // namespace
