@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Photographs the configuration sheet on each page, with the tray icon in Wine's tray,
-# under the X display already set in DISPLAY. Writes PNG files into the given folder.
+# Photographs the configuration sheet on each page, with the tray icon in Wine's tray, then
+# the about box, the update notice and the credits, under the X display already set in DISPLAY. Writes PNG files into the given folder.
 set -euo pipefail
 exe=$1
 out=$2
@@ -20,4 +20,4 @@ while read -r word name; do
     import -window "$window" "$out/$name.png" && taken=$((taken + 1))
 done < <(timeout 60 "$WINE" "$exe")
 echo "screenshots in $out: $(ls "$out")"
-[ "$taken" -eq 4 ]
+[ "$taken" -eq 7 ]

@@ -1,12 +1,15 @@
 // Opens what the user sees - the configuration sheet on each of its pages, with the tray
-// icon showing - and announces each sight on standard output ("SHOT name") so that
-// tools/screenshots.sh can photograph the screen while it stays up.
+// icon showing, and the about box, the update notice and the rolling credits - and announces each
+// sight on standard output ("SHOT name") so that tools/screenshots.sh can photograph the screen
+// while it stays up.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
 #include <string>
 
+#include "about/about_dlg.h"
+#include "about/credits_dlg.h"
 #include "config/conf_dialog.h"
 #include "framework/wnd.h"
 #include "res/resource.h"
@@ -14,6 +17,7 @@
 #include "settings/configuration.h"
 #include "settings/profile.h"
 #include "tray/tray_notify_icon.h"
+#include "update/auto_update_dlg.h"
 
 namespace {
 
@@ -68,6 +72,42 @@ void CALLBACK Step(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
+// One dialog on its own: it is moved into view, photographed after `ticks` steps (the credits
+// need a few seconds to roll in) and then closed.
+struct Sight {
+    CDialog& dialog;
+    const char* shot;
+    int ticks;
+    int seen = 0;
+};
+Sight* g_sight = nullptr;
+
+void CALLBACK SightStep(HWND, UINT, UINT_PTR, DWORD) {
+    HWND window = g_sight->dialog.GetSafeHwnd();
+    if (window == nullptr)
+        return;
+    if (g_sight->seen == 0)
+        ::SetWindowPos(window, nullptr, 240, 160, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    if (++g_sight->seen == g_sight->ticks) {
+        std::printf("SHOT %s\n", g_sight->shot);
+        std::fflush(stdout);
+    } else if (g_sight->seen > g_sight->ticks) {
+        ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    }
+}
+
+bool Photograph(CDialog& dialog, const char* shot, int ticks) {
+    Sight sight{dialog, shot, ticks};
+    g_sight = &sight;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, kStepMs, &SightStep);
+    dialog.DoModal();
+    ::KillTimer(nullptr, timer);
+    g_sight = nullptr;
+    if (sight.seen <= ticks)
+        std::fprintf(stderr, "%s closed before it was photographed\n", shot);
+    return sight.seen > ticks;
+}
+
 void SeedProfile() {
     char folder[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, folder);
@@ -91,6 +131,17 @@ int main() {
     ::InitCommonControlsEx(&controls);
     SeedProfile();
 
+    // The dialogs of their own first: the tray part below leaves Wine's tray behind it.
+    int status = 0;
+    {
+        CAboutDlg about;
+        CAutoUpdateDlg notice("http://tarnwick.example.org/download/tarnwick107.exe");
+        CCreditsDlg credits;
+        if (!Photograph(about, "about", 2) || !Photograph(notice, "update", 2) ||
+            !Photograph(credits, "credits", 9))
+            status = 1;
+    }
+
     // The icon needs an owner window for its callback message; a hidden frame will do.
     auto* owner = new CFrameWnd;
     if (!owner->Create(nullptr, "Tarnwick")) {
@@ -100,7 +151,6 @@ int main() {
     }
     HICON mail = static_cast<HICON>(
         ::LoadImageA(CWnd::Instance(), MAKEINTRESOURCEA(IDI_MAIL), IMAGE_ICON, 0, 0, 0));
-    int status = 0;
     {
         CTrayNotifyIcon icon;
         if (!icon.Create(owner, IDR_TRAY_MENU, "Tarnwick - You have 3 messages waiting.", mail,
