@@ -8,6 +8,7 @@
 
 #include "net/host_port.h"
 #include "net/tcp_socket.h"
+#include "res/maker.h"
 #include "settings/profile.h"
 
 namespace {
@@ -163,4 +164,8 @@ bool CAutoUpdateClient::IsAcceptableDownloadURL(const std::string& url) {
 
 void CAutoUpdateClient::SetTimeLimit(int milliseconds) {
     s_timeLimitMs = milliseconds;
+}
+
+void SeedUpdateSettings() {
+    CAutoUpdateClient(TARNWICK_UPDATE_SERVER, TARNWICK_UPDATE_FILE, kProgramVersion, 3).Save();
 }

@@ -45,3 +45,7 @@ public:
     int m_Interval = 3;
     int m_Activation = 0;
 };
+
+// The first run of a version stores the maker's update host and file, interval 3, no
+// chance counted yet, in the order Save writes them.
+void SeedUpdateSettings();

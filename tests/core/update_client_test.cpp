@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,16 @@ TEST(UpdateClient, ClosedPortFailsAndTheNextChanceChecksAgain) {
     { CAutoUpdateClient fourth(0); }
     ASSERT_TRUE(server.WaitForClosedConnections(1, kWaitMs));
     EXPECT_EQ(0, StoredActivation());
+}
+
+TEST(UpdateClient, FirstRunSeedsTheMakersFileInSaveOrder) {
+    TempProfile profile;
+    SeedUpdateSettings();
+    std::string stored = profile.Read();
+    stored.erase(std::remove(stored.begin(), stored.end(), '\r'), stored.end()); // Windows
+    EXPECT_EQ("[AutoUpdate]\nInterval=3\nPath=http://tarnwick.example.org/tarnwick/autoupdate.dat\n"
+              "Server=tarnwick.example.org\nDownloadURL=\nCurrentVersion=106\nActivation=0\n",
+              stored);
 }
 
 TEST(UpdateClient, StaticVersionAccessReadsAndWritesTheProfile) {
