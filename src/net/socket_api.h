@@ -24,6 +24,10 @@ long SendSome(Handle handle, const char* data, std::size_t length);
 
 constexpr long kTimedOut = -2;
 
+// Waits at most timeoutMs for room to send, then sends what fits: bytes sent (possibly 0),
+// kTimedOut, or -1 on failure.
+long SendWithin(Handle handle, const char* data, std::size_t length, int timeoutMs);
+
 // Bytes read, 0 at the end of the connection, kTimedOut when nothing came within timeoutMs,
 // -1 on failure. armedMs is the socket's state for the implementation: the time limit last
 // set on it (-1 before the first receive).

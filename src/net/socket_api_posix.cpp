@@ -108,6 +108,25 @@ long SendSome(Handle handle, const char* data, std::size_t length) {
     }
 }
 
+long SendWithin(Handle handle, const char* data, std::size_t length, int timeoutMs) {
+    const int ready = PollFor(ToFd(handle), POLLOUT, timeoutMs);
+    if (ready <= 0) {
+        return ready == 0 ? kTimedOut : -1;
+    }
+    for (;;) {
+        const ssize_t sent = ::send(ToFd(handle), data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent >= 0) {
+            return static_cast<long>(sent);
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
 long ReceiveWithin(Handle handle, char* buffer, std::size_t capacity, int timeoutMs, int& armedMs) {
     // The kernel keeps the time limit (SO_RCVTIMEO), so a receive is one system call instead
     // of poll() and recv(). Zero would mean no limit at all.

@@ -108,6 +108,27 @@ long SendSome(Handle handle, const char* data, std::size_t length) {
     return ::send(ToSocket(handle), data, chunk, 0);
 }
 
+long SendWithin(Handle handle, const char* data, std::size_t length, int timeoutMs) {
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(ToSocket(handle), &writable);
+    FD_SET(ToSocket(handle), &failed);
+    timeval tv = ToTimeval(timeoutMs);
+    const int rc = ::select(0, nullptr, &writable, &failed, &tv);
+    if (rc == 0) {
+        return kTimedOut;
+    }
+    if (rc == SOCKET_ERROR || FD_ISSET(ToSocket(handle), &failed)) {
+        return -1;
+    }
+    // A blocking send waits until all it was given is buffered; small pieces keep that wait
+    // within what "writable" promised.
+    const int chunk = length > 16384u ? 16384 : static_cast<int>(length);
+    return ::send(ToSocket(handle), data, chunk, 0);
+}
+
 long ReceiveWithin(Handle handle, char* buffer, std::size_t capacity, int timeoutMs,
                    int& /*armedMs*/) {
     // select() first rather than SO_RCVTIMEO: after a timed-out recv Winsock leaves the

@@ -1,5 +1,6 @@
 #include "net/tcp_socket.h"
 
+#include <chrono>
 #include <utility>
 
 #include "net/socket_api.h"
@@ -49,6 +50,25 @@ bool TcpSocket::SendAll(const char* data, std::size_t length) {
         length -= static_cast<std::size_t>(sent);
     }
     return true;
+}
+
+bool TcpSocket::SendAll(const char* data, std::size_t length, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (IsOpen() && length > 0) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return false;
+        }
+        const long sent = detail::SendWithin(m_handle, data, length, static_cast<int>(left));
+        if (sent < 0) {
+            return false;
+        }
+        data += sent;
+        length -= static_cast<std::size_t>(sent);
+    }
+    return IsOpen();
 }
 
 RecvResult TcpSocket::Receive(char* buffer, std::size_t capacity, int timeoutMs) {

@@ -36,6 +36,8 @@ public:
 
     // Sends every byte or fails.
     bool SendAll(const char* data, std::size_t length);
+    // Sends every byte within timeoutMs or fails.
+    bool SendAll(const char* data, std::size_t length, int timeoutMs);
 
     // Waits at most timeoutMs for data.
     RecvResult Receive(char* buffer, std::size_t capacity, int timeoutMs);
