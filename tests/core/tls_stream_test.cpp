@@ -69,8 +69,12 @@ TEST(TlsStream, AHandshakeThatCannotFinishFailsWithItsReasonAndClosesTheSocket) 
                 return;
             }
             if (c.peer == Peer::SpeaksPlainText) {
-                const std::string greeting = "+OK POP3 server ready\r\n";
-                connection.SendAll(greeting.data(), greeting.size(), 5000);
+                // Long enough that no reader can take it for the start of a record.
+                std::string text = "+OK POP3 server ready\r\n";
+                while (text.size() < 20000) {
+                    text += "+OK plain text, not a TLS record\r\n";
+                }
+                connection.SendAll(text.data(), text.size(), 5000);
             }
             for (;;) {
                 const net::RecvResult r = connection.Receive(buffer, sizeof buffer, 5000);
