@@ -19,10 +19,11 @@ void CloseHandle(Handle handle);
 // timeoutMs. The returned socket is blocking.
 Handle ConnectTo(const std::string& host, unsigned short port, int timeoutMs);
 
-// Bytes sent, or -1 on failure.
-long SendSome(Handle handle, const char* data, std::size_t length);
-
 constexpr long kTimedOut = -2;
+
+// Sends what fits once the socket takes data within timeoutMs: bytes sent, 0 when it did
+// not take any in time, -1 on failure.
+long SendWithin(Handle handle, const char* data, std::size_t length, int timeoutMs);
 
 // Bytes read, 0 at the end of the connection, kTimedOut when nothing came within timeoutMs,
 // -1 on failure. armedMs is the socket's state for the implementation: the time limit last

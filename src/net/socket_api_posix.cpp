@@ -98,12 +98,23 @@ Handle ConnectTo(const std::string& host, unsigned short port, int timeoutMs) {
     return fd < 0 ? kNoHandle : fd;
 }
 
-long SendSome(Handle handle, const char* data, std::size_t length) {
+long SendWithin(Handle handle, const char* data, std::size_t length, int timeoutMs) {
+    const int ready = PollFor(ToFd(handle), POLLOUT, timeoutMs);
+    if (ready <= 0) {
+        return ready;
+    }
     for (;;) {
         // MSG_NOSIGNAL: a peer that went away is a failed send, not a dead process.
-        const ssize_t sent = ::send(ToFd(handle), data, length, MSG_NOSIGNAL);
-        if (sent >= 0 || errno != EINTR) {
+        // MSG_DONTWAIT: take only what fits now, so the time limit holds.
+        const ssize_t sent = ::send(ToFd(handle), data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent >= 0) {
             return static_cast<long>(sent);
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            return -1;
         }
     }
 }

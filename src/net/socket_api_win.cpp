@@ -103,8 +103,18 @@ Handle ConnectTo(const std::string& host, unsigned short port, int timeoutMs) {
     return s == INVALID_SOCKET ? kNoHandle : static_cast<Handle>(s);
 }
 
-long SendSome(Handle handle, const char* data, std::size_t length) {
-    const int chunk = length > 0x10000000u ? 0x10000000 : static_cast<int>(length);
+long SendWithin(Handle handle, const char* data, std::size_t length, int timeoutMs) {
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(ToSocket(handle), &writable);
+    timeval tv = ToTimeval(timeoutMs);
+    const int rc = ::select(0, nullptr, &writable, nullptr, &tv);
+    if (rc <= 0) {
+        return rc == 0 ? 0 : -1;
+    }
+    // A writable blocking socket takes a small piece at once; a large one could wait for
+    // the peer beyond the limit.
+    const int chunk = length > 4096u ? 4096 : static_cast<int>(length);
     return ::send(ToSocket(handle), data, chunk, 0);
 }
 

@@ -1,10 +1,23 @@
 #include "net/tcp_socket.h"
 
+#include <chrono>
 #include <utility>
 
 #include "net/socket_api.h"
 
 namespace net {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MillisecondsUntil(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+} // namespace
 
 bool InitSockets() {
     return detail::Startup();
@@ -15,7 +28,7 @@ TcpSocket::~TcpSocket() {
 }
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, detail::kNoHandle)),
+    : Stream(), m_handle(std::exchange(other.m_handle, detail::kNoHandle)),
       m_armedMs(std::exchange(other.m_armedMs, -1)) {}
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
@@ -36,12 +49,13 @@ bool TcpSocket::Connect(const std::string& host, unsigned short port, int timeou
     return IsOpen();
 }
 
-bool TcpSocket::SendAll(const char* data, std::size_t length) {
+bool TcpSocket::SendAll(const char* data, std::size_t length, int timeoutMs) {
     if (!IsOpen()) {
         return false;
     }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (length > 0) {
-        const long sent = detail::SendSome(m_handle, data, length);
+        const long sent = detail::SendWithin(m_handle, data, length, MillisecondsUntil(deadline));
         if (sent <= 0) {
             return false;
         }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "net/tcp_socket.h"
 #include "pop3/pop_text.h"
 #include "pop3/scratch_file.h"
 #include "pop3/scratch_folder.h"
@@ -79,13 +80,22 @@ bool CPop::Connect(const std::string& host, unsigned int port, const std::string
         return Fail("Command too long");
     }
     m_Begin = m_End = 0;
-    if (port > 65535 || !m_Socket.Connect(host, static_cast<unsigned short>(port), m_TimeoutMs)) {
+    m_Stream = port > 65535 ? nullptr : OpenStream(host, static_cast<unsigned short>(port));
+    if (!m_Stream) {
         return Fail("Server cannot be connected");
     }
     std::string greeting;
     return ReadStatus(ReplyKind::Greeting, greeting) &&
            Command("USER " + user + "\r\n", ReplyKind::User) &&
            Command("PASS " + password + "\r\n", ReplyKind::Pass);
+}
+
+std::unique_ptr<net::Stream> CPop::OpenStream(const std::string& host, unsigned short port) {
+    auto socket = std::make_unique<net::TcpSocket>();
+    if (!socket->Connect(host, port, m_TimeoutMs)) {
+        return nullptr;
+    }
+    return socket;
 }
 
 bool CPop::Connect() {
@@ -258,7 +268,7 @@ bool CPop::Quit() {
     if (!Command("QUIT\r\n", ReplyKind::Quit)) {
         return false; // the connection stays until the object goes
     }
-    m_Socket.Close();
+    m_Stream.reset();
     m_Begin = m_End = 0;
     return true;
 }
@@ -267,7 +277,7 @@ bool CPop::SendCommand(const std::string& line) {
     if (line.size() > kMaxCommandLine) {
         return Fail("Command too long");
     }
-    if (!m_Socket.SendAll(line.data(), line.size())) {
+    if (!m_Stream || !m_Stream->SendAll(line.data(), line.size(), m_TimeoutMs)) {
         return Fail("Error writing to socket!");
     }
     return true;
@@ -380,8 +390,11 @@ bool CPop::ReceiveMore() {
             m_Buffer.resize(m_Buffer.size() * 2);
         }
     }
+    if (!m_Stream) {
+        return Fail("Error reading from socket!");
+    }
     const net::RecvResult result =
-        m_Socket.Receive(m_Buffer.data() + m_End, m_Buffer.size() - m_End, m_TimeoutMs);
+        m_Stream->Receive(m_Buffer.data() + m_End, m_Buffer.size() - m_End, m_TimeoutMs);
     switch (result.status) {
     case net::RecvStatus::Data:
         m_End += result.bytes;

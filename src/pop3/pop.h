@@ -4,11 +4,12 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "net/tcp_socket.h"
+#include "net/stream.h"
 
 namespace pop3 {
 class ScratchFile;
@@ -77,6 +78,8 @@ private:
     enum class ReplyKind { Greeting, User, Pass, Quit, Dele, Rset, Stat, Noop, List, Retr, Top };
     using Sink = std::function<void(const char* data, std::size_t length)>;
 
+    // The one place the transport is made: a secure channel would wrap the socket here.
+    std::unique_ptr<net::Stream> OpenStream(const std::string& host, unsigned short port);
     bool SendCommand(const std::string& line);
     bool Command(const std::string& line, ReplyKind kind);
     bool ReadStatus(ReplyKind kind, std::string& status);
@@ -101,7 +104,7 @@ private:
     int m_TotalSize = 0;
     int m_MessageCount = 0;
     int m_TimeoutMs = kDefaultTimeoutMs;
-    net::TcpSocket m_Socket;
+    std::unique_ptr<net::Stream> m_Stream; // null until connected
     // Received bytes; those in [m_Begin, m_End) are not yet consumed by a reply.
     std::vector<char> m_Buffer;
     std::size_t m_Begin = 0;

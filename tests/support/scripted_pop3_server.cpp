@@ -173,7 +173,8 @@ void ScriptedPop3Server::Run() {
 void ScriptedPop3Server::RunScript(net::TcpSocket& connection) {
     for (const Step& step : m_steps) {
         if (step.kind == StepKind::Send) {
-            if (!Sleep(step.pauseMs) || !connection.SendAll(step.text.data(), step.text.size())) {
+            if (!Sleep(step.pauseMs) ||
+                !connection.SendAll(step.text.data(), step.text.size(), kStepTimeoutMs)) {
                 return;
             }
         } else if (step.kind == StepKind::Expect) {
@@ -207,7 +208,7 @@ void ScriptedPop3Server::RunMailbox(net::TcpSocket& connection) {
     std::vector<bool> marked(m_mailbox.messages.size(), false);
     for (;;) {
         std::string line;
-        if (!connection.SendAll(answer.data(), answer.size()) || quit ||
+        if (!connection.SendAll(answer.data(), answer.size(), kStepTimeoutMs) || quit ||
             !ReadLine(connection, line)) {
             break;
         }
