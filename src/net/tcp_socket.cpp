@@ -1,7 +1,13 @@
 #include "net/tcp_socket.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "net/socket_api.h"
 
@@ -15,6 +21,43 @@ int MillisecondsUntil(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// The system's lookup can take minutes on a broken resolver, and nothing can cancel it:
+// it runs on a thread of its own, and the caller stops waiting at the deadline. The
+// thread then finishes alone and frees what it shares with no one.
+bool ResolveWithin(const std::string& host, unsigned short port, Clock::time_point deadline,
+                   std::vector<detail::Address>& found) {
+    if (detail::Resolve(host, port, true, found)) {
+        return true; // an address needs no lookup, and no thread
+    }
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        bool ok = false;
+        std::vector<detail::Address> found;
+    };
+    const auto lookup = std::make_shared<Lookup>();
+    try {
+        std::thread([lookup, host, port] {
+            std::vector<detail::Address> addresses;
+            const bool ok = detail::Resolve(host, port, false, addresses);
+            std::lock_guard<std::mutex> lock(lookup->mutex);
+            lookup->ok = ok;
+            lookup->found = std::move(addresses);
+            lookup->finished = true;
+            lookup->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return false; // no thread to spare: no connection either
+    }
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->finished; })) {
+        return false;
+    }
+    found = std::move(lookup->found);
+    return lookup->ok;
 }
 
 } // namespace
@@ -45,8 +88,22 @@ bool TcpSocket::Connect(const std::string& host, unsigned short port, int timeou
     if (!InitSockets()) {
         return false;
     }
-    m_handle = detail::ConnectTo(host, port, timeoutMs);
-    return IsOpen();
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::vector<detail::Address> addresses;
+    if (!ResolveWithin(host, port, deadline, addresses)) {
+        return false;
+    }
+    for (const detail::Address& address : addresses) {
+        const int left = MillisecondsUntil(deadline);
+        if (left <= 0) {
+            break;
+        }
+        m_handle = detail::ConnectAddress(address, left);
+        if (IsOpen()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool TcpSocket::SendAll(const char* data, std::size_t length, int timeoutMs) {

@@ -23,9 +23,8 @@ public:
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
 
-    // Resolves host (name or dotted address) and connects, trying each address in turn,
-    // each within timeoutMs. False on failure. Name resolution itself is the system's and
-    // has no limit of ours.
+    // Resolves host (name or dotted address) and connects, trying each address in turn;
+    // the lookup and every try together end within timeoutMs. False on failure.
     bool Connect(const std::string& host, unsigned short port, int timeoutMs);
 
     bool SendAll(const char* data, std::size_t length, int timeoutMs) override;
