@@ -212,11 +212,11 @@ bool CPop::Uidl(int message) {
         return false;
     }
     // "+OK n uid"
+    const std::string clean = pop3::CleanLine(status);
     std::string_view rest;
-    FirstWord(pop3::CleanLine(status), &rest);
-    const std::string clean(rest);
+    FirstWord(clean, &rest);
     std::string_view uid;
-    if (pop3::ReadInt(FirstWord(clean, &uid)) == message && !uid.empty()) {
+    if (pop3::ReadInt(FirstWord(rest, &uid)) == message && !uid.empty()) {
         m_Uids[message] = std::string(FirstWord(uid));
     }
     return true;

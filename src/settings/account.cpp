@@ -69,6 +69,7 @@ bool Account::ConnectAndLogin(CPop& pop) {
         m_LastError = kNoServer;
         return false;
     }
+    pop.SetTimeout(m_TimeoutMs);
     if (!pop.Connect(server->host, server->port, m_UserName, m_Password)) {
         m_LastError = pop.GetErrorText();
         return false;

@@ -39,6 +39,8 @@ public:
     bool DeleteRefusedAsStale() const { return m_DeleteRefusedAsStale; }
 
     int GetStatus() const { return m_Status; }
+    // Time limit of each connect and exchange of the sessions; tests shorten it.
+    void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
     std::string GetErrorText() const { return m_LastError; }
 
     std::string m_UserName;
@@ -52,6 +54,7 @@ public:
 
 private:
     bool m_DeleteRefusedAsStale = false;
+    int m_TimeoutMs = 30000;
 
     // "Mail server" is a host name or address, optionally followed by ":port".
     bool ConnectAndLogin(CPop& pop);
