@@ -470,7 +470,9 @@ bool CPop::SendCommand(const std::string& line) {
             if (m_PlanRead <= m_PlanSent) {
                 m_AheadBytes -= line.size(); // already on the wire: its reply is next
                 BeginExchange();
-                return true;
+                // Refill in batches, long before the server could run out of work while
+                // replies wait in our buffer.
+                return m_AheadBytes > kAheadWindow / 2 || SendPlanned();
             }
             m_PlanSent = m_PlanRead;
         } else if (m_PlanSent > m_PlanRead) {
