@@ -420,6 +420,9 @@ bool CPop::Retr(int message) {
 }
 
 bool CPop::Retr(int message, const std::string& outputFile) {
+    if (m_Broken) {
+        return false; // before the file is made, which would empty a file of that name
+    }
     std::ofstream out(outputFile, std::ios::binary | std::ios::trunc);
     if (!out.is_open()) {
         return Fail("Error opening output file");
