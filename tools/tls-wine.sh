@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 trap '"$here/dovecot.sh" stop "$dir" >/dev/null 2>&1; rm -rf "$dir"' EXIT
 
 port=$("$here/dovecot.sh" start "$dir")
-"$here/dovecot.sh" seed "$dir" 3 >/dev/null
+"$here/dovecot.sh" seed "$dir" 2 300 200000 >/dev/null
 fingerprint() { openssl x509 -noout -fingerprint -sha256 -in "$dir/certs/$1.pem" | sed 's/.*=//'; }
 
 export TARNWICK_TLS_PORT=$(cat "$dir/pop3s.port") TARNWICK_PLAIN_PORT=$port

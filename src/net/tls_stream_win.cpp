@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <wincrypt.h>
 #define SECURITY_WIN32
@@ -19,6 +21,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kGoodbyeMs = 100; // see tls_stream_posix.cpp
 constexpr std::size_t kChunk = 16384;
+// SECURITY_FLAG_IGNORE_CERT_CN_INVALID, from wininet.h, which we do not otherwise need.
+constexpr DWORD kIgnoreNameMismatch = 0x00001000;
 constexpr DWORD kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
                                 ISC_REQ_CONFIDENTIALITY | ISC_REQ_EXTENDED_ERROR |
                                 ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM;
@@ -71,6 +75,43 @@ std::wstring Widen(const std::string& text) {
     return wide;
 }
 
+struct LocalFreeDeleter {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+
+// Whether the certificate's subjectAltName lists this IPv4 or IPv6 address.
+bool NamesAddress(PCCERT_CONTEXT cert, const std::string& host) {
+    BYTE wanted[16];
+    DWORD wantedSize = 4;
+    if (InetPtonA(AF_INET, host.c_str(), wanted) != 1) {
+        wantedSize = 16;
+        if (InetPtonA(AF_INET6, host.c_str(), wanted) != 1) {
+            return false;
+        }
+    }
+    const CERT_INFO* info = cert->pCertInfo;
+    const CERT_EXTENSION* extension =
+        CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
+    CERT_ALT_NAME_INFO* names = nullptr;
+    DWORD size = 0;
+    if (extension == nullptr ||
+        !CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
+                             extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names,
+                             &size)) {
+        return false;
+    }
+    const std::unique_ptr<CERT_ALT_NAME_INFO, LocalFreeDeleter> owned(names);
+    for (DWORD i = 0; i < names->cAltEntry; ++i) {
+        const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
+        if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS &&
+            entry.IPAddress.cbData == wantedSize &&
+            std::memcmp(entry.IPAddress.pbData, wanted, wantedSize) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The system's SSL policy's verdict, as a reason; empty when the certificate is trusted.
 std::string Judge(PCCERT_CONTEXT cert, const std::string& host) {
     LPSTR serverUsage[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
@@ -90,6 +131,12 @@ std::string Judge(PCCERT_CONTEXT cert, const std::string& host) {
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
     ssl.pwszServerName = name.data();
+    // The policy compares names only (Wine's never matches an address); an address is
+    // looked up among the certificate's IP entries below.
+    const bool address = detail::IsAddressLiteral(host);
+    if (address) {
+        ssl.fdwChecks = kIgnoreNameMismatch;
+    }
     CERT_CHAIN_POLICY_PARA policy = {sizeof policy};
     policy.pvExtraPolicyPara = &ssl;
     CERT_CHAIN_POLICY_STATUS status = {sizeof status};
@@ -98,7 +145,7 @@ std::string Judge(PCCERT_CONTEXT cert, const std::string& host) {
     }
     switch (status.dwError) {
     case 0:
-        return "";
+        break;
     case static_cast<DWORD>(CERT_E_CN_NO_MATCH):
         return "wrong host name";
     case static_cast<DWORD>(CERT_E_EXPIRED):
@@ -116,6 +163,16 @@ std::string Judge(PCCERT_CONTEXT cert, const std::string& host) {
     default:
         return CodeText(static_cast<SECURITY_STATUS>(status.dwError));
     }
+    // Wine's policy passes a chain that ends short of a trusted root; the chain's own status
+    // still says so. On Windows the policy has already refused these.
+    const DWORD trust = chain->TrustStatus.dwErrorStatus;
+    if (trust & (CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_UNTRUSTED_ROOT)) {
+        return "unknown issuer";
+    }
+    if (trust & CERT_TRUST_IS_NOT_TIME_VALID) {
+        return "expired";
+    }
+    return address && !NamesAddress(cert, host) ? "wrong host name" : "";
 }
 
 } // namespace
