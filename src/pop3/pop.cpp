@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "net/tcp_socket.h"
+#include "net/tls_stream.h"
 #include "pop3/pop_text.h"
 #include "pop3/scratch_file.h"
 #include "pop3/scratch_folder.h"
@@ -16,6 +17,7 @@ namespace {
 
 // A command line with its CR LF must fit what servers are required to accept.
 constexpr std::size_t kMaxCommandLine = 511;
+constexpr char kNoStls[] = "The server does not offer a secure connection (STLS)";
 constexpr std::size_t kSummaryLimit = 1024;
 // Status lines are at most 512 characters by the protocol; far beyond that a server that
 // never ends its line could only make the client hoard memory.
@@ -129,13 +131,15 @@ bool CPop::Connect(const std::string& host, unsigned int port, const std::string
         return Fail("Command too long");
     }
     m_Begin = m_End = 0;
+    m_SecureError.clear();
     m_Stream = port > 65535 ? nullptr : OpenStream(host, static_cast<unsigned short>(port));
     if (!m_Stream) {
-        return Break("Server cannot be connected");
+        return Break(m_SecureError.empty() ? "Server cannot be connected" : m_SecureError.c_str());
     }
     BeginExchange();
     std::string greeting;
     return ReadStatus(ReplyKind::Greeting, greeting) &&
+           (m_Security != pop3::Security::StartTls || StartTls(host)) &&
            Command("USER " + user + "\r\n", ReplyKind::User) &&
            Command("PASS " + password + "\r\n", ReplyKind::Pass);
 }
@@ -145,7 +149,56 @@ std::unique_ptr<net::Stream> CPop::OpenStream(const std::string& host, unsigned 
     if (!socket->Connect(host, port, m_TimeoutMs)) {
         return nullptr;
     }
+    if (m_Security == pop3::Security::Tls) {
+        return Secure(std::move(*socket), host);
+    }
     return socket;
+}
+
+void CPop::SetSecurity(pop3::Security security, const std::string& trustedCertificate) {
+    m_Security = security;
+    m_TrustedCertificate = trustedCertificate;
+}
+
+std::unique_ptr<net::Stream> CPop::Secure(net::TcpSocket socket, const std::string& host) {
+    auto tls = std::make_unique<net::TlsStream>();
+    const bool ok = tls->Handshake(std::move(socket), host, m_TrustedCertificate, m_TimeoutMs);
+    m_ServerFingerprint = tls->Fingerprint();
+    m_CertificateRejected = tls->CertificateRejected();
+    if (!ok) {
+        m_SecureError = tls->ErrorText();
+        return nullptr;
+    }
+    m_Secure = true;
+    return tls;
+}
+
+bool CPop::StartTls(const std::string& host) {
+    // RFC 2595: STLS only when offered, and the capabilities asked again once secure, since
+    // whatever the server said in plain text may have been forged on the way.
+    Capa();
+    if (m_Broken) {
+        return false;
+    }
+    std::string status;
+    if (!m_Stls) {
+        return Break(kNoStls);
+    }
+    if (!SendCommand("STLS\r\n") || !ReadLine(status)) {
+        return false;
+    }
+    // Bytes after the "+OK" came in plain text: taking them into the secure session would
+    // let anyone on the way write its first reply.
+    if (pop3::BeginsWithErr(status) || m_Begin != m_End) {
+        return Break(kNoStls);
+    }
+    auto& plain = static_cast<net::TcpSocket&>(*m_Stream); // OpenStream made it
+    m_Stream = Secure(std::move(plain), host);
+    if (!m_Stream) {
+        return Break(m_SecureError.c_str());
+    }
+    Capa();
+    return !m_Broken;
 }
 
 bool CPop::Connect() {
@@ -154,6 +207,7 @@ bool CPop::Connect() {
 
 bool CPop::Capa() {
     m_Pipelining = false;
+    m_Stls = false;
     m_UidlSupport = Support::No;
     std::string status;
     if (!SendCommand("CAPA\r\n") || !ReadLine(status)) {
@@ -177,6 +231,8 @@ bool CPop::Capa() {
             m_Pipelining = true;
         } else if (EqualsIgnoringCase(name, "UIDL")) {
             m_UidlSupport = Support::Yes;
+        } else if (EqualsIgnoringCase(name, "STLS")) {
+            m_Stls = true;
         }
     }
     return true;

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "net/stream.h"
+#include "net/tcp_socket.h"
+#include "pop3/security.h"
 
 namespace pop3 {
 class ScratchFile;
@@ -48,6 +50,15 @@ public:
     bool Connect(const std::string& host, unsigned int port, const std::string& user,
                  const std::string& password);
     bool Connect(); // with the stored host, port, user and password
+
+    // Security of the next Connect, and the fingerprint of a certificate to accept even
+    // where its chain or name does not validate. With StartTls or Tls nothing of the login
+    // ever goes out unless the channel is secure.
+    void SetSecurity(pop3::Security security, const std::string& trustedCertificate = "");
+    bool IsSecure() const { return m_Secure; }
+    // After a failed handshake: the certificate was the reason, and its fingerprint.
+    bool CertificateRejected() const { return m_CertificateRejected; }
+    std::string GetServerFingerprint() const { return m_ServerFingerprint; }
 
     // Asks the server for its capabilities (RFC 2449). True when it listed them; false
     // without a failure text when it refused, so that everything goes on as without.
@@ -127,6 +138,8 @@ private:
 
     // The one place the transport is made: a secure channel would wrap the socket here.
     std::unique_ptr<net::Stream> OpenStream(const std::string& host, unsigned short port);
+    std::unique_ptr<net::Stream> Secure(net::TcpSocket socket, const std::string& host);
+    bool StartTls(const std::string& host);
     bool SendCommand(const std::string& line);
     std::string PlannedLine(std::size_t index) const;
     void AppendPlanned(std::string& out);
@@ -161,6 +174,13 @@ private:
     std::unique_ptr<net::Stream> m_Stream; // null until connected, and once closed
     bool m_Broken = false;
     bool m_Pipelining = false;
+    bool m_Stls = false;
+    pop3::Security m_Security = pop3::Security::None;
+    std::string m_TrustedCertificate;
+    bool m_Secure = false;
+    bool m_CertificateRejected = false;
+    std::string m_ServerFingerprint;
+    std::string m_SecureError; // why OpenStream() gave nothing, when the handshake was why
     Support m_UidlSupport = Support::No;
     // The planned listing: command 0 is LIST, command n the TOP of message n. Those before
     // m_PlanRead have been taken by List() and Top(); those before m_PlanSent are on the wire.

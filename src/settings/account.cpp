@@ -12,7 +12,6 @@
 namespace {
 
 const char kSection[] = "MailSettings";
-constexpr unsigned short kPop3Port = 110;
 const char kNoServer[] = "Server cannot be connected";
 const char kNoMemory[] = "Not enough memory to list the messages";
 const char kStale[] = "The mailbox changed: that message is no longer where the list shows it";
@@ -33,6 +32,9 @@ bool Account::Load() {
     m_Password = Scramble(profile.GetString(kSection, "RegKey"), s_PasswordKey);
     m_SummarySize = profile.GetInt(kSection, "Summarysize", 8);
     m_Summaries = profile.GetInt(kSection, "Summaries", 1);
+    m_Security = pop3::Security::None;
+    pop3::ParseSecurity(profile.GetString(kSection, "Security"), m_Security);
+    m_TrustedCertificate = profile.GetString(kSection, "TrustedCertificate");
     return true;
 }
 
@@ -43,6 +45,8 @@ bool Account::Save() {
     profile.WriteString(kSection, "RegKey", Scramble(m_Password, s_PasswordKey));
     profile.WriteInt(kSection, "Summarysize", m_SummarySize);
     profile.WriteInt(kSection, "Summaries", m_Summaries);
+    profile.WriteString(kSection, "Security", pop3::SecurityName(m_Security));
+    profile.WriteString(kSection, "TrustedCertificate", m_TrustedCertificate);
     return true;
 }
 
@@ -63,14 +67,32 @@ std::string Account::Scramble(const std::string& text, int key) {
     return result;
 }
 
+pop3::Security Account::EffectiveSecurity() const {
+    const auto server = net::SplitHostPort(m_MailServer, pop3::kPop3Port);
+    if (m_Security == pop3::Security::None && server && server->port == pop3::kPop3sPort) {
+        return pop3::Security::Tls;
+    }
+    return m_Security;
+}
+
 bool Account::ConnectAndLogin(CPop& pop) {
-    const auto server = net::SplitHostPort(m_MailServer, kPop3Port);
+    m_Secure = false;
+    m_CertificateRejected = false;
+    m_ServerFingerprint.clear();
+    const pop3::Security security = EffectiveSecurity();
+    const auto server = net::SplitHostPort(
+        m_MailServer, security == pop3::Security::Tls ? pop3::kPop3sPort : pop3::kPop3Port);
     if (!server) {
         m_LastError = kNoServer;
         return false;
     }
     pop.SetTimeout(m_TimeoutMs);
-    if (!pop.Connect(server->host, server->port, m_UserName, m_Password)) {
+    pop.SetSecurity(security, m_TrustedCertificate);
+    const bool connected = pop.Connect(server->host, server->port, m_UserName, m_Password);
+    m_Secure = pop.IsSecure();
+    m_CertificateRejected = pop.CertificateRejected();
+    m_ServerFingerprint = pop.GetServerFingerprint();
+    if (!connected) {
         m_LastError = pop.GetErrorText();
         return false;
     }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "pop3/security.h"
+
 class CPop;
 class Messages;
 
@@ -42,18 +44,31 @@ public:
     // Time limit of each connect and exchange of the sessions; tests shorten it.
     void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
     std::string GetErrorText() const { return m_LastError; }
+    // The security a session uses: the stored choice, except that a server on port 995 with
+    // none chosen gets TLS, as mail programs do.
+    pop3::Security EffectiveSecurity() const;
+    // The last session got as far as a secure channel.
+    bool WasSecure() const { return m_Secure; }
+    // The last failure was an untrusted certificate, with this fingerprint.
+    bool CertificateRejected() const { return m_CertificateRejected; }
+    std::string GetServerFingerprint() const { return m_ServerFingerprint; }
 
     std::string m_UserName;
     std::string m_Password;
     std::string m_MailServer;
     int m_SummarySize = 8;
     int m_Summaries = 1;
+    pop3::Security m_Security = pop3::Security::None; // "Security"; missing: none
+    std::string m_TrustedCertificate;                 // "TrustedCertificate": a fingerprint
     int m_MessageCount = 0;
     std::string m_LastError;
     int m_Status = ListRebuilt;
 
 private:
     bool m_DeleteRefusedAsStale = false;
+    bool m_Secure = false;
+    bool m_CertificateRejected = false;
+    std::string m_ServerFingerprint;
     int m_TimeoutMs = 30000;
 
     // "Mail server" is a host name or address, optionally followed by ":port".
