@@ -79,3 +79,46 @@ TEST(Settings, TheAccountAndAnyPasswordRoundTripScrambled) {
 }
 
 } // namespace
+
+TEST(Settings, SecurityRoundTripsOldProfilesMeanNoneAndPort995MeansTls) {
+    TempProfile temp;
+    temp.Write("[MailSettings]\nMail server=pop.example.com\nUser name=ann\n");
+    Account old;
+    old.Load();
+    EXPECT_EQ(old.m_Security, pop3::Security::None);
+    EXPECT_EQ(old.m_TrustedCertificate, "");
+    const std::string pin = "AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:"
+                            "AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89";
+    const struct {
+        const char* server;
+        pop3::Security stored;
+        pop3::Security used;
+    } cases[] = {
+        {"pop.example.com", pop3::Security::None, pop3::Security::None},
+        {"pop.example.com:995", pop3::Security::None, pop3::Security::Tls},
+        {"pop.example.com:995", pop3::Security::StartTls, pop3::Security::StartTls},
+        {"pop.example.com:110", pop3::Security::StartTls, pop3::Security::StartTls},
+        {"pop.example.com", pop3::Security::Tls, pop3::Security::Tls},
+        {"pop.example.com:2995", pop3::Security::Tls, pop3::Security::Tls},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.server) + " " + pop3::SecurityName(c.stored));
+        Account saved;
+        saved.Set("ann", "secret", c.server, 8, 1);
+        saved.m_Security = c.stored;
+        saved.m_TrustedCertificate = pin;
+        saved.Save();
+        EXPECT_EQ(Profile::Application().GetString("MailSettings", "Security"),
+                  pop3::SecurityName(c.stored));
+        Account loaded;
+        loaded.Load();
+        EXPECT_EQ(loaded.m_Security, c.stored);
+        EXPECT_EQ(loaded.m_TrustedCertificate, pin);
+        EXPECT_EQ(loaded.EffectiveSecurity(), c.used);
+    }
+    // A word the program does not know is no security rather than a guess.
+    ASSERT_TRUE(Profile::Application().WriteString("MailSettings", "Security", "ssl"));
+    Account unknown;
+    unknown.Load();
+    EXPECT_EQ(unknown.m_Security, pop3::Security::None);
+}

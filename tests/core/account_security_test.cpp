@@ -1,0 +1,92 @@
+// Secure sessions that cannot be had: the check fails and the login never goes out.
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "pop3/messages.h"
+#include "settings/account.h"
+#include "support/scripted_pop3_server.h"
+
+namespace {
+
+using testsupport::ScriptedPop3Server;
+
+const char kNoStls[] = "The server does not offer a secure connection (STLS)";
+
+TEST(AccountSecurity, WithoutASecureChannelTheCheckFailsAndNoLoginGoesOut) {
+    constexpr int kLimit = 300;
+    const struct {
+        const char* fault;
+        std::function<void(ScriptedPop3Server&)> script;
+        std::string error;
+    } faults[] = {
+        {"STLS not listed",
+         [](ScriptedPop3Server& s) {
+             s.Expect("CAPA\r\n").Reply("+OK\r\nUIDL\r\nPIPELINING\r\nUSER\r\n.\r\n");
+         },
+         kNoStls},
+        {"CAPA refused", [](ScriptedPop3Server& s) { s.Expect("CAPA\r\n").Reply("-ERR\r\n"); },
+         kNoStls},
+        {"STLS refused",
+         [](ScriptedPop3Server& s) {
+             s.Expect("CAPA\r\n")
+                 .Reply("+OK\r\nSTLS\r\n.\r\n")
+                 .Expect("STLS\r\n")
+                 .Reply("-ERR not now\r\n");
+         },
+         kNoStls},
+        {"dropped in the handshake",
+         [](ScriptedPop3Server& s) {
+             s.Expect("CAPA\r\n")
+                 .Reply("+OK\r\nSTLS\r\n.\r\n")
+                 .Expect("STLS\r\n")
+                 .Reply("+OK begin\r\n")
+                 .CloseConnection();
+         },
+         "The server closed the connection during the secure handshake"},
+        {"silent in the handshake",
+         [](ScriptedPop3Server& s) {
+             s.Expect("CAPA\r\n")
+                 .Reply("+OK\r\nSTLS\r\n.\r\n")
+                 .Expect("STLS\r\n")
+                 .Reply("+OK begin\r\n")
+                 .Silence();
+         },
+         "Server did not answer in time"},
+    };
+    for (const auto& f : faults) {
+        for (const bool deletion : {false, true}) {
+            SCOPED_TRACE(std::string(f.fault) + (deletion ? ", deletion" : ", check"));
+            ScriptedPop3Server server;
+            server.Reply("+OK ready\r\n");
+            f.script(server);
+            server.Start();
+            Account account;
+            account.Set("ann", "secret", server.Address(), 8, 1);
+            account.m_Security = pop3::Security::StartTls;
+            account.SetTimeout(kLimit);
+            Messages* list = nullptr;
+            const auto start = std::chrono::steady_clock::now();
+            if (deletion) {
+                EXPECT_FALSE(account.DeleteMessage(1));
+            } else {
+                account.CheckMail(list);
+                EXPECT_EQ(list, nullptr);
+                EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
+            }
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+            EXPECT_EQ(account.GetErrorText(), f.error);
+            EXPECT_FALSE(account.WasSecure());
+            server.Stop();
+            EXPECT_TRUE(server.Mismatches().empty());
+            const std::string received = server.Received();
+            EXPECT_EQ(received.find("USER"), std::string::npos) << received;
+            EXPECT_EQ(received.find("PASS"), std::string::npos) << received;
+            EXPECT_EQ(received.find("secret"), std::string::npos) << received;
+        }
+    }
+}
+
+} // namespace
