@@ -1,9 +1,14 @@
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dovecot_server.h"
 #include "net/tls_stream.h"
+#include "pop3/messages.h"
+#include "pop3/pop.h"
+#include "settings/account.h"
 
 namespace {
 
@@ -164,6 +169,99 @@ TEST_F(DovecotTls, ImplicitTlsAndStlsCarryASessionWithALongMessage) {
         char rest[16];
         EXPECT_EQ(tls.Receive(rest, sizeof rest, kLimitMs).status, net::RecvStatus::Closed);
     }
+}
+
+} // namespace
+
+namespace {
+
+std::string Rows(const Messages& list) {
+    std::string rows;
+    for (int i = 0; i < list.GetCount(); ++i) {
+        rows += list.GetFrom(i) + "|" + list.GetSubject(i) + "\n";
+    }
+    return rows;
+}
+
+std::string Rows(const std::vector<SeededMessage>& seeded, std::vector<int> numbers) {
+    std::string rows;
+    for (int n : numbers) {
+        const SeededMessage& m = seeded[static_cast<std::size_t>(n - 1)];
+        rows += m.Header("From") + "|" + m.Header("Subject") + "\n";
+    }
+    return rows;
+}
+
+TEST_F(DovecotTls, ChecksAndDeletionsRunOverTlsAndStls) {
+    const TrustStore trust(Dovecot().CertificateFolder() + "/ca.pem");
+    for (const pop3::Security security : {pop3::Security::Tls, pop3::Security::StartTls}) {
+        SCOPED_TRACE(pop3::SecurityName(security));
+        const auto seeded = Dovecot().Seed(3);
+        ASSERT_EQ(seeded.size(), 3u);
+        Account account;
+        const unsigned short port =
+            security == pop3::Security::Tls ? Dovecot().TlsPort() : Dovecot().Port();
+        account.Set("test", "secret", "localhost:" + std::to_string(port), 8, 1);
+        account.m_Security = security;
+        Messages* list = nullptr; // each check that rebuilds it frees the one before
+        account.CheckMail(list);
+        EXPECT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+        EXPECT_TRUE(account.WasSecure());
+        EXPECT_EQ(list != nullptr ? Rows(*list) : "", Rows(seeded, {1, 2, 3}));
+        EXPECT_TRUE(account.DeleteMessage(2)) << account.GetErrorText();
+        account.CheckMail(list);
+        const std::unique_ptr<Messages> owned(list);
+        EXPECT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(Rows(*list), Rows(seeded, {1, 3}));
+    }
+}
+
+TEST_F(DovecotTls, AListingIsPipelinedOverTls) {
+    const TrustStore trust(Dovecot().CertificateFolder() + "/ca.pem");
+    const auto seeded = Dovecot().Seed(200);
+    ASSERT_EQ(seeded.size(), 200u);
+    CPop pop;
+    pop.SetSecurity(pop3::Security::Tls);
+    ASSERT_TRUE(pop.Connect("127.0.0.1", Dovecot().TlsPort(), "test", "secret"))
+        << pop.GetErrorText();
+    EXPECT_TRUE(pop.IsSecure());
+    ASSERT_TRUE(pop.Capa());
+    ASSERT_TRUE(pop.Stat());
+    ASSERT_EQ(pop.GetMessageCount(), 200);
+    // True only when the server offers PIPELINING: every command then goes out ahead.
+    ASSERT_TRUE(pop.PlanListing(200, 2));
+    ASSERT_TRUE(pop.List()) << pop.GetErrorText();
+    for (int n = 1; n <= 200; ++n) {
+        const SeededMessage& m = seeded[static_cast<std::size_t>(n - 1)];
+        EXPECT_TRUE(pop.Top(n, 2)) << n << pop.GetErrorText();
+        EXPECT_EQ(pop.m_Subject, m.Header("Subject"));
+        EXPECT_EQ(pop.GetMessageSize(n), static_cast<int>(m.text.size()));
+    }
+    EXPECT_TRUE(pop.Quit());
+}
+
+TEST_F(DovecotTls, AnUntrustedServerFailsTheCheckUntilItsCertificateIsTrusted) {
+    const TrustStore trust(Dovecot().CertificateFolder() + "/ca.pem");
+    Dovecot().Seed(1);
+    const std::string fingerprint = FingerprintOf(Dovecot().CertificateFolder() + "/self.pem");
+    Account account;
+    account.Set("test", "secret", "127.0.0.4:" + std::to_string(Dovecot().TlsPort()), 8, 1);
+    account.m_Security = pop3::Security::Tls;
+    Messages* list = nullptr;
+    account.CheckMail(list);
+    EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
+    EXPECT_EQ(account.GetErrorText(),
+              "The server's certificate is not trusted (self-signed). SHA-256 fingerprint: " +
+                  fingerprint);
+    EXPECT_TRUE(account.CertificateRejected());
+    EXPECT_EQ(account.GetServerFingerprint(), fingerprint);
+    account.m_TrustedCertificate = account.GetServerFingerprint();
+    account.CheckMail(list);
+    const std::unique_ptr<Messages> owned(list);
+    EXPECT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+    EXPECT_TRUE(account.WasSecure());
+    EXPECT_FALSE(account.CertificateRejected());
 }
 
 } // namespace
