@@ -69,6 +69,7 @@ std::string OneLine(const std::string& text) {
 Report MakeReport(const Account& account, const Messages* list) {
     Report report;
     report.count = account.m_MessageCount;
+    report.secure = account.WasSecure();
     switch (account.GetStatus()) {
     case Account::CheckFailed:
         report.failed = true;
@@ -162,6 +163,9 @@ std::string FormatJson(const Report& report) {
     std::string out = "{\"status\":";
     out += report.count > 0 ? "\"mail\"" : "\"empty\"";
     out += ",\"count\":" + std::to_string(report.count);
+    if (report.secure) {
+        out += ",\"secure\":true";
+    }
     if (report.hasList) {
         out += ",\"messages\":[";
         int number = 1;

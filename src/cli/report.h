@@ -20,6 +20,7 @@ struct Report {
     bool failed = false;
     std::string error;
     int count = 0;
+    bool secure = false;  // the check ran over TLS
     bool hasList = false; // the check built a list (otherwise only the count is known)
     std::vector<Entry> entries;
 };
@@ -35,7 +36,7 @@ int ExitStatus(const Report& report);
 // a failure (that goes to standard error).
 std::string FormatText(const Report& report);
 
-// One JSON object followed by a line end.
+// One JSON object followed by a line end; "secure":true when the check ran over TLS.
 std::string FormatJson(const Report& report);
 
 // A JSON string literal of 8-bit text, read as Latin-1.

@@ -16,11 +16,12 @@ std::string Parse(const std::vector<std::string>& args) {
     if (!cli::ParseArguments(args, o, error)) {
         return "error: " + error;
     }
-    const char* modes[] = {"check", "setup", "help"};
+    const char* modes[] = {"check", "setup", "help", "trust"};
     return modes[static_cast<int>(o.mode)] + std::string(o.json ? " json" : "") +
            (o.profile.empty() ? "" : " profile=" + o.profile) +
            (o.hasServer ? " server=" + o.server : "") + (o.hasUser ? " user=" + o.user : "") +
-           (o.passwordStdin ? " stdin" : "");
+           (o.passwordStdin ? " stdin" : "") + (o.hasSecurity ? " security=" + o.security : "") +
+           (o.trustCertificate.empty() ? "" : " trust=" + o.trustCertificate.substr(0, 5));
 }
 
 TEST(CliOptions, ValidCombinationsInBothSpellingsAndNothingElse) {
@@ -31,11 +32,31 @@ TEST(CliOptions, ValidCombinationsInBothSpellingsAndNothingElse) {
               "setup profile=x.ini server=127.0.0.1:1110 user= stdin");
     EXPECT_EQ(Parse({"--setup"}), "setup"); // the rest is asked for
     EXPECT_EQ(Parse({"--json", "-h"}), "help json");
+    const std::string pin = "ab:cd:ef:01:23:45:67:89:ab:cd:ef:01:23:45:67:89:"
+                            "ab:cd:ef:01:23:45:67:89:ab:cd:ef:01:23:45:67:89";
+    EXPECT_EQ(Parse({"--setup", "--security", "starttls", "--trust-certificate=" + pin}),
+              "setup security=starttls trust=AB:CD");
+    EXPECT_EQ(Parse({"--setup", "--security=tls"}), "setup security=tls");
+    EXPECT_EQ(Parse({"--trust-certificate", pin, "--profile", "p.ini"}),
+              "trust profile=p.ini trust=AB:CD");
     const std::vector<std::vector<std::string>> bad = {
-        {"--bogus"},           {"check"},        {"-"},
-        {"--profile"},         {"--profile="},   {"--setup", "--server"},
-        {"--server", "host"},  {"--user", "me"}, {"--password-stdin"},
-        {"--setup", "--json"}, {"--jsonx"},
+        {"--bogus"},
+        {"check"},
+        {"-"},
+        {"--profile"},
+        {"--profile="},
+        {"--setup", "--server"},
+        {"--server", "host"},
+        {"--user", "me"},
+        {"--password-stdin"},
+        {"--setup", "--json"},
+        {"--jsonx"},
+        {"--security", "tls"},
+        {"--setup", "--security", "ssl"},
+        {"--setup", "--security"},
+        {"--trust-certificate", pin.substr(3)},
+        {"--trust-certificate"},
+        {"--json", "--trust-certificate", pin},
     };
     for (const auto& args : bad) {
         const std::string error = Parse(args);
@@ -93,6 +114,12 @@ TEST(CliReport, TextJsonAndExitStatusOfEachOutcome) {
          "\xc3\x82\xc2\x9b\xc2\x9b\xc3\x83\xc2\xa9\",\"size_kb\":1,\"summary\":\"\"}]}\n"},
         {ReportOf(Account::CountOnly, 4, &stale), 0, "4 messages waiting.\n",
          "{\"status\":\"mail\",\"count\":4}\n"},
+        {[] {
+             cli::Report secure = ReportOf(Account::CountOnly, 4, nullptr);
+             secure.secure = true;
+             return secure;
+         }(),
+         0, "4 messages waiting.\n", "{\"status\":\"mail\",\"count\":4,\"secure\":true}\n"},
         {ReportOf(Account::CountOnly, 1, nullptr), 0, "1 message waiting.\n",
          "{\"status\":\"mail\",\"count\":1}\n"},
         {ReportOf(Account::MailboxEmpty, 0, nullptr), 1, "No messages waiting.\n",
