@@ -32,6 +32,8 @@ constexpr std::size_t kReceiveRoom = 16384;
 // while it reads can never be blocked by us.
 constexpr std::size_t kAheadWindow = 4096;
 
+constexpr long long kMaxAllowanceMs = 10 * 60 * 1000;
+
 constexpr char kTerminator[] = "\r\n.\r\n";
 constexpr std::size_t kTerminatorLength = sizeof kTerminator - 1;
 
@@ -333,11 +335,13 @@ CPop::Clock::time_point CPop::ReplyDeadline() const {
     // 32 kbit/s earns time faster than it spends it, so a long RETR or listing completes;
     // the replies of a check are a few KiB, so their limit stays near the base. A server
     // that trickles a byte every few seconds earns a fraction of a millisecond per byte
-    // and meets the base limit almost exactly.
+    // and meets the base limit almost exactly. The cap keeps a server that streams an
+    // endless reply from holding the session for ever.
     auto deadline = m_ExchangeStart + std::chrono::milliseconds(m_TimeoutMs);
     if (m_MultiLine) {
-        deadline += std::chrono::milliseconds(static_cast<long long>(m_ExchangeBytes) * 1000 /
-                                              kAllowanceBytesPerSecond);
+        const long long earned =
+            static_cast<long long>(m_ExchangeBytes) * 1000 / kAllowanceBytesPerSecond;
+        deadline += std::chrono::milliseconds(std::min(earned, kMaxAllowanceMs));
     }
     return deadline;
 }

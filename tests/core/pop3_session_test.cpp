@@ -169,6 +169,27 @@ TEST(Pop3Session, ListCutOffOrNeverFinishedBreaksTheSessionForGood) {
     }
 }
 
+TEST(Pop3Session, AMultiLineReplyThatKeepsComingEarnsTimeBeyondTheLimit) {
+    // 48 KiB in pieces that take more than twice the base limit.
+    const std::string line = std::string(1000, 'x') + "\r\n";
+    std::vector<std::string> pieces = {"+OK\r\n"};
+    for (int i = 0; i < 8; ++i) {
+        std::string piece;
+        for (int k = 0; k < 6; ++k) {
+            piece += line;
+        }
+        pieces.push_back(piece);
+    }
+    pieces.push_back(".\r\n");
+    ScriptedPop3Server server;
+    server.Login().Expect("RETR 1\r\n").ReplyInPieces(pieces, 80);
+    CPop pop;
+    StartAndConnect(server, pop);
+    pop.SetTimeout(300);
+    EXPECT_TRUE(pop.Retr(1)) << pop.GetErrorText();
+    EXPECT_EQ(pop.GetRetrText().size(), 48 * line.size() + 3);
+}
+
 TEST(Pop3Session, StatCountsFollowTheFirstAndSecondSeparatorByAtoiRules) {
     // Each reply follows a "+OK 4 44": what it does not give stays.
     const std::pair<const char*, const char*> cases[] = {
