@@ -6,7 +6,8 @@ need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686 binutils-mingw-w64-i686
-          wine wine32:i386 wine64 xvfb x11-apps xdotool imagemagick dovecot-pop3d python3)
+          wine wine32:i386 wine64 xvfb x11-apps xdotool imagemagick dovecot-pop3d python3
+          libssl-dev openssl)
 for p in "${packages[@]}"; do have "$p" || need+=("$p"); done
 [ ${#need[@]} -eq 0 ] && exit 0
 
