@@ -37,6 +37,15 @@ TEST(AccountSecurity, WithoutASecureChannelTheCheckFailsAndNoLoginGoesOut) {
                  .Reply("-ERR not now\r\n");
          },
          kNoStls},
+        // Text after the "+OK" came in plain text: it must not pass for a secure reply.
+        {"plain text after STLS",
+         [](ScriptedPop3Server& s) {
+             s.Expect("CAPA\r\n")
+                 .Reply("+OK\r\nSTLS\r\n.\r\n")
+                 .Expect("STLS\r\n")
+                 .Reply("+OK begin\r\n+OK forged reply\r\n");
+         },
+         kNoStls},
         {"dropped in the handshake",
          [](ScriptedPop3Server& s) {
              s.Expect("CAPA\r\n")
