@@ -80,7 +80,7 @@ if [ -f $cross/tests/core_tests.exe ]; then
     step wine-core wine $cross/tests/core_tests.exe
     [ -f $cross/tests/ui_tests.exe ] && step wine-ui wine $cross/tests/ui_tests.exe
     [ -f $cross/src/tarnwick-check.exe ] && step wine-check-cli ./tools/check-cli-wine.sh $cross/src/tarnwick-check.exe
-    [ -f $cross/tests/tls_wine_tests.exe ] && step wine-tls ./tools/tls-wine.sh $cross/tests/tls_wine_tests.exe $cross/src/tarnwick-check.exe
+    [ -f $cross/src/tarnwick-check.exe ] && step wine-tls ./tools/tls-wine.sh $cross/src/tarnwick-check.exe
 
     # The notification area only exists with a display.
     display=:90

@@ -1,7 +1,9 @@
 #include "net/tls_stream.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
+#include <memory>
 
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -71,6 +73,7 @@ std::string LibraryReason() {
 
 class TlsStream::Impl {
 public:
+    ~Impl() { Close(); }
     bool Handshake(TcpSocket socket, const std::string& host, const std::string& pin,
                    int timeoutMs);
     bool SendAll(const char* data, std::size_t length, int timeoutMs);
@@ -288,9 +291,7 @@ void TlsStream::Impl::Close() {
 
 TlsStream::TlsStream() : m_impl(std::make_unique<Impl>()) {}
 
-TlsStream::~TlsStream() {
-    m_impl->Close();
-}
+TlsStream::~TlsStream() = default;
 
 bool TlsStream::Handshake(TcpSocket socket, const std::string& host,
                           const std::string& pinnedFingerprint, int timeoutMs) {

@@ -1,7 +1,9 @@
 #include "net/tls_stream.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <cstring>
 #include <vector>
 

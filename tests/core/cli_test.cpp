@@ -37,8 +37,18 @@ TEST(CliOptions, ValidCombinationsInBothSpellingsAndNothingElse) {
     EXPECT_EQ(Parse({"--setup", "--security", "starttls", "--trust-certificate=" + pin}),
               "setup security=starttls trust=AB:CD");
     EXPECT_EQ(Parse({"--setup", "--security=tls"}), "setup security=tls");
-    EXPECT_EQ(Parse({"--trust-certificate", pin, "--profile", "p.ini"}),
-              "trust profile=p.ini trust=AB:CD");
+    // Fingerprints as users paste them: any case, colons or blanks between pairs, or none.
+    std::string bare, blanks = pin;
+    for (char c : pin) {
+        bare += c == ':' ? "" : std::string(1, c);
+    }
+    for (char& c : blanks) {
+        c = c == ':' ? ' ' : c;
+    }
+    for (const std::string& form : {pin, bare, blanks}) {
+        EXPECT_EQ(Parse({"--trust-certificate", form, "--profile", "p.ini"}),
+                  "trust profile=p.ini trust=AB:CD");
+    }
     const std::vector<std::vector<std::string>> bad = {
         {"--bogus"},
         {"check"},
@@ -55,6 +65,9 @@ TEST(CliOptions, ValidCombinationsInBothSpellingsAndNothingElse) {
         {"--setup", "--security", "ssl"},
         {"--setup", "--security"},
         {"--trust-certificate", pin.substr(3)},
+        {"--trust-certificate", pin + ":"},
+        {"--trust-certificate", "a:b" + pin.substr(2)},
+        {"--trust-certificate", bare.substr(1) + "g"},
         {"--trust-certificate"},
         {"--json", "--trust-certificate", pin},
     };
