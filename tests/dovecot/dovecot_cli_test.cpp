@@ -99,41 +99,4 @@ TEST_F(DovecotCli, SetupWithoutAPasswordToReadFailsAndWritesNothing) {
     EXPECT_NE(r.err.find("--setup"), std::string::npos) << r.err;
 }
 
-TEST_F(DovecotCli, SecureSetupsAndTrustingTheCertificateTheFailureNames) {
-    Dovecot().Seed(1);
-    const std::string certs = Dovecot().CertificateFolder();
-    const std::string fingerprint =
-        Dovecot().Run("openssl x509 -noout -fingerprint -sha256 -in " + certs + "/self.pem").out;
-    const std::string self = fingerprint.substr(fingerprint.find('=') + 1, 95);
-    const std::string trustCa = "env SSL_CERT_FILE=" + certs + "/ca.pem ";
-    const std::string tls = std::to_string(Dovecot().TlsPort());
-    const std::string secure = "{\"status\":\"mail\",\"count\":1,\"secure\":true,";
-    ASSERT_EQ(Check("--setup --user test --password-stdin --security tls --server 127.0.0.4:" + tls,
-                    "secret\n")
-                  .exitCode,
-              0);
-    EXPECT_EQ(Profile(m_profile).GetString("MailSettings", "Security"), "tls");
-    ProcessResult r = Dovecot().Run(trustCa + TARNWICK_CHECK_EXE " --json --profile " + m_profile);
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err,
-              "The server's certificate is not trusted (self-signed). SHA-256 fingerprint: " +
-                  self + "\nIf this is your server's certificate, trust it with:\n" +
-                  "  tarnwick-check --trust-certificate " + self + "\n");
-    r = Check("--trust-certificate " + self);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(Profile(m_profile).GetString("MailSettings", "TrustedCertificate"), self);
-    r = Dovecot().Run(trustCa + TARNWICK_CHECK_EXE " --json --profile " + m_profile);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, secure.size()), secure);
-    // STLS on the plain port, trusted through the test authority.
-    ASSERT_EQ(Check("--setup --user test --password-stdin --security starttls --server " +
-                        Dovecot().Server(),
-                    "secret\n")
-                  .exitCode,
-              0);
-    r = Dovecot().Run(trustCa + TARNWICK_CHECK_EXE " --json --profile " + m_profile);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, secure.size()), secure);
-}
-
 } // namespace
