@@ -37,9 +37,8 @@ public:
     // Says goodbye (close_notify) when it can do so at once, then closes the socket.
     void Close() override;
 
-    class Impl;
-
 private:
+    class Impl;
     std::unique_ptr<Impl> m_impl;
 };
 

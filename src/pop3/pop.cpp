@@ -182,10 +182,10 @@ bool CPop::StartTls(const std::string& host) {
     if (m_Broken) {
         return false;
     }
-    std::string status;
     if (!m_Stls) {
         return Break(kNoStls);
     }
+    std::string status;
     if (!SendCommand("STLS\r\n") || !ReadLine(status)) {
         return false;
     }

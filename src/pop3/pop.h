@@ -136,9 +136,11 @@ private:
     using Sink = std::function<void(const char* data, std::size_t length)>;
     using Clock = std::chrono::steady_clock;
 
-    // The one place the transport is made: a secure channel would wrap the socket here.
+    // The one place the transport is made: with Tls, the secure channel over the socket.
     std::unique_ptr<net::Stream> OpenStream(const std::string& host, unsigned short port);
+    // The handshake over a connected socket; null, with m_SecureError, when it fails.
     std::unique_ptr<net::Stream> Secure(net::TcpSocket socket, const std::string& host);
+    // STLS after the greeting; breaks the session rather than go on in plain text.
     bool StartTls(const std::string& host);
     bool SendCommand(const std::string& line);
     std::string PlannedLine(std::size_t index) const;
