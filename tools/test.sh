@@ -54,7 +54,7 @@ for arch in i686 x86_64; do
     step cross-build-$arch bash -c "cmake -S . -B $dir -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build $dir -j$jobs"
 done
 
-archs=$(wine_archs) || exit 1
+archs=$(wine_archs) || { failed_steps+=(wine-arch); archs=""; }
 if wine_can_run_i686; then
     i686_note="this machine runs 32-bit programs"
 else

@@ -12,7 +12,14 @@ wine_can_run_i686() {
 # one ("i686" or "x86_64"); otherwise x86_64 always and i686 where the machine runs it.
 wine_archs() {
     case "${TARNWICK_WINE_ARCH:-}" in
-    i686 | x86_64) echo "$TARNWICK_WINE_ARCH" ;;
+    x86_64) echo x86_64 ;;
+    i686)
+        if ! wine_can_run_i686; then
+            echo "TARNWICK_WINE_ARCH=i686, but this machine cannot run 32-bit programs" >&2
+            return 1
+        fi
+        echo i686
+        ;;
     "" | auto)
         if wine_can_run_i686; then echo "i686 x86_64"; else echo "x86_64"; fi
         ;;
