@@ -1,5 +1,7 @@
 #include "framework/win_app.h"
 
+#include <commctrl.h>
+
 #include "framework/dialog.h"
 #include "settings/profile.h"
 
@@ -74,6 +76,9 @@ int AfxWinMain() {
     CWinApp* app = AfxGetApp();
     if (app == nullptr)
         return -1;
+    // The list view, the animation and the property sheet need their classes registered.
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
     if (!app->InitInstance())
         return app->ExitInstance();
     return app->Run();

@@ -135,6 +135,9 @@ LRESULT CWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         OnClose();
         return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
     default:
         break;
     }
@@ -164,6 +167,10 @@ bool CWnd::OnNotify(NMHDR*, LRESULT*) {
 }
 
 void CWnd::OnClose() {
+    Default();
+}
+
+void CWnd::OnPaint() {
     Default();
 }
 

@@ -70,6 +70,7 @@ protected:
     virtual bool OnCommand(WPARAM wParam, LPARAM lParam);
     virtual bool OnNotify(NMHDR* header, LRESULT* result);
     virtual void OnClose();
+    virtual void OnPaint();
     // Runs after the window is gone; self-deleting windows delete themselves here.
     virtual void PostNcDestroy() {}
 
