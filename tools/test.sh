@@ -103,6 +103,7 @@ for arch in $archs; do
     done
     wine_display x11
     [ -f $cross/tests/tray_tests.exe ] && step wine-tray-$arch wine $cross/tests/tray_tests.exe
+    [ -f $cross/tests/program_tests.exe ] && step wine-program-$arch wine $cross/tests/program_tests.exe
     [ -f $cross/tests/ui_shots.exe ] && step screenshots-$arch ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots/$arch
     stop_wine
     kill $xvfb 2>/dev/null
