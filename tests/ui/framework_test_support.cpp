@@ -67,7 +67,9 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
         const DWORD elapsed = ::GetTickCount() - start;
         if (elapsed >= timeoutMs)
             return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        // Conditions may change without a message (another process, another thread).
+        const DWORD slice = timeoutMs - elapsed < 50 ? timeoutMs - elapsed : 50;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
         MSG msg;
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&msg);
