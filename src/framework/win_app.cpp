@@ -46,11 +46,7 @@ int CWinApp::Run() {
 }
 
 bool CWinApp::PreTranslateMessage(MSG* msg) {
-    if (msg->hwnd == nullptr)
-        return false;
-    HWND root = ::GetAncestor(msg->hwnd, GA_ROOT);
-    auto* dialog = dynamic_cast<CDialog*>(CWnd::FromHandle(root));
-    return dialog != nullptr && ::IsDialogMessageA(root, msg) != FALSE;
+    return CDialog::RouteToDialog(msg);
 }
 
 int CWinApp::GetProfileInt(const std::string& section, const std::string& key,

@@ -81,7 +81,12 @@ protected:
         LPARAM lParam;
     };
     const CurrentMessage& Current() const { return m_current; }
-    LRESULT Default() { return DefaultProc(m_current.msg, m_current.wParam, m_current.lParam); }
+    // Runs the system's processing of the current message now and returns its result, in
+    // windows and dialogs alike; the handler may then go on and decide its own result.
+    LRESULT Default() { return RunDefault(m_current.msg, m_current.wParam, m_current.lParam); }
+    virtual LRESULT RunDefault(UINT msg, WPARAM wParam, LPARAM lParam) {
+        return DefaultProc(msg, wParam, lParam);
+    }
 
     // Runs one message through OnMessage with exception containment and the
     // WM_NCDESTROY bookkeeping (detach, then PostNcDestroy); used by every thunk. The
