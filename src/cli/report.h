@@ -31,7 +31,8 @@ Report MakeReport(const Account& account, const Messages* list);
 int ExitStatus(const Report& report);
 
 // The count on one line, then one line per message: number, size, From and Subject
-// separated by tabs. Nothing for a failure (that goes to standard error).
+// separated by tabs, control characters shown as \xHH (\u00HH for C1 in UTF-8). Nothing for
+// a failure (that goes to standard error).
 std::string FormatText(const Report& report);
 
 // One JSON object followed by a line end.

@@ -24,13 +24,23 @@ public:
              int summaries);
     static std::string Scramble(const std::string& text, int key);
 
-    // One mailbox check. Replaces the caller's list (which it owns) only when the count
-    // changed and summaries are on; a successful check leaves m_LastError as it was.
+    // One mailbox check. Replaces the caller's list (which it owns) only when a check
+    // succeeds with summaries on and the count changed, or, on a server with UIDL, the
+    // messages differ from the list's; a failed check leaves the count and the list as they
+    // were. A successful check leaves m_LastError as it was. The caller may pass a copy of
+    // its list, or nullptr.
     void CheckMail(Messages*& list);
     // message counts from 1. Leaves m_MessageCount and m_Status alone.
     bool DeleteMessage(int message);
+    // As above, but first, when expectedUid is given and the server has UIDL, makes sure the
+    // number still names that message; when it does not, nothing is deleted and
+    // DeleteRefusedAsStale() tells so.
+    bool DeleteMessage(int message, const std::string& expectedUid);
+    bool DeleteRefusedAsStale() const { return m_DeleteRefusedAsStale; }
 
     int GetStatus() const { return m_Status; }
+    // Time limit of each connect and exchange of the sessions; tests shorten it.
+    void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
     std::string GetErrorText() const { return m_LastError; }
 
     std::string m_UserName;
@@ -43,6 +53,10 @@ public:
     int m_Status = ListRebuilt;
 
 private:
+    bool m_DeleteRefusedAsStale = false;
+    int m_TimeoutMs = 30000;
+
     // "Mail server" is a host name or address, optionally followed by ":port".
     bool ConnectAndLogin(CPop& pop);
+    void CheckFailedWith(const std::string& error, int oldCount);
 };
