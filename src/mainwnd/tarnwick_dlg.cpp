@@ -519,7 +519,8 @@ void CTarnwickDlg::DeleteSelectedMessage() {
         CWaitCursor wait;
         m_busy = 1;
         UpdateBusyState();
-        deleted = m_account.DeleteMessage(number);
+        // The row's unique id lets the server refuse when the number now names another message.
+        deleted = m_account.DeleteMessage(number, m_messages->GetUid(row));
         m_busy = 0;
         UpdateBusyState();
     }
@@ -527,6 +528,15 @@ void CTarnwickDlg::DeleteSelectedMessage() {
         StartCheck();
         AfxMessageBox("Message deleted succesfully.\nGetting new message list from server.", MB_OK,
                       m_hWnd);
+        return;
+    }
+    if (m_account.DeleteRefusedAsStale()) {
+        StartCheck();
+        AfxMessageBox("The mailbox has changed since the list was fetched: message number " +
+                          std::to_string(number) +
+                          " is no longer the message shown, so nothing was deleted.\nGetting "
+                          "new message list from server.",
+                      MB_OK | MB_ICONEXCLAMATION, m_hWnd);
         return;
     }
     ShowMessageBox(m_hWnd,

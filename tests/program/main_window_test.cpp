@@ -193,6 +193,33 @@ TEST_F(MainWindowTest, DeletingTheFifthRowSendsDeleFiveOnlyAfterYes) {
     EXPECT_EQ(3, server.Connections());
 }
 
+TEST_F(MainWindowTest, ADeletionIsRefusedWhenTheMailboxChangedUnderTheList) {
+    auto listed = MailboxOf(5), changed = MailboxOf(5);
+    listed.capabilities = changed.capabilities = {"UIDL"};
+    for (int i = 0; i < 5; ++i) {
+        listed.messages[i].uid = "listed-" + std::to_string(i);
+        changed.messages[i] = testsupport::MakeMessage("Other", "Other " + std::to_string(i), {});
+        changed.messages[i].uid = "changed-" + std::to_string(i);
+    }
+    auto& before = Serve(listed);
+    auto& after = Serve(changed);
+    WriteTestProfile(before.Address());
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    CheckNow(dlg);
+    dlg.m_account.m_MailServer = after.Address();
+    Select(dlg, 4);
+    m_boxes.m_answer = IDYES;
+    dlg.Command(ID_MSG_DELETE);
+
+    EXPECT_EQ(std::string::npos, after.Received().find("DELE"));
+    ASSERT_EQ(2u, m_boxes.m_boxes.size());
+    EXPECT_EQ(0u, m_boxes.m_boxes[1].text.find("The mailbox has changed since the list was "
+                                               "fetched: message number 5 is no longer"));
+    ASSERT_TRUE(dlg.WaitIdle()); // the new list, although the count stayed
+    EXPECT_EQ("Other 4", dlg.Row(4)[1]);
+}
+
 namespace {
 
 // Seeds HKLM\SOFTWARE\Clients\Mail with a program of ours and puts the old default back.
