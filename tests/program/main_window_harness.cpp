@@ -3,10 +3,11 @@
 #include "settings/account.h"
 #include "settings/profile.h"
 
-void WriteTestProfile(const std::string& server, const std::string& password) {
+void WriteTestProfile(const std::string& server, const std::string& password,
+                      const std::string& user) {
     Profile& profile = Profile::Application();
     profile.WriteString("MailSettings", "Mail server", server);
-    profile.WriteString("MailSettings", "User name", "ann");
+    profile.WriteString("MailSettings", "User name", user);
     profile.WriteString("MailSettings", "RegKey",
                         Account::Scramble(password, Account::s_PasswordKey));
     profile.WriteInt("Notification", "FirstTime", 0);

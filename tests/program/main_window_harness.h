@@ -32,7 +32,8 @@ public:
 };
 
 // A profile for the account at `server`, first run done, no check at start-up.
-void WriteTestProfile(const std::string& server, const std::string& password = "secret");
+void WriteTestProfile(const std::string& server, const std::string& password = "secret",
+                      const std::string& user = "ann");
 
 // A mailbox of `count` messages "Subject i" from "Sender i", 1500 octets each.
 testsupport::Mailbox MailboxOf(int count);

@@ -10,6 +10,8 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
+
 namespace {
 
 const char kFailureTail[] = "\n\nTarnwick will be disabled.\nYou can enable it by right clicking "
@@ -218,6 +220,32 @@ TEST_F(MainWindowTest, ADeletionIsRefusedWhenTheMailboxChangedUnderTheList) {
                                                "fetched: message number 5 is no longer"));
     ASSERT_TRUE(dlg.WaitIdle()); // the new list, although the count stayed
     EXPECT_EQ("Other 4", dlg.Row(4)[1]);
+}
+
+// tools/test.sh starts a Dovecot holding three messages and names it here.
+TEST_F(MainWindowTest, AgainstDovecotTheListMatchesTheMailboxAndADeletionTakesAMessageAway) {
+    const char* dovecot = std::getenv("TARNWICK_DOVECOT");
+    if (dovecot == nullptr)
+        GTEST_SKIP() << "TARNWICK_DOVECOT does not name a Dovecot";
+    WriteTestProfile(dovecot, "secret", "test");
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    CheckNow(dlg);
+    ASSERT_EQ(3, dlg.m_list.GetItemCount());
+    EXPECT_EQ((std::vector<std::string>{"Sender 1 <sender1@example.com>", "Message 1", "1"}),
+              dlg.Row(0));
+    EXPECT_EQ("Message 3", dlg.Row(2)[1]);
+
+    Select(dlg, 0);
+    m_boxes.m_answer = IDYES;
+    dlg.Command(ID_MSG_DELETE);
+    ASSERT_TRUE(dlg.WaitIdle());
+    ASSERT_EQ(2u, m_boxes.m_boxes.size());
+    EXPECT_EQ(0u, m_boxes.m_boxes[1].text.find("Message deleted succesfully."));
+    ASSERT_EQ(2, dlg.m_list.GetItemCount());
+    EXPECT_EQ("Message 2", dlg.Row(0)[1]);
+    EXPECT_EQ("Tarnwick - You have 2 messages waiting.", dlg.GetWindowText());
+    EXPECT_EQ(2u, m_sounds.size());
 }
 
 namespace {
