@@ -1,6 +1,7 @@
 // The real main dialog against the scripted POP3 server, with Wine's tray (under Xvfb).
 #include "main_window_harness.h"
 
+#include "app/tarnwick_app.h"
 #include "framework/handles.h"
 #include "mainwnd/show_dialog.h"
 #include "mainwnd/window_messages.h"
@@ -9,6 +10,7 @@
 #include "settings/profile.h"
 
 #include <commctrl.h>
+#include <prsht.h>
 
 #include <cstdlib>
 
@@ -246,6 +248,45 @@ TEST_F(MainWindowTest, AgainstDovecotTheListMatchesTheMailboxAndADeletionTakesAM
     EXPECT_EQ("Message 2", dlg.Row(0)[1]);
     EXPECT_EQ("Tarnwick - You have 2 messages waiting.", dlg.GetWindowText());
     EXPECT_EQ(2u, m_sounds.size());
+}
+
+namespace {
+
+// Runs inside the first-time sheet's loop: switches "check at start-up" on and confirms.
+void CALLBACK ConfirmSheetCheckingAtStart(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND sheet = ::FindWindowA(nullptr, "Configuration");
+    if (sheet == nullptr || !::IsWindowVisible(sheet))
+        return;
+    ::KillTimer(nullptr, timer);
+    PropSheet_SetCurSel(sheet, nullptr, 1);
+    ::CheckDlgButton(PropSheet_GetCurrentPageHwnd(sheet), IDC_CHECK_ON_STARTUP, BST_CHECKED);
+    PropSheet_PressButton(sheet, PSBTN_OK);
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, AnOlderProfileRunsTheFirstTimeSetupWhoseChoicesTakeEffectAtOnce) {
+    auto& server = Serve(MailboxOf(1));
+    WriteTestProfile(server.Address());
+    Profile& profile = Profile::Application();
+    profile.WriteInt("AutoUpdate", "CurrentVersion", 105);
+    CTarnwickApp::RunVersionGate();
+    EXPECT_EQ(106, profile.GetInt("AutoUpdate", "CurrentVersion", 0));
+    EXPECT_EQ(1, profile.GetInt("Notification", "FirstTime", 0));
+
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &ConfirmSheetCheckingAtStart);
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    ::KillTimer(nullptr, timer);
+    ASSERT_FALSE(m_boxes.m_boxes.empty());
+    EXPECT_EQ("First Time Usage", m_boxes.m_boxes[0].caption);
+    EXPECT_EQ(3, profile.GetInt("AutoUpdate", "Interval", 0));
+    const std::string path = profile.GetString("AutoUpdate", "Path");
+    EXPECT_EQ("/tarnwick/autoupdate.dat", path.substr(path.find('/', sizeof("http://"))));
+    EXPECT_EQ(0, profile.GetInt("Notification", "FirstTime", 1));
+    EXPECT_EQ(1, dlg.m_busy) << "the check at start-up chosen in the sheet did not start";
+    ASSERT_TRUE(dlg.WaitIdle());
+    EXPECT_EQ("Tarnwick - You have 1 messages waiting.", dlg.GetWindowText());
 }
 
 namespace {
