@@ -13,6 +13,8 @@
 
 #include <commctrl.h>
 
+#include <exception>
+
 int g_lastAnnouncedCount = 0;
 
 namespace {
@@ -154,7 +156,13 @@ void CTarnwickDlg::StartCheck() {
     HWND window = m_hWnd;
     const bool started = m_worker.Start([job, window] {
         Messages* list = job->list.release();
-        job->account.CheckMail(list);
+        try {
+            job->account.CheckMail(list);
+        } catch (const std::exception&) {
+            // The window must hear of the end whatever happened, or it stays busy for good.
+            job->account.m_Status = Account::CheckFailed;
+            job->account.m_LastError = "Not enough memory to check the mailbox.";
+        }
         job->list.reset(list);
         ::PostMessageA(window, WM_CHECK_DONE, 0, 0);
     });
