@@ -103,6 +103,14 @@ for arch in $archs; do
     done
     wine_display x11
     [ -f $cross/tests/tray_tests.exe ] && step wine-tray-$arch wine $cross/tests/tray_tests.exe
+    if [ -f $cross/tests/program_tests.exe ]; then
+        # A Dovecot with three messages for the main window to check and delete from.
+        dovecot_dir=$(mktemp -d /tmp/tarnwick-dovecot.XXXXXX)
+        dovecot_port=$(./tools/dovecot.sh start "$dovecot_dir" $$) && ./tools/dovecot.sh seed "$dovecot_dir" 3 >/dev/null
+        step wine-program-$arch env TARNWICK_DOVECOT="127.0.0.1:$dovecot_port" "$WINE" $cross/tests/program_tests.exe
+        ./tools/dovecot.sh stop "$dovecot_dir" >/dev/null 2>&1
+        rm -rf "$dovecot_dir"
+    fi
     [ -f $cross/tests/ui_shots.exe ] && step screenshots-$arch ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots/$arch
     stop_wine
     kill $xvfb 2>/dev/null
