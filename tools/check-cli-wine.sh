@@ -5,6 +5,8 @@ set -euo pipefail
 exe=$1
 dir=$(mktemp -d /tmp/tarnwick-wine-check.XXXXXX)
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine-env.sh"
+wine_commands
 trap '"$here/dovecot.sh" stop "$dir" >/dev/null 2>&1; rm -rf "$dir"' EXIT
 
 port=$("$here/dovecot.sh" start "$dir")

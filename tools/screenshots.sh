@@ -4,6 +4,8 @@
 set -euo pipefail
 exe=$1
 out=$2
+. "$(dirname "$0")/wine-env.sh"
+wine_commands
 mkdir -p "$out"
 taken=0
 while read -r word name; do
@@ -16,6 +18,6 @@ while read -r word name; do
         [ -n "$window" ] || window=root
     fi
     import -window "$window" "$out/$name.png" && taken=$((taken + 1))
-done < <(timeout 60 wine "$exe")
+done < <(timeout 60 "$WINE" "$exe")
 echo "screenshots in $out: $(ls "$out")"
 [ "$taken" -eq 4 ]

@@ -47,16 +47,21 @@ if [ -x $native/tests/core_tests ]; then
 fi
 
 # ---- cross -------------------------------------------------------------------------------
-cross=build/win32
-step cross-build bash -c "cmake -S . -B $cross -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build $cross -j$jobs"
+. tools/wine-env.sh
+# Both Windows builds are release artefacts, so both are built wherever they can be run.
+for arch in i686 x86_64; do
+    dir=$(wine_build_dir "$root" $arch)
+    step cross-build-$arch bash -c "cmake -S . -B $dir -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build $dir -j$jobs"
+done
 
-export WINEPREFIX="$root/build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=d"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "== creating the Wine prefix"
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
+archs=$(wine_archs) || { failed_steps+=(wine-arch); archs=""; }
+if wine_can_run_i686; then
+    i686_note="this machine runs 32-bit programs"
+else
+    i686_note="this machine cannot run 32-bit programs"
 fi
+echo "== Windows tests under Wine on: $archs ($i686_note)"
+
 stop_wine() {
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
@@ -75,12 +80,15 @@ wine_display() { # null | x11
     wineserver -p 2>/dev/null || true
 }
 
-if [ -f $cross/tests/core_tests.exe ]; then
+for arch in $archs; do
+    cross=$(wine_build_dir "$root" $arch)
+    [ -f $cross/tests/core_tests.exe ] || continue
+    wine_use "$root" $arch
     wine_display null
-    step wine-core wine $cross/tests/core_tests.exe
-    [ -f $cross/tests/ui_tests.exe ] && step wine-ui wine $cross/tests/ui_tests.exe
-    [ -f $cross/src/tarnwick-check.exe ] && step wine-check-cli ./tools/check-cli-wine.sh $cross/src/tarnwick-check.exe
-    [ -f $cross/src/tarnwick-check.exe ] && step wine-tls ./tools/tls-wine.sh $cross/src/tarnwick-check.exe
+    step wine-core-$arch wine $cross/tests/core_tests.exe
+    [ -f $cross/tests/ui_tests.exe ] && step wine-ui-$arch wine $cross/tests/ui_tests.exe
+    [ -f $cross/src/tarnwick-check.exe ] && step wine-check-cli-$arch ./tools/check-cli-wine.sh $cross/src/tarnwick-check.exe
+    [ -f $cross/src/tarnwick-check.exe ] && step wine-tls-$arch ./tools/tls-wine.sh $cross/src/tarnwick-check.exe
 
     # The notification area only exists with a display.
     display=:90
@@ -95,22 +103,31 @@ if [ -f $cross/tests/core_tests.exe ]; then
         sleep 0.1
     done
     wine_display x11
-    [ -f $cross/tests/tray_tests.exe ] && step wine-tray wine $cross/tests/tray_tests.exe
-    [ -f $cross/tests/ui_shots.exe ] && step screenshots ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots
+    [ -f $cross/tests/tray_tests.exe ] && step wine-tray-$arch wine $cross/tests/tray_tests.exe
+    if [ -f $cross/tests/program_tests.exe ]; then
+        # A Dovecot with three messages for the main window to check and delete from.
+        dovecot_dir=$(mktemp -d /tmp/tarnwick-dovecot.XXXXXX)
+        dovecot_port=$(./tools/dovecot.sh start "$dovecot_dir" $$) && ./tools/dovecot.sh seed "$dovecot_dir" 3 >/dev/null
+        step wine-program-$arch env TARNWICK_DOVECOT="127.0.0.1:$dovecot_port" "$WINE" $cross/tests/program_tests.exe
+        ./tools/dovecot.sh stop "$dovecot_dir" >/dev/null 2>&1
+        rm -rf "$dovecot_dir"
+    fi
+    [ -f $cross/tests/ui_shots.exe ] && step screenshots-$arch ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots/$arch
     stop_wine
     kill $xvfb 2>/dev/null
     wait $xvfb 2>/dev/null
     unset DISPLAY
-fi
+done
 
 # ---- summary -----------------------------------------------------------------------------
 echo
-awk '{printf "   %-16s %5d passed %3d failed\n", $1, $2, $3}' "$summary"
+awk '{printf "   %-24s %5d passed %3d failed\n", $1, $2, $3}' "$summary"
 total_passed=$(awk '{s+=$2} END {print s+0}' "$summary")
 total_failed=$(awk '{s+=$3} END {print s+0}' "$summary")
 if [ ${#failed_steps[@]} -gt 0 ]; then
     echo "failed steps: ${failed_steps[*]}"
     total_failed=$((total_failed > 0 ? total_failed : ${#failed_steps[@]}))
 fi
+echo "Windows tests ran on: $archs ($i686_note)"
 echo "tests: $total_passed passed, $total_failed failed"
 [ ${#failed_steps[@]} -eq 0 ] && [ "$total_failed" -eq 0 ]

@@ -1,4 +1,5 @@
 #include "framework/wnd.h"
+#include "mainwnd/window_messages.h"
 #include "resource.h"
 #include "tray/tray_notify_icon.h"
 
@@ -12,8 +13,11 @@
 
 namespace {
 
+// The shell takes the original (version-1) record by its size, which the pointer-sized
+// handles in it make 88 bytes on 32-bit Windows and 104 on 64-bit Windows.
+constexpr DWORD kVersion1Size = sizeof(void*) == 8 ? 104u : 88u;
+
 using Pictures = std::vector<HICON>;
-constexpr UINT WM_TRAY_NOTIFY = WM_USER + 8;
 constexpr char kAnimationTitle[] = "CTrayNotifyIcon Animation Notification Window";
 constexpr char kResurrectionTitle[] = "CTrayNotifyIcon Resurrection Notification Window";
 
@@ -106,7 +110,7 @@ protected:
     // The whole record added anew, as Create and Show send it.
     void ExpectAdd(const ShellCall& add, HICON icon, const char* tip) const {
         EXPECT_EQ(add.message, DWORD{NIM_ADD});
-        EXPECT_EQ(add.data.cbSize, 88u); // the version-1 size of a 32-bit build
+        EXPECT_EQ(add.data.cbSize, kVersion1Size);
         EXPECT_EQ(add.data.hWnd, m_owner.GetSafeHwnd());
         EXPECT_EQ(add.data.uID, 139u);
         EXPECT_EQ(add.data.uFlags, UINT{NIF_MESSAGE | NIF_ICON | NIF_TIP});
@@ -242,6 +246,21 @@ TEST_F(TrayTest, AnimatesInOrderAndANewTaskbarGetsAShownIconBackUntilItIsDestroy
     EXPECT_FALSE(m_calls[0].resurrectionWndAlive);
     BroadcastTaskbarCreated();
     EXPECT_EQ(m_calls.size(), 1u);
+}
+
+TEST_F(TrayTest, HiddenWindowsClosedByAnotherProgramAreForgotten) {
+    auto icon = std::make_unique<CTrayNotifyIcon>();
+    ASSERT_TRUE(icon->Create(&m_owner, IDR_TRAY_MENU, "Tarnwick", m_noMail, WM_TRAY_NOTIFY));
+    ASSERT_TRUE(icon->Animate(m_spin, 4, 50));
+    ::SendMessageA(::FindWindowA(nullptr, kAnimationTitle), WM_CLOSE, 0, 0);
+    ::SendMessageA(::FindWindowA(nullptr, kResurrectionTitle), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(icon->IsAnimated());
+    EXPECT_EQ(m_spin[0], icon->GetIcon());
+    EXPECT_TRUE(icon->SetIcon(m_mail));
+    m_calls.clear();
+    icon.reset();
+    ASSERT_EQ(m_calls.size(), 1u);
+    EXPECT_EQ(m_calls[0].message, DWORD{NIM_DELETE});
 }
 
 } // namespace

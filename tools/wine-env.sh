@@ -1,0 +1,66 @@
+# Sourced by the scripts that start Windows programs. Picks the Wine of one architecture
+# (i686 or x86_64) with a prefix of its own, and tells which architectures this machine
+# can run. The `wine` wrapper is not used: it prefers the 32-bit loader even where the
+# kernel cannot execute it.
+
+# True when this machine executes 32-bit programs; found out by running one.
+wine_can_run_i686() {
+    /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# The architectures whose Windows programs to run, best first. TARNWICK_WINE_ARCH forces
+# one ("i686" or "x86_64"); otherwise x86_64 always and i686 where the machine runs it.
+wine_archs() {
+    case "${TARNWICK_WINE_ARCH:-}" in
+    x86_64) echo x86_64 ;;
+    i686)
+        if ! wine_can_run_i686; then
+            echo "TARNWICK_WINE_ARCH=i686, but this machine cannot run 32-bit programs" >&2
+            return 1
+        fi
+        echo i686
+        ;;
+    "" | auto)
+        if wine_can_run_i686; then echo "i686 x86_64"; else echo "x86_64"; fi
+        ;;
+    *)
+        echo "TARNWICK_WINE_ARCH must be i686, x86_64 or auto, not '$TARNWICK_WINE_ARCH'" >&2
+        return 1
+        ;;
+    esac
+}
+
+# The build folder of an architecture's Windows build.
+wine_build_dir() { # root arch
+    if [ "$2" = i686 ]; then echo "$1/build/win32"; else echo "$1/build/win64"; fi
+}
+
+# `wine`, `winepath` and `wineserver` for the Wine that WINE names (set by wine_use, and
+# inherited by the scripts it starts).
+wine_commands() {
+    : "${WINE:=/usr/lib/wine/wine64}"
+    wine() { "$WINE" "$@"; }
+    winepath() { "$WINE" winepath "$@"; }
+    wineserver() { /usr/lib/wine/wineserver "$@"; }
+}
+
+# Exports WINE, WINEARCH, WINEPREFIX (under root/build, or the given folder) and the quiet
+# settings, and makes the prefix on first use. Runs `wine` through the chosen loader for the
+# rest of the script.
+wine_use() { # root arch [prefix]
+    local root=$1 arch=$2
+    if [ "$arch" = i686 ]; then
+        export WINE=/usr/lib/wine/wine WINEARCH=win32
+    else
+        export WINE=/usr/lib/wine/wine64 WINEARCH=win64
+    fi
+    export WINELOADER=$WINE
+    export WINEPREFIX="${3:-$root/build/wineprefix-$arch}" WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=d"
+    wine_commands
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "== creating the $arch Wine prefix"
+        "$WINE" wineboot -i >/dev/null 2>&1
+        wineserver -w
+    fi
+}
