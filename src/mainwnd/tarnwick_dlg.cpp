@@ -179,15 +179,14 @@ LRESULT CTarnwickDlg::OnCheckDone() {
         return 0;
     m_worker.Join();
     const std::unique_ptr<CheckJob> job = std::move(m_job);
-    m_account.m_MessageCount = job->account.m_MessageCount;
-    m_account.m_Status = job->account.m_Status;
-    m_account.m_LastError = job->account.m_LastError;
+    m_account.TakeCheckOutcome(job->account);
     m_messages = std::move(job->list);
 
     m_busy = 0;
     UpdateBusyState();
     if (m_account.m_Status == Account::CheckFailed) {
-        ReportCheckFailure(m_account.m_LastError);
+        if (!OfferToTrustCertificate())
+            ReportCheckFailure(m_account.m_LastError);
         return 0;
     }
     m_list.DeleteAllItems();
@@ -203,6 +202,20 @@ void CTarnwickDlg::FillList() {
         m_list.SetItemText(i, 1, m_messages->GetSubject(i));
         m_list.SetItemText(i, 2, m_messages->GetSize(i));
     }
+}
+
+bool CTarnwickDlg::OfferToTrustCertificate() {
+    if (!m_account.CertificateRejected())
+        return false;
+    const std::string text = "Can't read POP email.\n\n" + m_account.m_LastError +
+                             "\n\nDo you trust this certificate? Answer Yes only if your mail "
+                             "provider gives this fingerprint for the server.";
+    if (ShowMessageBox(m_hWnd, text, "Tarnwick - Confirmation", MB_YESNO | MB_ICONWARNING) != IDYES)
+        return false;
+    m_account.m_TrustedCertificate = m_account.GetServerFingerprint();
+    m_account.Save();
+    StartCheck();
+    return true;
 }
 
 void CTarnwickDlg::ReportCheckFailure(const std::string& reason) {
@@ -227,7 +240,8 @@ void CTarnwickDlg::UpdateMailState() {
     }
     SetWindowText(m_statusText);
     m_trayIcon.SetIcon(count != 0 ? m_iconMail : m_iconNoMail);
-    m_trayIcon.SetTipText(m_statusText.c_str());
+    const std::string tip = m_statusText + (m_account.WasSecure() ? " (secure)" : "");
+    m_trayIcon.SetTipText(tip.c_str());
     UpdateData(false);
     g_lastAnnouncedCount = count;
 }

@@ -62,6 +62,10 @@ protected:
     LRESULT OnCheckDone();
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
     // The failure display of a check: checking off, the reason, the disabled state.
+    // After a check refused the server's certificate: asks whether to trust it, and when the
+    // user says yes, stores its fingerprint and checks again. False when it did not ask or
+    // the user said no.
+    bool OfferToTrustCertificate();
     void ReportCheckFailure(const std::string& reason);
     void FillList();
 

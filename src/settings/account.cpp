@@ -67,6 +67,15 @@ std::string Account::Scramble(const std::string& text, int key) {
     return result;
 }
 
+void Account::TakeCheckOutcome(const Account& checked) {
+    m_MessageCount = checked.m_MessageCount;
+    m_Status = checked.m_Status;
+    m_LastError = checked.m_LastError;
+    m_Secure = checked.m_Secure;
+    m_CertificateRejected = checked.m_CertificateRejected;
+    m_ServerFingerprint = checked.m_ServerFingerprint;
+}
+
 pop3::Security Account::EffectiveSecurity() const {
     const auto server = net::SplitHostPort(m_MailServer, pop3::kPop3Port);
     if (m_Security == pop3::Security::None && server && server->port == pop3::kPop3sPort) {

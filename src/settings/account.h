@@ -47,6 +47,9 @@ public:
     // The security a session uses: the stored choice, except that a server on port 995 with
     // none chosen gets TLS, as mail programs do.
     pop3::Security EffectiveSecurity() const;
+    // Takes over the outcome of a check run on a copy: count, status, failure text and how
+    // the session was secured.
+    void TakeCheckOutcome(const Account& checked);
     // The last session got as far as a secure channel.
     bool WasSecure() const { return m_Secure; }
     // The last failure was an untrusted certificate, with this fingerprint.
