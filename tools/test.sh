@@ -108,7 +108,10 @@ for arch in $archs; do
         # A Dovecot with three messages for the main window to check and delete from.
         dovecot_dir=$(mktemp -d /tmp/tarnwick-dovecot.XXXXXX)
         dovecot_port=$(./tools/dovecot.sh start "$dovecot_dir" $$) && ./tools/dovecot.sh seed "$dovecot_dir" 3 >/dev/null
-        step wine-program-$arch env TARNWICK_DOVECOT="127.0.0.1:$dovecot_port" "$WINE" $cross/tests/program_tests.exe
+        # Its implicit TLS listener serves a self-signed certificate on 127.0.0.4.
+        step wine-program-$arch env TARNWICK_DOVECOT="127.0.0.1:$dovecot_port" \
+            TARNWICK_DOVECOT_SELF_SIGNED="127.0.0.4:$(cat "$dovecot_dir/pop3s.port" 2>/dev/null)" \
+            "$WINE" $cross/tests/program_tests.exe
         ./tools/dovecot.sh stop "$dovecot_dir" >/dev/null 2>&1
         rm -rf "$dovecot_dir"
     fi

@@ -236,6 +236,44 @@ TEST_F(MainWindowTest, AgainstDovecotTheListMatchesTheMailboxAndADeletionTakesAM
     EXPECT_EQ(2u, m_sounds.size());
 }
 
+// tools/test.sh names the address of that Dovecot's implicit TLS listener that serves a
+// self-signed certificate.
+TEST_F(MainWindowTest, ARefusedCertificateCanBeTrustedFromTheFailureBoxThenTheTipSaysSecure) {
+    const char* dovecot = std::getenv("TARNWICK_DOVECOT_SELF_SIGNED");
+    if (dovecot == nullptr)
+        GTEST_SKIP() << "TARNWICK_DOVECOT_SELF_SIGNED does not name a Dovecot";
+    WriteTestProfile(dovecot, "secret", "test");
+    Profile& profile = Profile::Application();
+    profile.WriteString("MailSettings", "Security", "tls");
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    for (const int answer : {IDNO, IDYES}) {
+        m_boxes.m_boxes.clear();
+        m_boxes.m_answer = answer;
+        CheckNow(dlg);
+        ASSERT_FALSE(m_boxes.m_boxes.empty());
+        const auto& question = m_boxes.m_boxes[0];
+        EXPECT_EQ("Tarnwick - Confirmation", question.caption);
+        EXPECT_EQ(static_cast<UINT>(MB_YESNO), question.flags & MB_TYPEMASK);
+        const std::string fingerprint = dlg.m_account.GetServerFingerprint();
+        EXPECT_EQ(95u, fingerprint.size());
+        EXPECT_NE(
+            std::string::npos,
+            question.text.find("not trusted (self-signed). SHA-256 fingerprint: " + fingerprint));
+        if (answer == IDNO) { // the usual failure: checking off, nothing trusted
+            ASSERT_EQ(2u, m_boxes.m_boxes.size());
+            EXPECT_EQ("Tarnwick Error", m_boxes.m_boxes[1].caption);
+            EXPECT_EQ("", profile.GetString("MailSettings", "TrustedCertificate"));
+            dlg.Command(ID_TRAY_DISABLE); // enables again
+        } else {                          // trusted, stored and checked again at once
+            EXPECT_EQ(1u, m_boxes.m_boxes.size());
+            EXPECT_EQ(fingerprint, profile.GetString("MailSettings", "TrustedCertificate"));
+            EXPECT_EQ(0u, dlg.GetWindowText().find("Tarnwick - You have "));
+            EXPECT_EQ(dlg.GetWindowText() + " (secure)", dlg.m_trayIcon.GetTipText());
+        }
+    }
+}
+
 namespace {
 
 // Runs inside the first-time sheet's loop: switches "check at start-up" on and confirms.
