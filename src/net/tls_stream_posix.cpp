@@ -10,6 +10,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
+#include <openssl/x509v3.h>
 
 namespace net {
 
@@ -136,9 +137,13 @@ bool TlsStream::Impl::Setup(const std::string& host) {
         if (X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(m_ssl.get()), host.c_str()) != 1) {
             return false;
         }
-    } else if (SSL_set_tlsext_host_name(m_ssl.get(), host.c_str()) != 1 ||
-               SSL_set1_host(m_ssl.get(), host.c_str()) != 1) {
-        return false;
+    } else {
+        // Whole-label wildcards only ("*.example.com"), as browsers accept them.
+        SSL_set_hostflags(m_ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        if (SSL_set_tlsext_host_name(m_ssl.get(), host.c_str()) != 1 ||
+            SSL_set1_host(m_ssl.get(), host.c_str()) != 1) {
+            return false;
+        }
     }
     SSL_set_connect_state(m_ssl.get());
     return true;
