@@ -1,20 +1,35 @@
 #!/usr/bin/env bash
-# Times a full mailbox check (LIST and TOP for every message) of 100 and 1000 messages
-# against a local Dovecot: our POP3 client (CPop alone, and Account::CheckMail with the
-# list) side by side with Python's poplib doing the same commands.
+# Times a full mailbox check (LIST and TOP for every message) against a local Dovecot, side
+# by side with Python's poplib doing the same commands. Needs root for Dovecot.
 #
-#   bench/run.sh [REPETITIONS]      (default 15; needs root for Dovecot)
+#   bench/run.sh [REPETITIONS]          100 and 1000 messages on loopback: our POP3 client
+#                                       (CPop alone, and Account::CheckMail with the list)
+#                                       (default 15 repetitions)
+#   bench/run.sh latency [DELAY_MS] [REPETITIONS]
+#                                       200 and 1000 messages: tarnwick-check against a
+#                                       poplib script, both timed as whole programs, on
+#                                       loopback and through a relay that delays each
+#                                       direction by DELAY_MS (default 25: a 50 ms round
+#                                       trip); default 9 repetitions (fewer through the relay)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"
-repetitions=${1:-15}
+mode=default
+if [ "${1:-}" = latency ]; then
+    mode=latency
+    delay=${2:-25}
+    repetitions=${3:-9}
+else
+    repetitions=${1:-15}
+fi
 dovecot="$root/tools/dovecot.sh"
 
 echo "Building check_bench (release, no sanitizers) in $build ..."
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTARNWICK_SANITIZE=OFF >/dev/null
-cmake --build "$build" --target check_bench -j2 >/dev/null
+cmake --build "$build" --target check_bench tarnwick-check -j2 >/dev/null
 bench="$build/bench/check_bench"
+check="$build/src/tarnwick-check"
 
 dir=$(mktemp -d /tmp/tarnwick-bench-XXXXXX)
 cleanup() {
@@ -22,7 +37,23 @@ cleanup() {
     rm -rf "$dir"
 }
 trap cleanup EXIT
-port=$(bash "$dovecot" start "$dir")
+port=$(DOVECOT_PREFORK=1 bash "$dovecot" start "$dir")
+
+if [ "$mode" = latency ]; then
+    echo "Dovecot on 127.0.0.1:$port; medians of $repetitions runs on loopback, fewer through the relay."
+    echo "Whole programs from start to exit; \"inside\" is poplib's own time, without Python's start."
+    echo
+    printf '%-9s %-16s %12s %12s %12s %10s %10s\n' messages link "ours (ms)" "poplib (ms)" \
+        "inside (ms)" "ratio" "inside"
+    for count in 200 1000; do
+        bash "$dovecot" seed "$dir" "$count"
+        python3 "$root/bench/latency.py" "$check" "$port" "$delay" "$repetitions"
+    done
+    echo
+    echo "Ratios are poplib's time over ours. Targets: 200 messages at a 50 ms round trip under"
+    echo "1000 ms and 10x; 1000 messages on loopback at most 100 ms and 3x."
+    exit 0
+fi
 echo "Dovecot on 127.0.0.1:$port; $repetitions runs each, in turns."
 echo
 

@@ -4,12 +4,19 @@
 #   dovecot.sh start DIR [PID]      writes DIR/dovecot.conf, starts Dovecot, prints the port;
 #                                   with PID, Dovecot is also stopped once that process is gone
 #                                   (a test run that crashes leaves no server behind)
+#                                   The plain port offers STLS; implicit TLS listens on the
+#                                   port in DIR/pop3s.port, with the test certificates of
+#                                   DIR/certs (make-test-certs.sh): good.pem on 127.0.0.1,
+#                                   other.pem on 127.0.0.2, expired.pem on .3, self.pem on .4.
 #   dovecot.sh seed DIR N [SIZE...] re-creates the mailbox of user "test" with N messages;
 #                                   message i gets exactly SIZE[i] octets when given
 #   dovecot.sh stop DIR             stops the Dovecot started on DIR
 #
 # The one user is "test" with the password "secret". Must run as root: Dovecot drops to
 # its own users and to uid 5000 for the mailbox. Every step has a time limit.
+#
+# With DOVECOT_PREFORK=1 in the environment, start keeps its processes started ahead, as a
+# busy server does, so that a benchmark times the clients rather than process start-up.
 set -euo pipefail
 
 readonly MAIL_UID=5000
@@ -70,14 +77,30 @@ EOF
 }
 
 write_conf() {
-    local port=$1
+    local port=$1 tls_port=$2 certs="$DIR/certs"
     cat >"$CONF" <<EOF
 protocols = pop3
 listen = 127.0.0.1
 base_dir = $RUN
 state_dir = $DIR/state
 log_path = $DIR/dovecot.log
-ssl = no
+ssl = yes
+ssl_cert = <$certs/good.pem
+ssl_key = <$certs/good.key
+ssl_min_protocol = TLSv1.2
+# Each kind of bad certificate on an address of its own.
+local 127.0.0.2 {
+  ssl_cert = <$certs/other.pem
+  ssl_key = <$certs/other.key
+}
+local 127.0.0.3 {
+  ssl_cert = <$certs/expired.pem
+  ssl_key = <$certs/expired.key
+}
+local 127.0.0.4 {
+  ssl_cert = <$certs/self.pem
+  ssl_key = <$certs/self.key
+}
 disable_plaintext_auth = no
 auth_mechanisms = plain login
 # A wrong password is answered at once instead of after a growing penalty.
@@ -101,7 +124,9 @@ service pop3-login {
     port = $port
   }
   inet_listener pop3s {
-    port = 0
+    address = 127.0.0.1 127.0.0.2 127.0.0.3 127.0.0.4
+    port = $tls_port
+    ssl = yes
   }
 }
 service imap-login {
@@ -118,6 +143,21 @@ service anvil {
   }
 }
 EOF
+    if [ "${DOVECOT_PREFORK:-0}" = 1 ]; then
+        cat >>"$CONF" <<EOF
+service pop3-login {
+  service_count = 0
+  process_min_avail = 1
+}
+service pop3 {
+  service_count = 0
+  process_min_avail = 2
+}
+service auth {
+  process_min_avail = 1
+}
+EOF
+    fi
 }
 
 # Stops the server once the owner process has ended, unless it was stopped before.
@@ -151,12 +191,16 @@ cmd_start() {
     echo "test:{PLAIN}secret" >"$DIR/users"
     chmod 644 "$DIR/users"
     chown "$MAIL_UID:$MAIL_UID" "$DIR/mail"
+    "$(dirname "$0")/make-test-certs.sh" "$DIR/certs" || die "cannot make the test certificates"
 
     # The port is free when asked for but could be taken before Dovecot binds it: retry.
-    local attempt port
+    local attempt port tls_port
     for attempt in 1 2 3; do
         port=$(free_port) || die "cannot find a free loopback port"
-        write_conf "$port"
+        tls_port=$(free_port) || die "cannot find a free loopback port"
+        [ "$tls_port" != "$port" ] || continue
+        write_conf "$port" "$tls_port"
+        echo "$tls_port" >"$DIR/pop3s.port"
         : >"$DIR/dovecot.log"
         # The daemon must not hold on to our output, or a caller reading it never sees its end.
         if ! timeout "$START_TIMEOUT" dovecot -c "$CONF" </dev/null >/dev/null 2>"$DIR/start.err"; then

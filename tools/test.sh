@@ -54,7 +54,7 @@ for arch in i686 x86_64; do
     step cross-build-$arch bash -c "cmake -S . -B $dir -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build $dir -j$jobs"
 done
 
-archs=$(wine_archs) || exit 1
+archs=$(wine_archs) || { failed_steps+=(wine-arch); archs=""; }
 if wine_can_run_i686; then
     i686_note="this machine runs 32-bit programs"
 else
@@ -88,6 +88,7 @@ for arch in $archs; do
     step wine-core-$arch wine $cross/tests/core_tests.exe
     [ -f $cross/tests/ui_tests.exe ] && step wine-ui-$arch wine $cross/tests/ui_tests.exe
     [ -f $cross/src/tarnwick-check.exe ] && step wine-check-cli-$arch ./tools/check-cli-wine.sh $cross/src/tarnwick-check.exe
+    [ -f $cross/src/tarnwick-check.exe ] && step wine-tls-$arch ./tools/tls-wine.sh $cross/src/tarnwick-check.exe
 
     # The notification area only exists with a display.
     display=:90
@@ -103,6 +104,17 @@ for arch in $archs; do
     done
     wine_display x11
     [ -f $cross/tests/tray_tests.exe ] && step wine-tray-$arch wine $cross/tests/tray_tests.exe
+    if [ -f $cross/tests/program_tests.exe ]; then
+        # A Dovecot with three messages for the main window to check and delete from.
+        dovecot_dir=$(mktemp -d /tmp/tarnwick-dovecot.XXXXXX)
+        dovecot_port=$(./tools/dovecot.sh start "$dovecot_dir" $$) && ./tools/dovecot.sh seed "$dovecot_dir" 3 >/dev/null
+        # Its implicit TLS listener serves a self-signed certificate on 127.0.0.4.
+        step wine-program-$arch env TARNWICK_DOVECOT="127.0.0.1:$dovecot_port" \
+            TARNWICK_DOVECOT_SELF_SIGNED="127.0.0.4:$(cat "$dovecot_dir/pop3s.port" 2>/dev/null)" \
+            "$WINE" $cross/tests/program_tests.exe
+        ./tools/dovecot.sh stop "$dovecot_dir" >/dev/null 2>&1
+        rm -rf "$dovecot_dir"
+    fi
     [ -f $cross/tests/ui_shots.exe ] && step screenshots-$arch ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots/$arch
     stop_wine
     kill $xvfb 2>/dev/null

@@ -12,7 +12,14 @@ wine_can_run_i686() {
 # one ("i686" or "x86_64"); otherwise x86_64 always and i686 where the machine runs it.
 wine_archs() {
     case "${TARNWICK_WINE_ARCH:-}" in
-    i686 | x86_64) echo "$TARNWICK_WINE_ARCH" ;;
+    x86_64) echo x86_64 ;;
+    i686)
+        if ! wine_can_run_i686; then
+            echo "TARNWICK_WINE_ARCH=i686, but this machine cannot run 32-bit programs" >&2
+            return 1
+        fi
+        echo i686
+        ;;
     "" | auto)
         if wine_can_run_i686; then echo "i686 x86_64"; else echo "x86_64"; fi
         ;;
@@ -37,9 +44,10 @@ wine_commands() {
     wineserver() { /usr/lib/wine/wineserver "$@"; }
 }
 
-# Exports WINE, WINEARCH, WINEPREFIX (under root/build) and the quiet settings, and makes
-# the prefix on first use. Runs `wine` through the chosen loader for the rest of the script.
-wine_use() { # root arch
+# Exports WINE, WINEARCH, WINEPREFIX (under root/build, or the given folder) and the quiet
+# settings, and makes the prefix on first use. Runs `wine` through the chosen loader for the
+# rest of the script.
+wine_use() { # root arch [prefix]
     local root=$1 arch=$2
     if [ "$arch" = i686 ]; then
         export WINE=/usr/lib/wine/wine WINEARCH=win32
@@ -47,7 +55,7 @@ wine_use() { # root arch
         export WINE=/usr/lib/wine/wine64 WINEARCH=win64
     fi
     export WINELOADER=$WINE
-    export WINEPREFIX="$root/build/wineprefix-$arch" WINEDEBUG=-all
+    export WINEPREFIX="${3:-$root/build/wineprefix-$arch}" WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=d"
     wine_commands
     if [ ! -f "$WINEPREFIX/system.reg" ]; then

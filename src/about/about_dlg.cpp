@@ -17,7 +17,7 @@ const char kDonationText[] =
 
 } // namespace
 
-CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+CAboutDlg::CAboutDlg(HWND parent) : CDialog(IDD_ABOUTBOX, parent) {}
 
 void CAboutDlg::DoDataExchange(CDataExchange* dx) {
     CDialog::DoDataExchange(dx);

@@ -8,7 +8,7 @@
 // It starts no check itself: its opener asks IsUpdateRequested after the modal run.
 class CAboutDlg : public CDialog {
 public:
-    CAboutDlg();
+    explicit CAboutDlg(HWND parent = nullptr);
 
     bool IsUpdateRequested() const { return m_updateRequested != 0; }
 

@@ -39,6 +39,11 @@ int RunCheck(const cli::Options& options) {
     std::cout.flush();
     if (report.failed) {
         std::cerr << report.error << "\n";
+        if (account.CertificateRejected()) {
+            std::cerr << "If this is your server's certificate, trust it with:\n"
+                      << "  tarnwick-check --trust-certificate " << account.GetServerFingerprint()
+                      << "\n";
+        }
     }
     return cli::ExitStatus(report);
 }
@@ -109,16 +114,38 @@ int RunSetup(const cli::Options& options) {
     }
 
     account.Set(user, password, server, account.m_SummarySize, account.m_Summaries);
+    if (options.hasSecurity) {
+        pop3::ParseSecurity(options.security, account.m_Security);
+    }
+    if (!options.trustCertificate.empty()) {
+        account.m_TrustedCertificate = options.trustCertificate;
+    }
     account.Save();
 
     // Save reports no failure of its own; reading back tells whether the profile took it.
     Account stored;
     stored.Load();
     if (stored.m_MailServer != server || stored.m_UserName != user ||
-        stored.m_Password != password) {
+        stored.m_Password != password || stored.m_Security != account.m_Security ||
+        stored.m_TrustedCertificate != account.m_TrustedCertificate) {
         return Fail("Could not write the profile " + Profile::Application().Path() + ".");
     }
     std::cout << "Account stored in " << Profile::Application().Path() << ".\n";
+    return 0;
+}
+
+int RunTrust(const cli::Options& options) {
+    Account account;
+    account.Load();
+    account.m_TrustedCertificate = options.trustCertificate;
+    account.Save();
+    Account stored;
+    stored.Load();
+    if (stored.m_TrustedCertificate != options.trustCertificate) {
+        return Fail("Could not write the profile " + Profile::Application().Path() + ".");
+    }
+    std::cout << "Certificate " << options.trustCertificate << " trusted in "
+              << Profile::Application().Path() << ".\n";
     return 0;
 }
 
@@ -139,6 +166,9 @@ int Run(int argc, char** argv) {
     }
     if (options.mode == cli::Mode::Setup) {
         return RunSetup(options);
+    }
+    if (options.mode == cli::Mode::Trust) {
+        return RunTrust(options);
     }
     if (!net::InitSockets()) {
         return Fail("The socket layer cannot be started.");

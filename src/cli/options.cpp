@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include "net/tls_stream.h"
+
 namespace cli {
 
 namespace {
@@ -52,6 +54,19 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options, std:
         } else if (TakeValue(args, i, "--user", value, missing)) {
             options.hasUser = true;
             options.user = value;
+        } else if (TakeValue(args, i, "--security", value, missing)) {
+            options.hasSecurity = true;
+            options.security = value;
+            if (!missing && value != "none" && value != "starttls" && value != "tls") {
+                error = "--security takes none, starttls or tls";
+                return false;
+            }
+        } else if (TakeValue(args, i, "--trust-certificate", value, missing)) {
+            options.trustCertificate = net::NormalizeFingerprint(value);
+            if (!missing && options.trustCertificate.empty()) {
+                error = "--trust-certificate takes a SHA-256 fingerprint: 64 hexadecimal digits";
+                return false;
+            }
         } else if (arg == "--password" || arg.compare(0, 11, "--password=") == 0) {
             // Anything on the command line is visible to every user of the machine.
             error = "the password is never taken from the command line; use --password-stdin";
@@ -72,10 +87,18 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options, std:
         options.mode = Mode::Help;
         return true;
     }
-    const bool setupOnly = options.hasServer || options.hasUser || options.passwordStdin;
+    const bool setupOnly =
+        options.hasServer || options.hasUser || options.passwordStdin || options.hasSecurity;
     if (options.mode != Mode::Setup && setupOnly) {
-        error = "--server, --user and --password-stdin go with --setup";
+        error = "--server, --user, --password-stdin and --security go with --setup";
         return false;
+    }
+    if (options.mode == Mode::Check && !options.trustCertificate.empty()) {
+        if (options.json) {
+            error = "--json goes with a check, not with --trust-certificate";
+            return false;
+        }
+        options.mode = Mode::Trust;
     }
     if (options.mode == Mode::Setup && options.json) {
         error = "--json goes with a check, not with --setup";
@@ -87,7 +110,9 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options, std:
 std::string UsageText() {
     return "usage: tarnwick-check [--profile FILE] [--json]\n"
            "       tarnwick-check --setup [--profile FILE] [--server HOST[:PORT]] [--user NAME]\n"
-           "                      [--password-stdin]\n"
+           "                      [--password-stdin] [--security none|starttls|tls]\n"
+           "                      [--trust-certificate FINGERPRINT]\n"
+           "       tarnwick-check --trust-certificate FINGERPRINT [--profile FILE]\n"
            "       tarnwick-check --help\n"
            "\n"
            "Checks the POP3 mailbox of the profile once and lists the waiting messages.\n"
@@ -96,9 +121,15 @@ std::string UsageText() {
            "  --json            print the result as JSON\n"
            "  --setup           store the account in the profile; what is not given is asked\n"
            "                    for on the terminal (the password without echo)\n"
-           "  --server HOST     the POP3 server, HOST or HOST:PORT (port 110 when none)\n"
+           "  --server HOST     the POP3 server, HOST or HOST:PORT (port 110 when none, 995\n"
+           "                    with --security tls; port 995 alone means tls)\n"
            "  --user NAME       the POP3 user name\n"
            "  --password-stdin  read the password from the first line of standard input\n"
+           "  --security MODE   none, starttls (STLS on the plain port) or tls (from the\n"
+           "                    first byte); kept as stored when not given\n"
+           "  --trust-certificate FINGERPRINT\n"
+           "                    accept the server certificate with this SHA-256 fingerprint\n"
+           "                    even where its chain or name does not validate\n"
            "  --help            show this text\n"
            "\n"
            "Exit status: 0 mail is waiting, 1 the mailbox is empty, 2 failure.\n";

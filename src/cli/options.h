@@ -5,7 +5,7 @@
 
 namespace cli {
 
-enum class Mode { Check, Setup, Help };
+enum class Mode { Check, Setup, Help, Trust };
 
 struct Options {
     Mode mode = Mode::Check;
@@ -17,6 +17,10 @@ struct Options {
     bool hasUser = false;
     std::string user;
     bool passwordStdin = false;
+    bool hasSecurity = false;
+    std::string security; // "none", "starttls" or "tls"
+    // Alone or with --setup: the canonical fingerprint of a certificate to trust.
+    std::string trustCertificate;
 };
 
 // Reads the arguments after the program name. False with a one-line reason in error when

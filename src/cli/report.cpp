@@ -7,13 +7,59 @@ namespace cli {
 
 namespace {
 
-// Keeps one message on one line whatever its headers hold.
-std::string OneLine(const std::string& text) {
-    std::string line = text;
-    for (char& c : line) {
-        if (c == '\t' || c == '\r' || c == '\n') {
-            c = ' ';
+const char kHex[] = "0123456789abcdef";
+
+std::string Escaped(const char* prefix, unsigned char code) {
+    return prefix + std::string{kHex[code >> 4], kHex[code & 0xf]};
+}
+
+// Length of the well-formed UTF-8 sequence at text[i], 0 when there is none.
+std::size_t Utf8Length(const std::string& text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead >= 0xc2 && lead <= 0xdf   ? 2
+                               : lead >= 0xe0 && lead <= 0xef ? 3
+                               : lead >= 0xf0 && lead <= 0xf4 ? 4
+                                                              : 0;
+    if (length == 0 || i + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80) {
+            return 0;
         }
+    }
+    return length;
+}
+
+// Keeps one message on one line whatever its headers hold, and keeps a header from
+// driving the terminal or status bar: control characters (C0, DEL, and C1 whether as a
+// byte or in UTF-8) become visible escapes. UTF-8 and Latin-1 text passes unchanged.
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\t' || byte == '\r' || byte == '\n') {
+            line += ' ';
+        } else if (byte < 0x20 || byte == 0x7f) {
+            line += Escaped("\\x", byte);
+        } else if (byte >= 0x80) {
+            const std::size_t length = Utf8Length(text, i);
+            const auto second = length == 2 ? static_cast<unsigned char>(text[i + 1]) : 0;
+            if (byte == 0xc2 && second >= 0x80 && second <= 0x9f) {
+                line += Escaped("\\u00", second);
+            } else if (length > 0) {
+                line.append(text, i, length);
+            } else if (byte <= 0x9f) {
+                line += Escaped("\\x", byte);
+            } else {
+                line += text[i];
+            }
+            i += length > 0 ? length : 1;
+            continue;
+        } else {
+            line += text[i];
+        }
+        ++i;
     }
     return line;
 }
@@ -23,6 +69,7 @@ std::string OneLine(const std::string& text) {
 Report MakeReport(const Account& account, const Messages* list) {
     Report report;
     report.count = account.m_MessageCount;
+    report.secure = account.WasSecure();
     switch (account.GetStatus()) {
     case Account::CheckFailed:
         report.failed = true;
@@ -116,6 +163,9 @@ std::string FormatJson(const Report& report) {
     std::string out = "{\"status\":";
     out += report.count > 0 ? "\"mail\"" : "\"empty\"";
     out += ",\"count\":" + std::to_string(report.count);
+    if (report.secure) {
+        out += ",\"secure\":true";
+    }
     if (report.hasList) {
         out += ",\"messages\":[";
         int number = 1;

@@ -20,6 +20,7 @@ struct Report {
     bool failed = false;
     std::string error;
     int count = 0;
+    bool secure = false;  // the check ran over TLS
     bool hasList = false; // the check built a list (otherwise only the count is known)
     std::vector<Entry> entries;
 };
@@ -31,10 +32,11 @@ Report MakeReport(const Account& account, const Messages* list);
 int ExitStatus(const Report& report);
 
 // The count on one line, then one line per message: number, size, From and Subject
-// separated by tabs. Nothing for a failure (that goes to standard error).
+// separated by tabs, control characters shown as \xHH (\u00HH for C1 in UTF-8). Nothing for
+// a failure (that goes to standard error).
 std::string FormatText(const Report& report);
 
-// One JSON object followed by a line end.
+// One JSON object followed by a line end; "secure":true when the check ran over TLS.
 std::string FormatJson(const Report& report);
 
 // A JSON string literal of 8-bit text, read as Latin-1.

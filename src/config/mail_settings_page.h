@@ -4,7 +4,9 @@
 
 #include <string>
 
-// Tab "Server Settiings": the POP3 server, user name and password.
+#include "pop3/security.h"
+
+// Tab "Server Settiings": the POP3 server, user name, password and security.
 class MailSettingsPage : public CPropertyPage {
 public:
     MailSettingsPage();
@@ -13,7 +15,9 @@ public:
     std::string m_MailServer;
     std::string m_Password;
     std::string m_UserName;
+    pop3::Security m_Security = pop3::Security::None;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
+    bool OnInitDialog() override;
 };

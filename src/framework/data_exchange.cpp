@@ -98,6 +98,16 @@ void DDX_Check(CDataExchange* dx, int id, int& value) {
         ::SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(value), 0);
 }
 
+void DDX_CBIndex(CDataExchange* dx, int id, int& index) {
+    if (dx->Failed())
+        return;
+    HWND control = dx->PrepareCtrl(id);
+    if (dx->m_bSaveAndValidate)
+        index = static_cast<int>(::SendMessageA(control, CB_GETCURSEL, 0, 0));
+    else
+        ::SendMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
 void DDX_Control(CDataExchange* dx, int id, CWnd& control) {
     if (dx->Failed() || control.GetSafeHwnd() != nullptr)
         return;

@@ -33,6 +33,8 @@ private:
 void DDX_Text(CDataExchange* dx, int id, std::string& value);
 void DDX_Text(CDataExchange* dx, int id, int& value);
 void DDX_Check(CDataExchange* dx, int id, int& value);
+// The selected item of a drop-down list, from 0; -1 for none.
+void DDX_CBIndex(CDataExchange* dx, int id, int& index);
 // Attaches control to the dialog's control id (once) so that its handlers see its messages.
 void DDX_Control(CDataExchange* dx, int id, CWnd& control);
 // Refuses a value outside minValue..maxValue when taking values from the controls.

@@ -8,6 +8,14 @@ namespace {
 // nest, so each dialog-procedure call installs its own flag and puts the outer one back.
 thread_local bool* t_handled = nullptr;
 
+// DefDlgProc calls the dialog procedure first; while RunDefault runs it for a message, that
+// one call must come back "not handled" without reaching the object again.
+struct Bypass {
+    HWND hwnd;
+    UINT msg;
+};
+thread_local Bypass t_bypass = {nullptr, 0};
+
 bool ReturnsDirectly(UINT msg) {
     switch (msg) {
     case WM_INITDIALOG:
@@ -36,10 +44,50 @@ INT_PTR CDialog::DoModal() {
     if (m_hWnd != nullptr)
         return -1;
     m_modal = true;
-    const INT_PTR result = ::DialogBoxParamA(Instance(), MAKEINTRESOURCEA(m_templateId), m_parent,
-                                             &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    m_ending = false;
+    m_result = -1;
+    HWND hwnd = ::CreateDialogParamA(Instance(), MAKEINTRESOURCEA(m_templateId), m_parent,
+                                     &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    if (hwnd == nullptr) {
+        m_modal = false;
+        return -1;
+    }
+    HWND owner = m_parent != nullptr ? ::GetAncestor(m_parent, GA_ROOT) : nullptr;
+    const bool disableOwner = owner != nullptr && ::IsWindowEnabled(owner);
+    if (disableOwner)
+        ::EnableWindow(owner, FALSE);
+    if (!m_ending && ::IsWindow(hwnd))
+        ::ShowWindow(hwnd, SW_SHOW);
+    MSG msg;
+    while (!m_ending && ::IsWindow(hwnd)) {
+        const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            // The outer loop must see the quit request too.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (got == -1)
+            break;
+        if (!RouteToDialog(&msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+    // The owner comes back before the dialog goes, so that it is activated again.
+    if (disableOwner)
+        ::EnableWindow(owner, TRUE);
+    if (::IsWindow(hwnd))
+        ::DestroyWindow(hwnd);
     m_modal = false;
-    return result;
+    return m_result;
+}
+
+bool CDialog::RouteToDialog(MSG* msg) {
+    if (msg->hwnd == nullptr)
+        return false;
+    HWND root = ::GetAncestor(msg->hwnd, GA_ROOT);
+    auto* dialog = dynamic_cast<CDialog*>(CWnd::FromHandle(root));
+    return dialog != nullptr && ::IsDialogMessageA(root, msg) != FALSE;
 }
 
 bool CDialog::Create(HWND parent) {
@@ -56,10 +104,14 @@ bool CDialog::Create(HWND parent) {
 void CDialog::EndDialog(int result) {
     if (m_hWnd == nullptr)
         return;
-    if (m_modal)
-        ::EndDialog(m_hWnd, result);
-    else
+    if (m_modal) {
+        m_result = result;
+        m_ending = true;
+        // Wakes the loop when this was called from outside it (a timer of another window).
+        ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
+    } else {
         ::DestroyWindow(m_hWnd);
+    }
 }
 
 bool CDialog::UpdateData(bool saveAndValidate) {
@@ -114,6 +166,16 @@ LRESULT CDialog::DefaultProc(UINT, WPARAM, LPARAM) {
     return 0;
 }
 
+LRESULT CDialog::RunDefault(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (m_hWnd == nullptr)
+        return 0;
+    const Bypass outer = t_bypass;
+    t_bypass = {m_hWnd, msg};
+    const LRESULT result = ::DefDlgProcA(m_hWnd, msg, wParam, lParam);
+    t_bypass = outer;
+    return result;
+}
+
 INT_PTR CDialog::Finish(HWND hwnd, UINT msg, LRESULT result, bool handled) {
     if (ReturnsDirectly(msg))
         return static_cast<INT_PTR>(result);
@@ -124,6 +186,10 @@ INT_PTR CDialog::Finish(HWND hwnd, UINT msg, LRESULT result, bool handled) {
 }
 
 INT_PTR CDialog::Route(CDialog* self, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (t_bypass.hwnd == hwnd && t_bypass.msg == msg) {
+        t_bypass = {nullptr, 0};
+        return FALSE;
+    }
     bool handled = true;
     bool* const outer = t_handled;
     t_handled = &handled;

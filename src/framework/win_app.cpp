@@ -1,5 +1,7 @@
 #include "framework/win_app.h"
 
+#include <commctrl.h>
+
 #include "framework/dialog.h"
 #include "settings/profile.h"
 
@@ -44,11 +46,7 @@ int CWinApp::Run() {
 }
 
 bool CWinApp::PreTranslateMessage(MSG* msg) {
-    if (msg->hwnd == nullptr)
-        return false;
-    HWND root = ::GetAncestor(msg->hwnd, GA_ROOT);
-    auto* dialog = dynamic_cast<CDialog*>(CWnd::FromHandle(root));
-    return dialog != nullptr && ::IsDialogMessageA(root, msg) != FALSE;
+    return CDialog::RouteToDialog(msg);
 }
 
 int CWinApp::GetProfileInt(const std::string& section, const std::string& key,
@@ -74,6 +72,9 @@ int AfxWinMain() {
     CWinApp* app = AfxGetApp();
     if (app == nullptr)
         return -1;
+    // The list view, the animation and the property sheet need their classes registered.
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
     if (!app->InitInstance())
         return app->ExitInstance();
     return app->Run();

@@ -14,6 +14,8 @@ const char kObjectProp[] = "Tarnwick.CWnd";
 } // namespace
 
 CWnd::~CWnd() {
+    if (m_deleted != nullptr)
+        *m_deleted = true;
     // An object that dies before its window must not leave a dangling pointer behind.
     if (m_hWnd != nullptr) {
         if (m_subclassed) {
@@ -138,6 +140,9 @@ LRESULT CWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         OnClose();
         return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:
@@ -180,9 +185,16 @@ void CWnd::OnClose() {
     Default();
 }
 
+void CWnd::OnPaint() {
+    Default();
+}
+
 LRESULT CWnd::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
     // Messages nest (a handler may send another), so the current one is saved and restored.
     const CurrentMessage saved = m_current;
+    bool deleted = false;
+    bool* const outerDeleted = m_deleted;
+    m_deleted = &deleted;
     m_current = {msg, wParam, lParam};
     ++m_depth;
     LRESULT result = 0;
@@ -190,8 +202,16 @@ LRESULT CWnd::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
         result = OnMessage(msg, wParam, lParam);
     } catch (...) {
         // No exception may unwind through the system's window procedure.
-        result = DefaultProc(msg, wParam, lParam);
+        if (!deleted)
+            result = DefaultProc(msg, wParam, lParam);
     }
+    if (deleted) {
+        // The handler deleted the object: nothing of it may be touched any more.
+        if (outerDeleted != nullptr)
+            *outerDeleted = true;
+        return result;
+    }
+    m_deleted = outerDeleted;
     if (msg == WM_NCDESTROY) {
         Detach();
         m_windowGone = true;

@@ -8,6 +8,13 @@
 // window procedure. Messages arrive in OnMessage, whose default switch calls the typed
 // On... handlers below; a class that needs another message overrides OnMessage and falls
 // back to the base for the rest.
+//
+// Lifetime rule: ending a window from inside one of its own handlers is safe, both ways.
+// - Destroying the window: PostNcDestroy, where self-owning windows delete themselves,
+//   runs only once the outermost handler of the object has returned.
+// - Deleting the object: its destructor destroys the window, and every handler of the
+//   object still on the stack returns without touching the object again. Code in such a
+//   handler must not use the object after the delete either.
 class CWnd {
 public:
     CWnd() = default;
@@ -70,6 +77,7 @@ protected:
     virtual bool OnCommand(WPARAM wParam, LPARAM lParam);
     virtual bool OnNotify(NMHDR* header, LRESULT* result);
     virtual void OnClose();
+    virtual void OnPaint();
     // Runs once SubclassWindow has routed an existing control to this object.
     virtual void PreSubclassWindow() {}
     // Runs after the window is gone; self-deleting windows delete themselves here.
@@ -82,7 +90,12 @@ protected:
         LPARAM lParam;
     };
     const CurrentMessage& Current() const { return m_current; }
-    LRESULT Default() { return DefaultProc(m_current.msg, m_current.wParam, m_current.lParam); }
+    // Runs the system's processing of the current message now and returns its result, in
+    // windows and dialogs alike; the handler may then go on and decide its own result.
+    LRESULT Default() { return RunDefault(m_current.msg, m_current.wParam, m_current.lParam); }
+    virtual LRESULT RunDefault(UINT msg, WPARAM wParam, LPARAM lParam) {
+        return DefaultProc(msg, wParam, lParam);
+    }
 
     // Runs one message through OnMessage with exception containment and the
     // WM_NCDESTROY bookkeeping (detach, then PostNcDestroy); used by every thunk. The
@@ -98,6 +111,9 @@ private:
                                          UINT_PTR id, DWORD_PTR refData);
 
     CurrentMessage m_current{0, 0, 0};
+    // Points into the innermost Dispatch running for this object, which the destructor
+    // tells that the object is gone.
+    bool* m_deleted = nullptr;
     bool m_subclassed = false;
     int m_depth = 0;
     bool m_windowGone = false;

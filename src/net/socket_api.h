@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace net::detail {
 
@@ -15,14 +16,27 @@ constexpr Handle kNoHandle = -1;
 bool Startup();
 void CloseHandle(Handle handle);
 
-// Resolves host and connects to the first address that answers, each try within
-// timeoutMs. The returned socket is blocking.
-Handle ConnectTo(const std::string& host, unsigned short port, int timeoutMs);
+// One address of a server, owned, so that a lookup on another thread can hand it over.
+struct Address {
+    int family;
+    int type;
+    int protocol;
+    std::vector<unsigned char> bytes; // the sockaddr
+};
 
-// Bytes sent, or -1 on failure.
-long SendSome(Handle handle, const char* data, std::size_t length);
+// The system's name lookup, which has no time limit of its own. numericOnly answers at
+// once, and only for a host that is an address.
+bool Resolve(const std::string& host, unsigned short port, bool numericOnly,
+             std::vector<Address>& found);
+
+// Connects within timeoutMs; the returned socket is blocking.
+Handle ConnectAddress(const Address& address, int timeoutMs);
 
 constexpr long kTimedOut = -2;
+
+// Sends what fits once the socket takes data within timeoutMs: bytes sent, 0 when it did
+// not take any in time, -1 on failure.
+long SendWithin(Handle handle, const char* data, std::size_t length, int timeoutMs);
 
 // Bytes read, 0 at the end of the connection, kTimedOut when nothing came within timeoutMs,
 // -1 on failure. armedMs is the socket's state for the implementation: the time limit last

@@ -50,13 +50,14 @@ bool SetBlocking(int fd, bool blocking) {
     return ::fcntl(fd, F_SETFL, wanted) == 0;
 }
 
-int ConnectOne(const addrinfo* ai, int timeoutMs) {
-    const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol);
+int ConnectOne(const Address& ai, int timeoutMs) {
+    const int fd = ::socket(ai.family, ai.type | SOCK_CLOEXEC, ai.protocol);
     if (fd < 0) {
         return -1;
     }
     bool ok = SetBlocking(fd, false);
-    if (ok && ::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
+    if (ok && ::connect(fd, reinterpret_cast<const sockaddr*>(ai.bytes.data()),
+                        static_cast<socklen_t>(ai.bytes.size())) != 0) {
         ok = errno == EINPROGRESS && PollFor(fd, POLLOUT, timeoutMs) == 1;
         if (ok) {
             int error = 0;
@@ -81,29 +82,49 @@ void CloseHandle(Handle handle) {
     ::close(ToFd(handle));
 }
 
-Handle ConnectTo(const std::string& host, unsigned short port, int timeoutMs) {
+bool Resolve(const std::string& host, unsigned short port, bool numericOnly,
+             std::vector<Address>& found) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = numericOnly ? AI_NUMERICHOST : 0;
+    addrinfo* list = nullptr;
     const std::string service = std::to_string(port);
-    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
-        return kNoHandle;
+    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) {
+        return false;
     }
-    int fd = -1;
-    for (const addrinfo* ai = found; ai != nullptr && fd < 0; ai = ai->ai_next) {
-        fd = ConnectOne(ai, timeoutMs);
+    for (const addrinfo* ai = list; ai != nullptr; ai = ai->ai_next) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(ai->ai_addr);
+        found.push_back({ai->ai_family, ai->ai_socktype, ai->ai_protocol,
+                         std::vector<unsigned char>(bytes, bytes + ai->ai_addrlen)});
     }
-    ::freeaddrinfo(found);
-    return fd < 0 ? kNoHandle : fd;
+    ::freeaddrinfo(list);
+    return !found.empty();
 }
 
-long SendSome(Handle handle, const char* data, std::size_t length) {
+Handle ConnectAddress(const Address& address, int timeoutMs) {
+    const auto s = ConnectOne(address, timeoutMs);
+    return s == -1 ? kNoHandle : static_cast<Handle>(s);
+}
+
+long SendWithin(Handle handle, const char* data, std::size_t length, int timeoutMs) {
+    const int ready = PollFor(ToFd(handle), POLLOUT, timeoutMs);
+    if (ready <= 0) {
+        return ready;
+    }
     for (;;) {
         // MSG_NOSIGNAL: a peer that went away is a failed send, not a dead process.
-        const ssize_t sent = ::send(ToFd(handle), data, length, MSG_NOSIGNAL);
-        if (sent >= 0 || errno != EINTR) {
+        // MSG_DONTWAIT: take only what fits now, so the time limit holds.
+        const ssize_t sent = ::send(ToFd(handle), data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent >= 0) {
             return static_cast<long>(sent);
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            return -1;
         }
     }
 }

@@ -36,13 +36,14 @@ bool SetBlocking(SOCKET s, bool blocking) {
     return ::ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
 }
 
-SOCKET ConnectOne(const addrinfo* ai, int timeoutMs) {
-    const SOCKET s = ::socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
+SOCKET ConnectOne(const Address& ai, int timeoutMs) {
+    const SOCKET s = ::socket(ai.family, ai.type, ai.protocol);
     if (s == INVALID_SOCKET) {
         return INVALID_SOCKET;
     }
     bool ok = SetBlocking(s, false);
-    if (ok && ::connect(s, ai->ai_addr, static_cast<int>(ai->ai_addrlen)) != 0) {
+    if (ok && ::connect(s, reinterpret_cast<const sockaddr*>(ai.bytes.data()),
+                        static_cast<int>(ai.bytes.size())) != 0) {
         ok = ::WSAGetLastError() == WSAEWOULDBLOCK;
         if (ok) {
             // Winsock reports a refused connect through the exception set, not the write set.
@@ -85,26 +86,44 @@ void CloseHandle(Handle handle) {
     ::closesocket(ToSocket(handle));
 }
 
-Handle ConnectTo(const std::string& host, unsigned short port, int timeoutMs) {
+bool Resolve(const std::string& host, unsigned short port, bool numericOnly,
+             std::vector<Address>& found) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* found = nullptr;
+    hints.ai_flags = numericOnly ? AI_NUMERICHOST : 0;
+    addrinfo* list = nullptr;
     const std::string service = std::to_string(port);
-    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
-        return kNoHandle;
+    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) {
+        return false;
     }
-    SOCKET s = INVALID_SOCKET;
-    for (const addrinfo* ai = found; ai != nullptr && s == INVALID_SOCKET; ai = ai->ai_next) {
-        s = ConnectOne(ai, timeoutMs);
+    for (const addrinfo* ai = list; ai != nullptr; ai = ai->ai_next) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(ai->ai_addr);
+        found.push_back({ai->ai_family, ai->ai_socktype, ai->ai_protocol,
+                         std::vector<unsigned char>(bytes, bytes + ai->ai_addrlen)});
     }
-    ::freeaddrinfo(found);
+    ::freeaddrinfo(list);
+    return !found.empty();
+}
+
+Handle ConnectAddress(const Address& address, int timeoutMs) {
+    const auto s = ConnectOne(address, timeoutMs);
     return s == INVALID_SOCKET ? kNoHandle : static_cast<Handle>(s);
 }
 
-long SendSome(Handle handle, const char* data, std::size_t length) {
-    const int chunk = length > 0x10000000u ? 0x10000000 : static_cast<int>(length);
+long SendWithin(Handle handle, const char* data, std::size_t length, int timeoutMs) {
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(ToSocket(handle), &writable);
+    timeval tv = ToTimeval(timeoutMs);
+    const int rc = ::select(0, nullptr, &writable, nullptr, &tv);
+    if (rc <= 0) {
+        return rc == 0 ? 0 : -1;
+    }
+    // A writable blocking socket takes a small piece at once; a large one could wait for
+    // the peer beyond the limit.
+    const int chunk = length > 4096u ? 4096 : static_cast<int>(length);
     return ::send(ToSocket(handle), data, chunk, 0);
 }
 

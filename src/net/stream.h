@@ -2,9 +2,15 @@
 
 #include <cstddef>
 
-#include "net/tcp_socket.h"
-
 namespace net {
+
+// Outcome of one receive.
+enum class RecvStatus { Data, Closed, TimedOut, Error };
+
+struct RecvResult {
+    RecvStatus status;
+    std::size_t bytes; // valid when status == Data
+};
 
 // A connected byte stream to a server: plain TCP, or TLS over TCP. The POP3 session talks
 // through this so that a secure channel can take the place of the socket after connect.

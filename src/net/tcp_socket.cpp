@@ -1,10 +1,66 @@
 #include "net/tcp_socket.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "net/socket_api.h"
 
 namespace net {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MillisecondsUntil(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// The system's lookup can take minutes on a broken resolver, and nothing can cancel it:
+// it runs on a thread of its own, and the caller stops waiting at the deadline. The
+// thread then finishes alone and frees what it shares with no one.
+bool ResolveWithin(const std::string& host, unsigned short port, Clock::time_point deadline,
+                   std::vector<detail::Address>& found) {
+    if (detail::Resolve(host, port, true, found)) {
+        return true; // an address needs no lookup, and no thread
+    }
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        bool ok = false;
+        std::vector<detail::Address> found;
+    };
+    const auto lookup = std::make_shared<Lookup>();
+    try {
+        std::thread([lookup, host, port] {
+            std::vector<detail::Address> addresses;
+            const bool ok = detail::Resolve(host, port, false, addresses);
+            std::lock_guard<std::mutex> lock(lookup->mutex);
+            lookup->ok = ok;
+            lookup->found = std::move(addresses);
+            lookup->finished = true;
+            lookup->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return false; // no thread to spare: no connection either
+    }
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->finished; })) {
+        return false;
+    }
+    found = std::move(lookup->found);
+    return lookup->ok;
+}
+
+} // namespace
 
 bool InitSockets() {
     return detail::Startup();
@@ -15,7 +71,7 @@ TcpSocket::~TcpSocket() {
 }
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, detail::kNoHandle)),
+    : Stream(), m_handle(std::exchange(other.m_handle, detail::kNoHandle)),
       m_armedMs(std::exchange(other.m_armedMs, -1)) {}
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
@@ -32,16 +88,31 @@ bool TcpSocket::Connect(const std::string& host, unsigned short port, int timeou
     if (!InitSockets()) {
         return false;
     }
-    m_handle = detail::ConnectTo(host, port, timeoutMs);
-    return IsOpen();
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::vector<detail::Address> addresses;
+    if (!ResolveWithin(host, port, deadline, addresses)) {
+        return false;
+    }
+    for (const detail::Address& address : addresses) {
+        const int left = MillisecondsUntil(deadline);
+        if (left <= 0) {
+            break;
+        }
+        m_handle = detail::ConnectAddress(address, left);
+        if (IsOpen()) {
+            return true;
+        }
+    }
+    return false;
 }
 
-bool TcpSocket::SendAll(const char* data, std::size_t length) {
+bool TcpSocket::SendAll(const char* data, std::size_t length, int timeoutMs) {
     if (!IsOpen()) {
         return false;
     }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (length > 0) {
-        const long sent = detail::SendSome(m_handle, data, length);
+        const long sent = detail::SendWithin(m_handle, data, length, MillisecondsUntil(deadline));
         if (sent <= 0) {
             return false;
         }

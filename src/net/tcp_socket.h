@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "net/stream.h"
+
 namespace net {
 
 // Starts the platform's socket layer once per process (Winsock needs it; POSIX does not).
@@ -11,40 +13,28 @@ namespace net {
 // unavailable.
 bool InitSockets();
 
-// Outcome of one receive.
-enum class RecvStatus { Data, Closed, TimedOut, Error };
-
-struct RecvResult {
-    RecvStatus status;
-    std::size_t bytes; // valid when status == Data
-};
-
 // A blocking TCP client connection. Move-only; the destructor closes the socket.
-class TcpSocket {
+class TcpSocket : public Stream {
 public:
     TcpSocket() = default;
-    ~TcpSocket();
+    ~TcpSocket() override;
     TcpSocket(TcpSocket&& other) noexcept;
     TcpSocket& operator=(TcpSocket&& other) noexcept;
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
 
-    // Resolves host (name or dotted address) and connects, trying each address in turn,
-    // each within timeoutMs. False on failure. Name resolution itself is the system's and
-    // has no limit of ours.
+    // Resolves host (name or dotted address) and connects, trying each address in turn;
+    // the lookup and every try together end within timeoutMs. False on failure.
     bool Connect(const std::string& host, unsigned short port, int timeoutMs);
 
-    // Sends every byte or fails.
-    bool SendAll(const char* data, std::size_t length);
-
-    // Waits at most timeoutMs for data.
-    RecvResult Receive(char* buffer, std::size_t capacity, int timeoutMs);
+    bool SendAll(const char* data, std::size_t length, int timeoutMs) override;
+    RecvResult Receive(char* buffer, std::size_t capacity, int timeoutMs) override;
 
     // Sends small writes at once instead of coalescing them (lets test peers split replies).
     bool SetNoDelay(bool on);
 
     bool IsOpen() const;
-    void Close();
+    void Close() override;
 
     // For peers built on accept(): takes over a connected native handle.
     static TcpSocket Adopt(std::intptr_t handle);

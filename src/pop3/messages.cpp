@@ -4,7 +4,7 @@
 
 Messages::Messages(int capacity)
     : m_FromList(static_cast<std::size_t>(std::max(capacity, 0))), m_SubjectList(m_FromList.size()),
-      m_SizeList(m_FromList.size()), m_SummaryList(m_FromList.size()),
+      m_SizeList(m_FromList.size()), m_SummaryList(m_FromList.size()), m_UidList(m_FromList.size()),
       m_Capacity(std::max(capacity, 0)) {}
 
 void Messages::Add(const std::string& from, const std::string& subject, int sizeKb,
@@ -39,4 +39,13 @@ std::string Messages::GetSize(int i) const {
 }
 std::string Messages::GetSummary(int i) const {
     return Entry(m_SummaryList, i, m_Count);
+}
+std::string Messages::GetUid(int i) const {
+    return Entry(m_UidList, i, m_Count);
+}
+
+void Messages::SetUid(int i, const std::string& uid) {
+    if (i >= 0 && i < m_Capacity) {
+        m_UidList[static_cast<std::size_t>(i)] = uid;
+    }
 }

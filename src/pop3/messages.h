@@ -4,6 +4,7 @@
 #include <vector>
 
 // The result of a check that built a list: entry i describes message i + 1 on the server.
+// Copyable, so that a worker can check against a copy of what the window shows.
 class Messages {
 public:
     explicit Messages(int capacity);
@@ -18,12 +19,16 @@ public:
     std::string GetSubject(int i) const;
     std::string GetSize(int i) const;
     std::string GetSummary(int i) const;
+    // The message's unique id on the server; empty when the server gave none.
+    void SetUid(int i, const std::string& uid);
+    std::string GetUid(int i) const;
 
 private:
     std::vector<std::string> m_FromList;
     std::vector<std::string> m_SubjectList;
     std::vector<std::string> m_SizeList;
     std::vector<std::string> m_SummaryList;
+    std::vector<std::string> m_UidList;
     int m_Capacity;
     int m_Count = 0;
 };

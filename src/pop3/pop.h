@@ -1,26 +1,43 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "net/stream.h"
 #include "net/tcp_socket.h"
+#include "pop3/security.h"
 
 namespace pop3 {
 class ScratchFile;
 }
 
-// One POP3 session with one server over one blocking TCP connection. Every wait has a
-// time limit; failures leave a text for GetErrorText(). Replies are framed: a status line
-// is read through its CR LF, a multi-line reply through its closing "." line, whatever
-// pieces the network delivers them in.
+// One POP3 session with one server over one TCP connection. Failures leave a text for
+// GetErrorText(). Replies are framed: a status line is read through its CR LF, a multi-line
+// reply through its closing "." line, whatever pieces the network delivers them in.
+//
+// Time limits hold for whole exchanges: a status line must be complete within the limit of
+// its command, a multi-line reply within the limit plus an allowance that grows with the
+// bytes it has delivered. An exchange's clock starts when its command is sent, or when the
+// reply before it ended, whichever is later.
+//
+// A failure that can leave the session out of step with the server (a time limit, a failed
+// send or receive, the end of the connection, an over-long line) breaks it: the connection
+// is closed, and every later operation fails at once with that first failure's text.
 class CPop {
 public:
     static constexpr int kDefaultTimeoutMs = 30000;
+    // Allowance of a multi-line reply: one second for every this many bytes received. See
+    // ReplyDeadline() for the reasons.
+    static constexpr long kAllowanceBytesPerSecond = 4096;
+
+    enum class Support { No, Yes, Unknown };
 
     CPop();
     virtual ~CPop();
@@ -34,7 +51,32 @@ public:
                  const std::string& password);
     bool Connect(); // with the stored host, port, user and password
 
+    // Security of the next Connect, and the fingerprint of a certificate to accept even
+    // where its chain or name does not validate. With StartTls or Tls nothing of the login
+    // ever goes out unless the channel is secure.
+    void SetSecurity(pop3::Security security, const std::string& trustedCertificate = "");
+    bool IsSecure() const { return m_Secure; }
+    // After a failed handshake: the certificate was the reason, and its fingerprint.
+    bool CertificateRejected() const { return m_CertificateRejected; }
+    std::string GetServerFingerprint() const { return m_ServerFingerprint; }
+
+    // Asks the server for its capabilities (RFC 2449). True when it listed them; false
+    // without a failure text when it refused, so that everything goes on as without.
+    bool Capa();
+    bool OffersPipelining() const { return m_Pipelining; }
+    // Unknown when CAPA was refused: only trying UIDL tells.
+    Support OffersUidl() const { return m_UidlSupport; }
+
     bool Stat();
+    // Unique ids of every message ("UIDL"), or of one ("UIDL n"); GetUid() gives them.
+    bool Uidl();
+    bool Uidl(int message);
+    std::string GetUid(int message) const;
+
+    // With PIPELINING offered, LIST and the TOP of every message up to count go out ahead
+    // of their replies, in the order a sequential listing sends them, so that List() and
+    // Top() then mostly read. False (and nothing planned) without PIPELINING.
+    bool PlanListing(int count, int lines);
     // Sizes of the messages: the listing line "n size" gives message n its size.
     bool List();
     // Headers and the first body lines of one message. True when "To:", "From:" and
@@ -54,6 +96,8 @@ public:
     int GetMessageSize(int message) const;
     std::string GetSummary() const { return m_Summary; }
     std::string GetErrorText() const { return m_Error; }
+    // The connection was lost or left out of step; nothing more will work.
+    bool IsBroken() const { return m_Broken; }
     std::string GetRetrText() const { return m_RetrText; }
 
     void SetHost(const std::string& host) { m_Host = host; }
@@ -64,7 +108,7 @@ public:
     std::string GetPass() const { return m_Pass; }
     void SetPort(unsigned int port) { m_Port = static_cast<int>(port); }
 
-    // Time limit of the connect and of every receive.
+    // Time limit of the connect (lookup included) and of every exchange.
     void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
 
     // Read directly by the account after Top().
@@ -74,10 +118,36 @@ public:
     std::string m_Date;
 
 private:
-    enum class ReplyKind { Greeting, User, Pass, Quit, Dele, Rset, Stat, Noop, List, Retr, Top };
+    enum class ReplyKind {
+        Greeting,
+        User,
+        Pass,
+        Quit,
+        Dele,
+        Rset,
+        Stat,
+        Noop,
+        List,
+        Retr,
+        Top,
+        Capa,
+        Uidl
+    };
     using Sink = std::function<void(const char* data, std::size_t length)>;
+    using Clock = std::chrono::steady_clock;
 
+    // The one place the transport is made: with Tls, the secure channel over the socket.
+    std::unique_ptr<net::Stream> OpenStream(const std::string& host, unsigned short port);
+    // The handshake over a connected socket; null, with m_SecureError, when it fails.
+    std::unique_ptr<net::Stream> Secure(net::TcpSocket socket, const std::string& host);
+    // STLS after the greeting; breaks the session rather than go on in plain text.
+    bool StartTls(const std::string& host);
     bool SendCommand(const std::string& line);
+    std::string PlannedLine(std::size_t index) const;
+    void AppendPlanned(std::string& out);
+    bool SendPlanned();
+    void BeginExchange();
+    Clock::time_point ReplyDeadline() const;
     bool Command(const std::string& line, ReplyKind kind);
     bool ReadStatus(ReplyKind kind, std::string& status);
     bool ReadLine(std::string& line);
@@ -89,8 +159,10 @@ private:
     bool ParseHeaders(std::string_view text);
     void ParseStat(const std::string& status);
     bool Fail(const char* text);
+    bool Break(const char* text);
 
-    std::map<int, int> m_Sizes; // message number -> octets, from the last LIST
+    std::map<int, int> m_Sizes;        // message number -> octets, from the last LIST
+    std::map<int, std::string> m_Uids; // message number -> unique id, from UIDL
     std::string m_Summary;
     std::string m_Error;
     std::string m_Pass;
@@ -101,7 +173,27 @@ private:
     int m_TotalSize = 0;
     int m_MessageCount = 0;
     int m_TimeoutMs = kDefaultTimeoutMs;
-    net::TcpSocket m_Socket;
+    std::unique_ptr<net::Stream> m_Stream; // null until connected, and once closed
+    bool m_Broken = false;
+    bool m_Pipelining = false;
+    bool m_Stls = false;
+    pop3::Security m_Security = pop3::Security::None;
+    std::string m_TrustedCertificate;
+    bool m_Secure = false;
+    bool m_CertificateRejected = false;
+    std::string m_ServerFingerprint;
+    std::string m_SecureError; // why OpenStream() gave nothing, when the handshake was why
+    Support m_UidlSupport = Support::No;
+    // The planned listing: command 0 is LIST, command n the TOP of message n. Those before
+    // m_PlanRead have been taken by List() and Top(); those before m_PlanSent are on the wire.
+    std::size_t m_PlanTotal = 0;
+    std::size_t m_PlanRead = 0;
+    std::size_t m_PlanSent = 0;
+    int m_PlanLines = 0;
+    std::size_t m_AheadBytes = 0; // of commands sent ahead and not yet taken
+    Clock::time_point m_ExchangeStart;
+    std::size_t m_ExchangeBytes = 0; // received since the exchange began
+    bool m_MultiLine = false;        // the exchange is reading a multi-line body
     // Received bytes; those in [m_Begin, m_End) are not yet consumed by a reply.
     std::vector<char> m_Buffer;
     std::size_t m_Begin = 0;

@@ -64,6 +64,8 @@
 #define IDC_MAIL_SERVER 1005
 #define IDC_PASSWORD 1006
 #define IDC_USER_NAME 1007
+#define IDC_SECURITY 1050
+#define IDS_SECURITY_CHOICES 104
 
 // Settings page "Notification"
 #define IDD_NOTIFICATION_PAGE 132

@@ -1,5 +1,6 @@
 #include "settings/account.h"
 
+#include <memory>
 #include <stdexcept>
 #include <utility>
 
@@ -11,9 +12,9 @@
 namespace {
 
 const char kSection[] = "MailSettings";
-constexpr unsigned short kPop3Port = 110;
 const char kNoServer[] = "Server cannot be connected";
 const char kNoMemory[] = "Not enough memory to list the messages";
+const char kStale[] = "The mailbox changed: that message is no longer where the list shows it";
 
 // Kilobytes of 1024 octets, rounded up.
 int ToKilobytes(int octets) {
@@ -31,6 +32,9 @@ bool Account::Load() {
     m_Password = Scramble(profile.GetString(kSection, "RegKey"), s_PasswordKey);
     m_SummarySize = profile.GetInt(kSection, "Summarysize", 8);
     m_Summaries = profile.GetInt(kSection, "Summaries", 1);
+    m_Security = pop3::Security::None;
+    pop3::ParseSecurity(profile.GetString(kSection, "Security"), m_Security);
+    m_TrustedCertificate = profile.GetString(kSection, "TrustedCertificate");
     return true;
 }
 
@@ -41,6 +45,8 @@ bool Account::Save() {
     profile.WriteString(kSection, "RegKey", Scramble(m_Password, s_PasswordKey));
     profile.WriteInt(kSection, "Summarysize", m_SummarySize);
     profile.WriteInt(kSection, "Summaries", m_Summaries);
+    profile.WriteString(kSection, "Security", pop3::SecurityName(m_Security));
+    profile.WriteString(kSection, "TrustedCertificate", m_TrustedCertificate);
     return true;
 }
 
@@ -61,74 +67,166 @@ std::string Account::Scramble(const std::string& text, int key) {
     return result;
 }
 
+void Account::TakeCheckOutcome(const Account& checked) {
+    m_MessageCount = checked.m_MessageCount;
+    m_Status = checked.m_Status;
+    m_LastError = checked.m_LastError;
+    m_Secure = checked.m_Secure;
+    m_CertificateRejected = checked.m_CertificateRejected;
+    m_ServerFingerprint = checked.m_ServerFingerprint;
+}
+
+pop3::Security Account::EffectiveSecurity() const {
+    const auto server = net::SplitHostPort(m_MailServer, pop3::kPop3Port);
+    if (m_Security == pop3::Security::None && server && server->port == pop3::kPop3sPort) {
+        return pop3::Security::Tls;
+    }
+    return m_Security;
+}
+
 bool Account::ConnectAndLogin(CPop& pop) {
-    const auto server = net::SplitHostPort(m_MailServer, kPop3Port);
+    m_Secure = false;
+    m_CertificateRejected = false;
+    m_ServerFingerprint.clear();
+    const pop3::Security security = EffectiveSecurity();
+    const auto server = net::SplitHostPort(
+        m_MailServer, security == pop3::Security::Tls ? pop3::kPop3sPort : pop3::kPop3Port);
     if (!server) {
         m_LastError = kNoServer;
         return false;
     }
-    if (!pop.Connect(server->host, server->port, m_UserName, m_Password)) {
+    pop.SetTimeout(m_TimeoutMs);
+    pop.SetSecurity(security, m_TrustedCertificate);
+    const bool connected = pop.Connect(server->host, server->port, m_UserName, m_Password);
+    m_Secure = pop.IsSecure();
+    m_CertificateRejected = pop.CertificateRejected();
+    m_ServerFingerprint = pop.GetServerFingerprint();
+    if (!connected) {
         m_LastError = pop.GetErrorText();
         return false;
     }
     return true;
 }
 
+void Account::CheckFailedWith(const std::string& error, int oldCount) {
+    m_LastError = error;
+    m_Status = CheckFailed;
+    m_MessageCount = oldCount; // the count goes with the list the caller keeps
+}
+
 void Account::CheckMail(Messages*& list) {
+    const int oldCount = m_MessageCount;
     CPop pop;
     if (!ConnectAndLogin(pop)) {
         m_Status = CheckFailed;
         return;
     }
-    if (!pop.Stat()) {
-        m_LastError = pop.GetErrorText();
-        m_Status = CheckFailed;
+    pop.Capa();
+    if (pop.IsBroken() || !pop.Stat()) {
+        CheckFailedWith(pop.GetErrorText(), oldCount);
         return;
     }
-    const int oldCount = m_MessageCount;
-    m_MessageCount = pop.GetMessageCount();
+    const int count = pop.GetMessageCount();
+    m_MessageCount = count;
 
-    if (m_MessageCount <= 0) {
+    if (count <= 0) {
         // No QUIT: the connection closes when the client goes.
         m_Status = MailboxEmpty;
         return;
     }
-    if (m_Summaries == 0 || m_MessageCount == oldCount) {
+    if (m_Summaries == 0) {
+        pop.Quit();
+        m_Status = CountOnly;
+        return;
+    }
+    // A refused UIDL only means the server has none; the check goes on as without.
+    const bool haveUids = pop.OffersUidl() != CPop::Support::No && pop.Uidl();
+    if (pop.IsBroken()) {
+        CheckFailedWith(pop.GetErrorText(), oldCount);
+        return;
+    }
+    bool same = count == oldCount;
+    if (same && haveUids) {
+        same = list != nullptr && list->GetCount() == count;
+        for (int n = 1; same && n <= count; ++n) {
+            same = list->GetUid(n - 1) == pop.GetUid(n);
+        }
+    }
+    if (same) {
         pop.Quit();
         m_Status = CountOnly;
         return;
     }
 
     // A hostile count must fail the check, not end the program.
-    Messages* fresh = nullptr;
+    std::unique_ptr<Messages> fresh;
     try {
-        fresh = new Messages(m_MessageCount);
+        fresh = std::make_unique<Messages>(count);
     } catch (const std::exception&) { // bad_alloc, or length_error on 32-bit
-        m_LastError = kNoMemory;
-        m_Status = CheckFailed;
+        CheckFailedWith(kNoMemory, oldCount);
         return;
     }
-    delete list;
-    list = fresh;
 
+    pop.PlanListing(count, m_SummarySize);
     if (!pop.List()) {
-        m_LastError = pop.GetErrorText();
-        m_Status = CheckFailed;
+        CheckFailedWith(pop.GetErrorText(), oldCount);
         return;
     }
-    for (int n = 1; n <= m_MessageCount; ++n) {
-        // A message whose headers could not be read still gets its row.
+    for (int n = 1; n <= count; ++n) {
+        // A message whose headers could not be read still gets its row, unless the session
+        // is lost: then no later row could be trusted either.
         pop.Top(n, m_SummarySize);
-        list->Add(pop.m_From, pop.m_Subject, ToKilobytes(pop.GetMessageSize(n)), pop.GetSummary());
+        if (pop.IsBroken()) {
+            CheckFailedWith(pop.GetErrorText(), oldCount);
+            return;
+        }
+        fresh->Add(pop.m_From, pop.m_Subject, ToKilobytes(pop.GetMessageSize(n)), pop.GetSummary());
+        fresh->SetUid(n - 1, pop.GetUid(n));
     }
     pop.Quit();
+    delete list;
+    list = fresh.release();
     m_Status = ListRebuilt;
 }
 
 bool Account::DeleteMessage(int message) {
+    m_DeleteRefusedAsStale = false;
     CPop pop;
     if (!ConnectAndLogin(pop))
         return false;
+    if (!pop.Dele(message)) {
+        m_LastError = pop.GetErrorText();
+        return false;
+    }
+    pop.Quit();
+    return true;
+}
+
+bool Account::DeleteMessage(int message, const std::string& expectedUid) {
+    if (expectedUid.empty()) {
+        return DeleteMessage(message);
+    }
+    m_DeleteRefusedAsStale = false;
+    CPop pop;
+    if (!ConnectAndLogin(pop))
+        return false;
+    pop.Capa();
+    if (pop.OffersUidl() != CPop::Support::No) {
+        const bool answered = pop.Uidl(message);
+        if (pop.IsBroken()) {
+            m_LastError = pop.GetErrorText();
+            return false;
+        }
+        // Refused where UIDL is known to exist: the message is gone. Refused after CAPA
+        // was refused: the server may have no UIDL at all, and DELE alone decides.
+        const bool known = answered || pop.OffersUidl() == CPop::Support::Yes;
+        if (known && pop.GetUid(message) != expectedUid) {
+            m_DeleteRefusedAsStale = true;
+            m_LastError = kStale;
+            pop.Quit();
+            return false;
+        }
+    }
     if (!pop.Dele(message)) {
         m_LastError = pop.GetErrorText();
         return false;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "pop3/security.h"
+
 class CPop;
 class Messages;
 
@@ -24,25 +26,55 @@ public:
              int summaries);
     static std::string Scramble(const std::string& text, int key);
 
-    // One mailbox check. Replaces the caller's list (which it owns) only when the count
-    // changed and summaries are on; a successful check leaves m_LastError as it was.
+    // One mailbox check. Replaces the caller's list (which it owns) only when a check
+    // succeeds with summaries on and the count changed, or, on a server with UIDL, the
+    // messages differ from the list's; a failed check leaves the count and the list as they
+    // were. A successful check leaves m_LastError as it was. The caller may pass a copy of
+    // its list, or nullptr.
     void CheckMail(Messages*& list);
     // message counts from 1. Leaves m_MessageCount and m_Status alone.
     bool DeleteMessage(int message);
+    // As above, but first, when expectedUid is given and the server has UIDL, makes sure the
+    // number still names that message; when it does not, nothing is deleted and
+    // DeleteRefusedAsStale() tells so.
+    bool DeleteMessage(int message, const std::string& expectedUid);
+    bool DeleteRefusedAsStale() const { return m_DeleteRefusedAsStale; }
 
     int GetStatus() const { return m_Status; }
+    // Time limit of each connect and exchange of the sessions; tests shorten it.
+    void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
     std::string GetErrorText() const { return m_LastError; }
+    // The security a session uses: the stored choice, except that a server on port 995 with
+    // none chosen gets TLS, as mail programs do.
+    pop3::Security EffectiveSecurity() const;
+    // Takes over the outcome of a check run on a copy: count, status, failure text and how
+    // the session was secured.
+    void TakeCheckOutcome(const Account& checked);
+    // The last session got as far as a secure channel.
+    bool WasSecure() const { return m_Secure; }
+    // The last failure was an untrusted certificate, with this fingerprint.
+    bool CertificateRejected() const { return m_CertificateRejected; }
+    std::string GetServerFingerprint() const { return m_ServerFingerprint; }
 
     std::string m_UserName;
     std::string m_Password;
     std::string m_MailServer;
     int m_SummarySize = 8;
     int m_Summaries = 1;
+    pop3::Security m_Security = pop3::Security::None; // "Security"; missing: none
+    std::string m_TrustedCertificate;                 // "TrustedCertificate": a fingerprint
     int m_MessageCount = 0;
     std::string m_LastError;
     int m_Status = ListRebuilt;
 
 private:
+    bool m_DeleteRefusedAsStale = false;
+    bool m_Secure = false;
+    bool m_CertificateRejected = false;
+    std::string m_ServerFingerprint;
+    int m_TimeoutMs = 30000;
+
     // "Mail server" is a host name or address, optionally followed by ":port".
     bool ConnectAndLogin(CPop& pop);
+    void CheckFailedWith(const std::string& error, int oldCount);
 };

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <windows.h>
 
+#include "settings/wide_path_win.h"
+
 namespace atomic_file {
 
 namespace {
@@ -31,29 +33,29 @@ private:
     HANDLE m_handle;
 };
 
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
 }
 
-void CreateFolders(const std::string& path) {
+void CreateFolders(const std::wstring& path) {
     // Prefixes such as "C:" or "\\server" fail harmlessly; a real failure shows when the
     // file itself is created.
     for (std::size_t i = 1; i < path.size(); ++i)
         if (IsSeparator(path[i]) && !IsSeparator(path[i - 1]))
-            ::CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+            ::CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
 }
 
-std::string TemporaryName(const std::string& path) {
+std::wstring TemporaryName(const std::wstring& path) {
     static std::atomic<unsigned> counter{0};
-    return path + ".tmp." + std::to_string(::GetCurrentProcessId()) + "." +
-           std::to_string(++counter);
+    return path + L".tmp." + std::to_wstring(::GetCurrentProcessId()) + L"." +
+           std::to_wstring(++counter);
 }
 
 } // namespace
 
 ReadResult ReadAll(const std::string& path, std::string& content) {
     content.clear();
-    FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+    FileHandle file(::CreateFileW(wide_path::FromText(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) {
@@ -78,9 +80,10 @@ ReadResult ReadAll(const std::string& path, std::string& content) {
 }
 
 bool Replace(const std::string& path, const std::string& content) {
-    CreateFolders(path);
-    const std::string temporary = TemporaryName(path);
-    FileHandle file(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const std::wstring target = wide_path::FromText(path);
+    CreateFolders(target);
+    const std::wstring temporary = TemporaryName(target);
+    FileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())
         return false;
@@ -96,9 +99,9 @@ bool Replace(const std::string& path, const std::string& content) {
     }
     written = written && ::FlushFileBuffers(file.Get());
     if (!file.Close() || !written ||
-        !::MoveFileExA(temporary.c_str(), path.c_str(),
+        !::MoveFileExW(temporary.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileA(temporary.c_str());
+        ::DeleteFileW(temporary.c_str());
         return false;
     }
     return true;

@@ -210,6 +210,15 @@ bool CTrayNotifyIcon::CreateAnimationWnd(const HICON* icons, int count, UINT del
     return true;
 }
 
+void CTrayNotifyIcon::HelperGone(const CWnd* helper) {
+    if (helper == reinterpret_cast<const CWnd*>(m_AnimationWnd)) {
+        m_AnimationWnd = nullptr;
+        m_Animated = FALSE;
+    }
+    if (helper == reinterpret_cast<const CWnd*>(m_ResurrectionWnd))
+        m_ResurrectionWnd = nullptr;
+}
+
 void CTrayNotifyIcon::DestroyAnimationWnd() {
     if (m_AnimationWnd == nullptr)
         return;

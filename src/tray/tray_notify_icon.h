@@ -64,6 +64,10 @@ public:
 
 private:
     friend class CTrayTimerWnd;
+    friend class CTrayRessurectionWnd;
+
+    // A hidden window of this icon is going, whoever closed it: the icon forgets it.
+    void HelperGone(const CWnd* helper);
 
     BOOL Notify(DWORD message);
     void CopyTip(const char* tip);

@@ -10,7 +10,10 @@ const UINT CTrayRessurectionWnd::s_TaskbarCreatedMessage =
 
 CTrayRessurectionWnd::CTrayRessurectionWnd(CTrayNotifyIcon* trayIcon) : m_TrayIcon(trayIcon) {}
 
-CTrayRessurectionWnd::~CTrayRessurectionWnd() = default;
+CTrayRessurectionWnd::~CTrayRessurectionWnd() {
+    // Another program may close this window; the icon must not keep a pointer to it.
+    m_TrayIcon->HelperGone(this);
+}
 
 bool CTrayRessurectionWnd::CreateHidden() {
     return Create(nullptr, kTitle, WS_OVERLAPPEDWINDOW);

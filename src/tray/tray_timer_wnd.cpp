@@ -13,7 +13,10 @@ constexpr UINT_PTR kAnimationTimer = 1;
 CTrayTimerWnd::CTrayTimerWnd(CTrayNotifyIcon* trayIcon, const HICON* icons, int count, UINT delayMs)
     : m_TrayIcon(trayIcon), m_Icons(icons, icons + count), m_IconCount(count), m_Delay(delayMs) {}
 
-CTrayTimerWnd::~CTrayTimerWnd() = default;
+CTrayTimerWnd::~CTrayTimerWnd() {
+    // Another program may close this window; the icon must not keep a pointer to it.
+    m_TrayIcon->HelperGone(this);
+}
 
 bool CTrayTimerWnd::CreateHidden() {
     return Create(nullptr, kTitle, WS_OVERLAPPEDWINDOW);

@@ -100,7 +100,7 @@ bool CAutoUpdateClient::Check() {
             return false;
         // A request of the oldest HTTP form: no version, no headers, no CR.
         const std::string request = "GET " + m_Path + "\n";
-        if (!socket.SendAll(request.data(), request.size()))
+        if (!socket.SendAll(request.data(), request.size(), s_timeLimitMs))
             return false;
         char buffer[kReplyLimit + 1] = {};
         const net::RecvResult got = socket.Receive(buffer, kReplyLimit, s_timeLimitMs);

@@ -1,4 +1,6 @@
 // Mailbox checks and deletions through Account, against the scripted POP3 server.
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,10 @@ using testsupport::MakeMessage;
 using testsupport::ScriptedPop3Server;
 
 const std::string kLogin = "USER ann\r\nPASS secret\r\n";
-const std::string kCountOnly = kLogin + "STAT\r\nQUIT\r\n";
+// A server without CAPA may still have UIDL: it is tried once the count is known.
+const std::string kCountOnly = kLogin + "CAPA\r\nSTAT\r\nUIDL\r\nQUIT\r\n";
+const std::string kThreeListed =
+    "LIST\r\nTOP 1 8\r\nTOP 2 8\r\nTOP 3 8\r\nQUIT\r\n"; // after STAT (and UIDL)
 
 Mailbox ThreeMessages() {
     Mailbox box;
@@ -62,7 +67,7 @@ TEST(AccountCheck, EmptyThenThreeThenTheSameThreeAgain) {
     EXPECT_EQ(account.GetStatus(), Account::MailboxEmpty);
     EXPECT_EQ(owned.list, nullptr);
     ASSERT_TRUE(empty.WaitForClosedConnections(1, 5000));
-    EXPECT_EQ(empty.Received(), kLogin + "STAT\r\n") << "an empty box gets no QUIT";
+    EXPECT_EQ(empty.Received(), kLogin + "CAPA\r\nSTAT\r\n") << "an empty box gets no QUIT";
 
     ScriptedPop3Server three;
     account.m_MailServer = AccountFor(three, ThreeMessages()).m_MailServer;
@@ -85,9 +90,8 @@ TEST(AccountCheck, EmptyThenThreeThenTheSameThreeAgain) {
     EXPECT_EQ(account.m_MessageCount, 3);
     EXPECT_EQ(owned.list, built);
     ASSERT_TRUE(three.WaitForClosedConnections(3, 5000));
-    EXPECT_EQ(three.Received(), kLogin +
-                                    "STAT\r\nLIST\r\nTOP 1 8\r\nTOP 2 8\r\nTOP 3 8\r\nQUIT\r\n" +
-                                    kCountOnly + kCountOnly);
+    EXPECT_EQ(three.Received(), kLogin + "CAPA\r\nSTAT\r\nUIDL\r\n" + kThreeListed + kCountOnly +
+                                    kLogin + "CAPA\r\nSTAT\r\nQUIT\r\n");
 }
 
 TEST(AccountCheck, SizesAreKilobytesRoundedUpAndAFailedTopStillGetsItsRow) {
@@ -121,14 +125,13 @@ TEST(AccountCheck, AFailedCheckKeepsWhatItHadNotYetReplaced) {
         const char* server;  // instead of the scripted server's
         const char* error;
         std::string sent;
-        bool counted; // the count was taken, and the old list replaced by an empty one
     } cases[] = {
-        {"wrong", "", nullptr, "Bad Password Name", "USER ann\r\nPASS wrong\r\n", false},
-        {"secret", "STAT\r\n", nullptr, "Error occured during STAT", kLogin + "STAT\r\n", false},
-        {"secret", "LIST\r\n", nullptr, "Error occured during LIST", kLogin + "STAT\r\nLIST\r\n",
-         true},
-        {"secret", "", closed.c_str(), "Server cannot be connected", "", false},
-        {"secret", "", "host:pop3", "Server cannot be connected", "", false},
+        {"wrong", "", nullptr, "Bad Password Name", "USER ann\r\nPASS wrong\r\n"},
+        {"secret", "STAT\r\n", nullptr, "Error occured during STAT", kLogin + "CAPA\r\nSTAT\r\n"},
+        {"secret", "LIST\r\n", nullptr, "Error occured during LIST",
+         kLogin + "CAPA\r\nSTAT\r\nUIDL\r\nLIST\r\n"},
+        {"secret", "", closed.c_str(), "Server cannot be connected", ""},
+        {"secret", "", "host:pop3", "Server cannot be connected", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
@@ -143,8 +146,8 @@ TEST(AccountCheck, AFailedCheckKeepsWhatItHadNotYetReplaced) {
         account.CheckMail(owned.list);
         EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
         EXPECT_EQ(account.GetErrorText(), c.error);
-        EXPECT_EQ(account.m_MessageCount, c.counted ? 3 : 2);
-        EXPECT_EQ(owned.Rows(), c.counted ? "" : "Old|Old|1|old\n");
+        EXPECT_EQ(account.m_MessageCount, 2); // the count goes with the list kept
+        EXPECT_EQ(owned.Rows(), "Old|Old|1|old\n");
         ASSERT_TRUE(c.sent.empty() || server.WaitForClosedConnections(1, 5000));
         EXPECT_EQ(server.Received(), c.sent);
     }
@@ -175,6 +178,202 @@ TEST(AccountDelete, DeletionSessionsAsTheServerSeesThem) {
         EXPECT_EQ(account.GetStatus(), Account::MailboxEmpty);
         ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
         EXPECT_EQ(server.Received(), c.sent);
+        EXPECT_EQ(server.Deleted(), c.deleted ? std::vector<int>{c.message} : std::vector<int>{});
+    }
+}
+
+} // namespace
+
+namespace {
+
+std::string Uids(const Messages* list) {
+    std::string uids;
+    for (int i = 0; list != nullptr && i < list->GetCount(); ++i) {
+        uids += list->GetUid(i) + " ";
+    }
+    return uids;
+}
+
+TEST(AccountCheck, ABrokenSessionEndsTheCheckAtOnceAndKeepsTheOldCountAndList) {
+    constexpr int kLimit = 300;
+    const std::string top = "+OK\r\nFrom: A\r\nSubject: S\r\nTo: B\r\nDate: d\r\n\r\nbody\r\n.\r\n";
+    std::vector<std::string> bytes;
+    for (char c : top) {
+        bytes.emplace_back(1, c);
+    }
+    const struct {
+        const char* fault;
+        std::function<void(ScriptedPop3Server&)> script; // once TOP 2 has arrived
+        const char* error;
+    } faults[] = {
+        {"answered after the limit",
+         [&](ScriptedPop3Server& s) {
+             s.ReplyInPieces({"", top}, 3 * kLimit);
+         },
+         "Server did not answer in time"},
+        {"silent", [](ScriptedPop3Server& s) { s.Silence(); }, "Server did not answer in time"},
+        // Each byte comes well within the limit; the whole would take 15 s.
+        {"trickling", [&](ScriptedPop3Server& s) { s.ReplyInPieces(bytes, kLimit / 3); },
+         "Server did not answer in time"},
+        {"closing mid-reply",
+         [&](ScriptedPop3Server& s) { s.Reply(top.substr(0, 20)).CloseConnection(); },
+         "Error reading from socket!"},
+    };
+    for (const auto& f : faults) {
+        for (const bool pipelined : {false, true}) {
+            SCOPED_TRACE(std::string(f.fault) + (pipelined ? ", pipelined" : ""));
+            ScriptedPop3Server server;
+            server.Login()
+                .Expect("CAPA\r\n")
+                .Reply(pipelined ? "+OK\r\nPIPELINING\r\n.\r\n" : "+OK\r\nTOP\r\n.\r\n")
+                .Expect("STAT\r\n")
+                .Reply("+OK 3 300\r\n")
+                .Expect("LIST\r\n")
+                .Reply("+OK\r\n1 100\r\n2 100\r\n3 100\r\n.\r\n")
+                .Expect("TOP 1 8\r\n")
+                .Reply(top)
+                .Expect("TOP 2 8\r\n");
+            f.script(server);
+            server.Start();
+            Account account;
+            account.Set("ann", "secret", server.Address(), 8, 1);
+            account.SetTimeout(kLimit);
+            account.m_MessageCount = 2;
+            OwnedList owned;
+            owned.MakeOld();
+            const auto start = std::chrono::steady_clock::now();
+            account.CheckMail(owned.list);
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+            EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
+            EXPECT_EQ(account.GetErrorText(), f.error);
+            EXPECT_EQ(account.m_MessageCount, 2);
+            EXPECT_EQ(owned.Rows(), "Old|Old|1|old\n");
+            server.Stop();
+            EXPECT_EQ(server.Received().find("QUIT"), std::string::npos) << server.Received();
+        }
+    }
+}
+
+TEST(AccountCheck, PipelinedChecksMatchSequentialOnesEvenWhenTheServerWaitsForAllCommands) {
+    Mailbox box;
+    for (int n = 1; n <= 40; ++n) {
+        box.messages.push_back(MakeMessage("Sender " + std::to_string(n),
+                                           "Subject " + std::to_string(n),
+                                           {"line one of " + std::to_string(n), "line two"}));
+    }
+    box.overrides["TOP 7 8\r\n"] = "-ERR message 7 is locked\r\n"; // in step: its row stays
+    std::string rows[2];
+    std::string sent[2];
+    for (const bool pipelined : {false, true}) {
+        // A sequential client would wait for the LIST reply in vain against this server.
+        box.capabilities = pipelined ? std::vector<std::string>{"UIDL", "PIPELINING"}
+                                     : std::vector<std::string>{"UIDL"};
+        box.holdListFor = pipelined ? 40 : 0;
+        ScriptedPop3Server server;
+        Account account = AccountFor(server, box);
+        account.SetTimeout(2000);
+        OwnedList owned;
+        account.CheckMail(owned.list);
+        ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+        ASSERT_EQ(owned.list->GetCount(), 40);
+        rows[pipelined] = owned.Rows() + Uids(owned.list);
+        ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
+        sent[pipelined] = server.Received();
+    }
+    EXPECT_EQ(rows[1], rows[0]);
+    EXPECT_EQ(sent[1], sent[0]);
+    EXPECT_NE(rows[0].find("\n||1|\n"), std::string::npos) << "the refused TOP's row";
+}
+
+TEST(AccountCheck, PipelinedRepliesSplitAtEveryPointGiveTheSameRows) {
+    const std::string replies = "+OK 2 messages\r\n1 1500\r\n2 30\r\n.\r\n"
+                                "+OK\r\nFrom: Ann\r\nSubject: Hi\r\n\r\nbody\r\n.\r\n"
+                                "-ERR gone\r\n";
+    for (std::size_t cut = 1; cut < replies.size(); ++cut) {
+        SCOPED_TRACE(replies.substr(0, cut));
+        ScriptedPop3Server server;
+        server.Login()
+            .Expect("CAPA\r\n")
+            .Reply("+OK\r\nPIPELINING\r\n.\r\n")
+            .Expect("STAT\r\n")
+            .Reply("+OK 2 1530\r\n")
+            .Expect("LIST\r\n")
+            .Expect("TOP 1 8\r\n")
+            .Expect("TOP 2 8\r\n")
+            .ReplyInPieces({replies.substr(0, cut), replies.substr(cut)}, 2)
+            .Expect("QUIT\r\n")
+            .Reply("+OK\r\n");
+        server.Start();
+        Account account;
+        account.Set("ann", "secret", server.Address(), 8, 1);
+        account.SetTimeout(2000);
+        OwnedList owned;
+        account.CheckMail(owned.list);
+        ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+        EXPECT_EQ(owned.Rows(), "Ann|Hi|2|body\r\n.\r\n\n||1|\n");
+        server.Stop();
+        EXPECT_TRUE(server.Mismatches().empty());
+    }
+}
+
+TEST(AccountCheck, UniqueIdsDecideWhetherAnUnchangedCountRebuildsTheList) {
+    Mailbox box = ThreeMessages();
+    box.capabilities = {"TOP", "UIDL"};
+    ScriptedPop3Server first;
+    Account account = AccountFor(first, box);
+    OwnedList owned;
+    account.CheckMail(owned.list);
+    ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+    EXPECT_EQ(Uids(owned.list), "uid1 uid2 uid3 ");
+    Messages* const built = owned.list;
+    account.CheckMail(owned.list);
+    EXPECT_EQ(account.GetStatus(), Account::CountOnly);
+    EXPECT_EQ(owned.list, built);
+    ASSERT_TRUE(first.WaitForClosedConnections(2, 5000));
+    EXPECT_EQ(first.Received(), kLogin + "CAPA\r\nSTAT\r\nUIDL\r\n" + kThreeListed + kCountOnly);
+
+    // Message 2 was replaced by another while the count stayed; this server learns UIDL
+    // only by trying it, because it refuses CAPA.
+    box.messages[1] = MakeMessage("Dan <dan@example.org>", "Replacement", {});
+    box.messages[1].uid = "new2";
+    box.overrides["CAPA\r\n"] = "-ERR what?\r\n";
+    ScriptedPop3Server second;
+    account.m_MailServer = AccountFor(second, box).m_MailServer;
+    account.CheckMail(owned.list);
+    ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+    EXPECT_EQ(owned.list->GetSubject(1), "Replacement");
+    EXPECT_EQ(Uids(owned.list), "uid1 new2 uid3 ");
+}
+
+TEST(AccountDelete, TheUniqueIdIsConfirmedBeforeDeleWhereTheServerHasUidl) {
+    const std::vector<std::string> kUidl = {"UIDL"};
+    const struct {
+        std::vector<std::string> capabilities; // none: CAPA and UIDL are refused
+        int message;
+        const char* uid;
+        bool deleted;
+        bool stale;
+        std::string sent; // after the login
+    } cases[] = {
+        {kUidl, 2, "uid2", true, false, "CAPA\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n"},
+        {kUidl, 2, "uid3", false, true, "CAPA\r\nUIDL 2\r\nQUIT\r\n"},
+        {kUidl, 9, "uid9", false, true, "CAPA\r\nUIDL 9\r\nQUIT\r\n"}, // gone
+        {{"TOP"}, 2, "uid3", true, false, "CAPA\r\nDELE 2\r\nQUIT\r\n"},
+        {{}, 2, "uid3", true, false, "CAPA\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n"},
+        {kUidl, 2, "", true, false, "DELE 2\r\nQUIT\r\n"}, // no id: the session as ever
+    };
+    Account account; // one record: a refusal must not outlive the next deletion
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sent);
+        Mailbox box = ThreeMessages();
+        box.capabilities = c.capabilities;
+        ScriptedPop3Server server;
+        account.m_MailServer = AccountFor(server, box).m_MailServer;
+        account.Set("ann", "secret", account.m_MailServer, 8, 1);
+        EXPECT_EQ(account.DeleteMessage(c.message, c.uid), c.deleted);
+        EXPECT_EQ(account.DeleteRefusedAsStale(), c.stale);
+        ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
+        EXPECT_EQ(server.Received(), kLogin + c.sent);
         EXPECT_EQ(server.Deleted(), c.deleted ? std::vector<int>{c.message} : std::vector<int>{});
     }
 }

@@ -33,7 +33,7 @@ TEST(TcpSocket, LoopbackConnectionCarriesMoreThanOneSendsWorthAndSeesTheClose) {
     ASSERT_TRUE(client.Connect("127.0.0.1", listener.Port(), 2000));
     ASSERT_TRUE(listener.Accept(server, 2000));
     const std::string big(200000, 'x');
-    std::thread sender([&] { EXPECT_TRUE(client.SendAll(big.data(), big.size())); });
+    std::thread sender([&] { EXPECT_TRUE(client.SendAll(big.data(), big.size(), 5000)); });
     std::string got;
     char chunk[8192];
     net::RecvResult r{};

@@ -141,7 +141,7 @@ TEST(Pop3Session, RefusedCommandFailsWithItsTextAndTheSessionGoesOn) {
     EXPECT_TRUE(server.Mismatches().empty());
 }
 
-TEST(Pop3Session, ListCutOffOrNeverFinishedFails) {
+TEST(Pop3Session, ListCutOffOrNeverFinishedBreaksTheSessionForGood) {
     for (const bool hangUp : {true, false}) {
         ScriptedPop3Server server;
         server.Login().Expect("LIST\r\n").Reply("+OK 2 messages\r\n1 120\r\n2 2");
@@ -157,7 +157,37 @@ TEST(Pop3Session, ListCutOffOrNeverFinishedFails) {
         EXPECT_LT(elapsed, std::chrono::seconds(3));
         EXPECT_TRUE(hangUp || elapsed >= std::chrono::milliseconds(250));
         EXPECT_FALSE(ScratchFileExists("templist.pop"));
+        // The rest of the listing could be taken for the next reply: nothing more is sent.
+        const std::string error = pop.GetErrorText();
+        EXPECT_TRUE(pop.IsBroken());
+        EXPECT_FALSE(pop.Stat());
+        EXPECT_FALSE(pop.Top(1, 8));
+        EXPECT_FALSE(pop.Quit());
+        EXPECT_EQ(pop.GetErrorText(), error);
+        server.Stop();
+        EXPECT_EQ(server.Received(), "USER ann\r\nPASS secret\r\nLIST\r\n");
     }
+}
+
+TEST(Pop3Session, AMultiLineReplyThatKeepsComingEarnsTimeBeyondTheLimit) {
+    // 48 KiB in pieces that take more than twice the base limit.
+    const std::string line = std::string(1000, 'x') + "\r\n";
+    std::vector<std::string> pieces = {"+OK\r\n"};
+    for (int i = 0; i < 8; ++i) {
+        std::string piece;
+        for (int k = 0; k < 6; ++k) {
+            piece += line;
+        }
+        pieces.push_back(piece);
+    }
+    pieces.push_back(".\r\n");
+    ScriptedPop3Server server;
+    server.Login().Expect("RETR 1\r\n").ReplyInPieces(pieces, 80);
+    CPop pop;
+    StartAndConnect(server, pop);
+    pop.SetTimeout(300);
+    EXPECT_TRUE(pop.Retr(1)) << pop.GetErrorText();
+    EXPECT_EQ(pop.GetRetrText().size(), 48 * line.size() + 3);
 }
 
 TEST(Pop3Session, StatCountsFollowTheFirstAndSecondSeparatorByAtoiRules) {

@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <string>
 #include <windows.h>
 
@@ -24,17 +25,33 @@ TEST(ProfileReplace, AWriteThatCannotFinishLeavesThePreviousFileWhole) {
     EXPECT_EQ(temp.EntryCount(), 1) << "a temporary file was left behind";
 }
 
-TEST(ProfilePath, TheDefaultLivesInAppDataAndItsFolderIsMadeOnFirstWrite) {
+TEST(ProfilePath, TheDefaultLivesInTheRoamingKnownFolderWhateverAppDataSays) {
     TempProfile temp;
     char old[MAX_PATH] = "";
     ASSERT_GT(::GetEnvironmentVariableA("APPDATA", old, MAX_PATH), 0u);
+    const std::string before = Profile::DefaultPath();
     ASSERT_TRUE(::SetEnvironmentVariableA("APPDATA", temp.Folder().string().c_str()));
-    const std::string path = Profile::DefaultPath();
-    const bool written = Profile(path).WriteInt("AutoUpdate", "CurrentVersion", 106);
+    const std::string after = Profile::DefaultPath();
     ::SetEnvironmentVariableA("APPDATA", old);
-    EXPECT_EQ(path, temp.Folder().string() + "\\Tarnwick\\tarnwick.ini");
-    EXPECT_TRUE(written);
-    EXPECT_EQ(Profile(path).GetInt("AutoUpdate", "CurrentVersion", 0), 106);
+    EXPECT_EQ(after, before);
+    const std::string tail = "\\Tarnwick\\tarnwick.ini";
+    ASSERT_GT(before.size(), tail.size());
+    EXPECT_EQ(before.substr(before.size() - tail.size()), tail);
+    EXPECT_TRUE(std::filesystem::is_directory(
+        std::filesystem::u8path(before.substr(0, before.size() - tail.size()))));
+}
+
+TEST(ProfilePath, AFolderOutsideTheAnsiCodePageIsMadeWrittenReadAndReplaced) {
+    TempProfile temp;
+    const std::filesystem::path folder = temp.Folder() / L"\u03a9\u6570\u636e";
+    const std::string path = (folder / L"tarnwick.ini").u8string();
+    Profile profile(path);
+    ASSERT_TRUE(profile.WriteString("MailSettings", "User name", "ann"));
+    ASSERT_TRUE(profile.WriteInt("MailSettings", "Summaries", 0)); // replaces the first file
+    EXPECT_EQ(profile.GetString("MailSettings", "User name"), "ann");
+    EXPECT_EQ(profile.GetInt("MailSettings", "Summaries", 1), 0);
+    EXPECT_TRUE(std::filesystem::exists(folder / L"tarnwick.ini"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 }
 
 } // namespace

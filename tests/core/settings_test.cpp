@@ -79,3 +79,34 @@ TEST(Settings, TheAccountAndAnyPasswordRoundTripScrambled) {
 }
 
 } // namespace
+
+TEST(Settings, SecurityRoundTripsOldProfilesMeanNoneAndPort995MeansTls) {
+    TempProfile temp;
+    temp.Write("[MailSettings]\nMail server=pop.example.com\nSecurity=ssl\n");
+    Account old; // "ssl" is no word of ours: no security rather than a guess
+    old.Load();
+    EXPECT_EQ(old.m_Security, pop3::Security::None);
+    using S = pop3::Security;
+    const struct {
+        const char* server;
+        S stored, used;
+    } cases[] = {
+        {"pop.example.com", S::None, S::None},
+        {"pop.example.com:995", S::None, S::Tls},
+        {"pop.example.com:995", S::StartTls, S::StartTls},
+        {"pop.example.com", S::Tls, S::Tls},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.server) + " " + pop3::SecurityName(c.stored));
+        Account saved;
+        saved.Set("ann", "secret", c.server, 8, 1);
+        saved.m_Security = c.stored;
+        saved.m_TrustedCertificate = c.server; // any text: the profile does not judge it
+        saved.Save();
+        Account loaded;
+        loaded.Load();
+        EXPECT_EQ(loaded.m_Security, c.stored);
+        EXPECT_EQ(loaded.m_TrustedCertificate, c.server);
+        EXPECT_EQ(loaded.EffectiveSecurity(), c.used);
+    }
+}

@@ -56,6 +56,7 @@ TEST_F(DovecotAccount, ChecksListTheRealMailboxWithHeadersSizesAndSummaries) {
             EXPECT_EQ(list->GetSubject(i), "Message " + std::to_string(i + 1));
             EXPECT_EQ(list->GetSize(i), std::to_string((m.text.size() + 1023) / 1024));
             EXPECT_EQ(list->GetSummary(i), m.TopBody(c.summaryLines).substr(0, 1024));
+            EXPECT_EQ(list->GetUid(i).size(), 16u) << "Dovecot's UIDL, in its configured form";
             if (!c.kilobytes.empty()) {
                 EXPECT_EQ(list->GetSize(i), c.kilobytes[static_cast<std::size_t>(i)]);
             }
@@ -64,10 +65,17 @@ TEST_F(DovecotAccount, ChecksListTheRealMailboxWithHeadersSizesAndSummaries) {
 }
 
 TEST_F(DovecotAccount, DeletionRemovesExactlyThatMessage) {
-    ASSERT_EQ(Dovecot().Seed(3).size(), 3u);
+    ASSERT_EQ(Dovecot().Seed(4).size(), 4u);
     Account account = MakeAccount();
-    ASSERT_TRUE(account.DeleteMessage(2)) << account.GetErrorText();
+    const auto before = Check(account);
+    ASSERT_NE(before, nullptr);
+    ASSERT_TRUE(account.DeleteMessage(4)) << account.GetErrorText();
+    ASSERT_TRUE(account.DeleteMessage(2, before->GetUid(1))) << account.GetErrorText();
+    // Number 2 now names the old third message: the row of the old second is stale.
+    EXPECT_FALSE(account.DeleteMessage(2, before->GetUid(1)));
+    EXPECT_TRUE(account.DeleteRefusedAsStale());
     EXPECT_FALSE(account.DeleteMessage(3)); // two are left
+    EXPECT_FALSE(account.DeleteRefusedAsStale());
     EXPECT_EQ(account.GetErrorText(), "Error occured during DELE");
     const auto list = Check(account);
     ASSERT_NE(list, nullptr);
@@ -125,6 +133,38 @@ TEST_F(DovecotPop, EveryCommandKeepsTheSessionInStep) {
     const auto list = Check(after);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->GetCount(), 3); // RSET kept message 1
+}
+
+TEST_F(DovecotPop, PipelinedAndSequentialListingsOf200MessagesAreIdentical) {
+    std::vector<int> sizes;
+    for (int n = 1; n <= 200; ++n) {
+        sizes.push_back(n % 7 == 0 ? 5000 + n : 400 + n); // some summaries reach their limit
+    }
+    ASSERT_EQ(Dovecot().Seed(200, sizes).size(), 200u);
+    std::string rows[2];
+    for (const bool planned : {false, true}) {
+        CPop pop;
+        pop.SetTimeout(5000);
+        ASSERT_TRUE(pop.Connect("127.0.0.1", Dovecot().Port(), "test", "secret"))
+            << pop.GetErrorText();
+        ASSERT_TRUE(pop.Capa());
+        ASSERT_TRUE(pop.OffersPipelining());
+        ASSERT_TRUE(pop.Stat() && pop.Uidl()) << pop.GetErrorText();
+        if (planned) {
+            ASSERT_TRUE(pop.PlanListing(pop.GetMessageCount(), 8));
+        }
+        ASSERT_TRUE(pop.List()) << pop.GetErrorText();
+        for (int n = 1; n <= 200; ++n) {
+            pop.Top(n, 8);
+            rows[planned] += pop.m_From + "|" + pop.m_Subject + "|" + pop.m_To + "|" + pop.m_Date +
+                             "|" + std::to_string(pop.GetMessageSize(n)) + "|" + pop.GetUid(n) +
+                             "|" + pop.GetSummary() + "\n";
+        }
+        EXPECT_FALSE(pop.IsBroken()) << pop.GetErrorText();
+        EXPECT_TRUE(pop.Quit()) << pop.GetErrorText();
+    }
+    EXPECT_NE(rows[0].find("|Message 200|"), std::string::npos);
+    EXPECT_EQ(rows[1], rows[0]);
 }
 
 } // namespace

@@ -63,6 +63,7 @@ DovecotServer::DovecotServer() {
         return;
     }
     m_port = static_cast<unsigned short>(port);
+    m_tlsPort = static_cast<unsigned short>(std::atoi(ReadFile(m_folder + "/pop3s.port").c_str()));
 }
 
 DovecotServer::~DovecotServer() {

@@ -35,6 +35,10 @@ public:
     const std::string& Error() const { return m_error; } // why it did not start
     unsigned short Port() const { return m_port; }
     std::string Server() const { return "127.0.0.1:" + std::to_string(m_port); }
+    // Implicit TLS; the plain port offers STLS. The certificates of tools/dovecot.sh are in
+    // CertificateFolder().
+    unsigned short TlsPort() const { return m_tlsPort; }
+    std::string CertificateFolder() const { return m_folder + "/certs"; }
     const std::string& Folder() const { return m_folder; }
 
     // Replaces the mailbox with count generated messages (message i + 1 of exactly
@@ -48,6 +52,7 @@ private:
     DovecotServer();
     std::string m_folder;
     unsigned short m_port = 0;
+    unsigned short m_tlsPort = 0;
     std::string m_error;
 };
 

@@ -12,6 +12,7 @@
 #include "about/credits_dlg.h"
 #include "config/conf_dialog.h"
 #include "framework/wnd.h"
+#include "mainwnd/window_messages.h"
 #include "res/resource.h"
 #include "settings/account.h"
 #include "settings/configuration.h"
@@ -22,7 +23,6 @@
 namespace {
 
 constexpr UINT kStepMs = 1000;
-constexpr UINT WM_TRAY_NOTIFY = WM_USER + 8;
 
 // One action per tick, so that a page has painted before it is announced and stays up
 // while the script takes its picture.

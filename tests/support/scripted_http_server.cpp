@@ -56,7 +56,7 @@ void ScriptedHttpServer::Serve(net::TcpSocket& connection) {
         if (!replied && received.find('\n') != std::string::npos) {
             replied = true;
             if (!m_silent)
-                connection.SendAll(m_reply.data(), m_reply.size());
+                connection.SendAll(m_reply.data(), m_reply.size(), kConnectionLimitMs);
         }
         const net::RecvResult got = connection.Receive(buffer, sizeof(buffer), kSliceMs);
         if (got.status == net::RecvStatus::Data)

@@ -1,5 +1,6 @@
 #include "scripted_pop3_server.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -173,7 +174,8 @@ void ScriptedPop3Server::Run() {
 void ScriptedPop3Server::RunScript(net::TcpSocket& connection) {
     for (const Step& step : m_steps) {
         if (step.kind == StepKind::Send) {
-            if (!Sleep(step.pauseMs) || !connection.SendAll(step.text.data(), step.text.size())) {
+            if (!Sleep(step.pauseMs) ||
+                !connection.SendAll(step.text.data(), step.text.size(), kStepTimeoutMs)) {
                 return;
             }
         } else if (step.kind == StepKind::Expect) {
@@ -207,13 +209,25 @@ void ScriptedPop3Server::RunMailbox(net::TcpSocket& connection) {
     std::vector<bool> marked(m_mailbox.messages.size(), false);
     for (;;) {
         std::string line;
-        if (!connection.SendAll(answer.data(), answer.size()) || quit ||
+        if (!connection.SendAll(answer.data(), answer.size(), kStepTimeoutMs) || quit ||
             !ReadLine(connection, line)) {
             break;
         }
-        const auto canned = m_mailbox.overrides.find(line);
-        answer = canned != m_mailbox.overrides.end() ? canned->second
-                                                     : Answer(line, authorized, user, marked, quit);
+        auto answerTo = [&](const std::string& command) {
+            const auto canned = m_mailbox.overrides.find(command);
+            return canned != m_mailbox.overrides.end()
+                       ? canned->second
+                       : Answer(command, authorized, user, marked, quit);
+        };
+        answer = answerTo(line);
+        if (line == "LIST\r\n") {
+            for (int i = 0; i < m_mailbox.holdListFor; ++i) { // then answer all in one go
+                if (!ReadLine(connection, line)) {
+                    return;
+                }
+                answer += answerTo(line);
+            }
+        }
     }
     while (Take(connection)) {
     }
@@ -226,6 +240,7 @@ std::string ScriptedPop3Server::Answer(const std::string& line, bool& authorized
     const std::string verb = text.substr(0, blank);
     const std::string argument = blank == std::string::npos ? "" : text.substr(blank + 1);
     const auto& messages = m_mailbox.messages;
+    const auto& offered = m_mailbox.capabilities;
     const int n = std::atoi(argument.c_str());
     const bool exists = n >= 1 && n <= static_cast<int>(messages.size()) && !marked[n - 1];
 
@@ -258,6 +273,28 @@ std::string ScriptedPop3Server::Answer(const std::string& line, bool& authorized
             ++count;
             total += messages[i].Octets();
             listing << i + 1 << ' ' << messages[i].Octets() << "\r\n";
+        }
+    }
+    if (verb == "CAPA") {
+        std::string list;
+        for (const std::string& capability : offered) {
+            list += capability + "\r\n";
+        }
+        return offered.empty() ? "-ERR unknown command\r\n" : "+OK\r\n" + list + ".\r\n";
+    }
+    if (verb == "UIDL" && std::find(offered.begin(), offered.end(), "UIDL") != offered.end()) {
+        auto uid = [&](std::size_t i) {
+            return messages[i].uid.empty() ? "uid" + std::to_string(i + 1) : messages[i].uid;
+        };
+        if (argument.empty()) {
+            std::string list;
+            for (std::size_t i = 0; i < messages.size(); ++i) {
+                list += marked[i] ? "" : std::to_string(i + 1) + " " + uid(i) + "\r\n";
+            }
+            return "+OK\r\n" + list + ".\r\n";
+        }
+        if (exists) {
+            return "+OK " + std::to_string(n) + " " + uid(static_cast<std::size_t>(n - 1)) + "\r\n";
         }
     }
     if (verb == "STAT") {

@@ -10,9 +10,9 @@
 //   hangs up at that point. After the last step the server records until the client leaves.
 //
 // Mailbox mode (ServeMailbox): any number of connections, one after the other, answering
-// USER, PASS, STAT, LIST, TOP, DELE and QUIT in any order. Mailbox::overrides gives an exact
-// command line a canned answer. Messages marked at a QUIT are noted in Deleted() but stay
-// in the mailbox. Lines are not dot-stuffed: no message line may begin with ".".
+// USER, PASS, CAPA, STAT, UIDL, LIST, TOP, DELE and QUIT in any order. Mailbox::overrides
+// gives an exact command line a canned answer. Messages marked at a QUIT are noted in Deleted() but
+// stay in the mailbox. Lines are not dot-stuffed: no message line may begin with ".".
 //
 // Received() holds every byte of every connection, in order. Every wait has a time limit;
 // Stop() (also run by the destructor) ends everything.
@@ -34,6 +34,7 @@ struct MailMessage {
     std::string headers; // lines ending in CR LF
     std::string body;    // lines ending in CR LF
     int size = -1;       // the octets LIST and STAT give; -1: the real size
+    std::string uid;     // what UIDL gives; empty: "uid" and the message number
 
     int Octets() const;
 };
@@ -43,6 +44,11 @@ struct Mailbox {
     std::string password = "secret";
     std::vector<MailMessage> messages;
     std::map<std::string, std::string> overrides; // exact command line -> raw answer
+    // Listed in the CAPA answer; none: CAPA is refused. UIDL is answered only when listed.
+    std::vector<std::string> capabilities;
+    // A server that waits for the whole listing: LIST is answered only once this many
+    // further commands have arrived.
+    int holdListFor = 0;
 };
 
 // A message with From, To, Subject and Date headers and the given body lines.

@@ -1,4 +1,5 @@
 #include "framework/wnd.h"
+#include "mainwnd/window_messages.h"
 #include "resource.h"
 #include "tray/tray_notify_icon.h"
 
@@ -17,7 +18,6 @@ namespace {
 constexpr DWORD kVersion1Size = sizeof(void*) == 8 ? 104u : 88u;
 
 using Pictures = std::vector<HICON>;
-constexpr UINT WM_TRAY_NOTIFY = WM_USER + 8;
 constexpr char kAnimationTitle[] = "CTrayNotifyIcon Animation Notification Window";
 constexpr char kResurrectionTitle[] = "CTrayNotifyIcon Resurrection Notification Window";
 
@@ -246,6 +246,21 @@ TEST_F(TrayTest, AnimatesInOrderAndANewTaskbarGetsAShownIconBackUntilItIsDestroy
     EXPECT_FALSE(m_calls[0].resurrectionWndAlive);
     BroadcastTaskbarCreated();
     EXPECT_EQ(m_calls.size(), 1u);
+}
+
+TEST_F(TrayTest, HiddenWindowsClosedByAnotherProgramAreForgotten) {
+    auto icon = std::make_unique<CTrayNotifyIcon>();
+    ASSERT_TRUE(icon->Create(&m_owner, IDR_TRAY_MENU, "Tarnwick", m_noMail, WM_TRAY_NOTIFY));
+    ASSERT_TRUE(icon->Animate(m_spin, 4, 50));
+    ::SendMessageA(::FindWindowA(nullptr, kAnimationTitle), WM_CLOSE, 0, 0);
+    ::SendMessageA(::FindWindowA(nullptr, kResurrectionTitle), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(icon->IsAnimated());
+    EXPECT_EQ(m_spin[0], icon->GetIcon());
+    EXPECT_TRUE(icon->SetIcon(m_mail));
+    m_calls.clear();
+    icon.reset();
+    ASSERT_EQ(m_calls.size(), 1u);
+    EXPECT_EQ(m_calls[0].message, DWORD{NIM_DELETE});
 }
 
 } // namespace

@@ -54,6 +54,9 @@ std::vector<Setting> Settings() {
          Account::Scramble("P@ss word!", key)},
         {"MailSettings", "Summarysize", "8", "12", "20"},
         {"MailSettings", "Summaries", "1", "0", "1"},
+        {"MailSettings", "Security", "none", "starttls", "tls"},
+        // Not on any page: kept as it was.
+        {"MailSettings", "TrustedCertificate", "", std::string(32, 'A'), std::string(32, 'A')},
     };
 }
 
@@ -62,6 +65,7 @@ void Edit(const CConfDialog& sheet) {
     SetItemText(page, IDC_MAIL_SERVER, "mail.example.net");
     SetItemText(page, IDC_USER_NAME, "grace");
     SetItemText(page, IDC_PASSWORD, "P@ss word!");
+    ::SendDlgItemMessageA(page, IDC_SECURITY, CB_SETCURSEL, 2, 0);
     page = ShowPage(sheet, kGeneralPage);
     Click(page, IDC_CHECK_ON_STARTUP);
     Click(page, IDC_SUMMARIES);
@@ -111,6 +115,12 @@ TEST_F(ConfigSheet, OkWritesEveryValueBackAndCancelSavesNothing) {
             EXPECT_NE(0, ::SendDlgItemMessageA(mail, IDC_PASSWORD, EM_GETPASSWORDCHAR, 0, 0));
             EXPECT_EQ(c.seed ? "s3cret" : "", ItemText(mail, IDC_PASSWORD));
             EXPECT_EQ(c.seed ? "pop.example.org" : "", ItemText(mail, IDC_MAIL_SERVER));
+            // A profile from before the drop-down opens as None.
+            EXPECT_EQ(c.seed ? 1 : 0,
+                      ::SendDlgItemMessageA(mail, IDC_SECURITY, CB_GETCURSEL, 0, 0));
+            char choice[32] = {};
+            ::SendDlgItemMessageA(mail, IDC_SECURITY, CB_GETLBTEXT, 2, LPARAM(choice));
+            EXPECT_STREQ("SSL/TLS", choice);
             if (c.edit)
                 Edit(sheet);
             Click(sheet, c.button);

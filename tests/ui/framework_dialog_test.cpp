@@ -25,8 +25,16 @@ protected:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
         if (msg == WM_THROW)
             throw std::runtime_error("handler failed");
+        if (msg == WM_SETTEXT) {
+            const LRESULT result = Default();
+            m_titleAfterDefault = GetWindowText();
+            return result;
+        }
         return msg == WM_ANSWER ? 1234 : CDialog::OnMessage(msg, wParam, lParam);
     }
+
+public:
+    std::string m_titleAfterDefault;
 
 private:
     Exchange m_exchange;
@@ -116,6 +124,9 @@ TEST(FrameworkModelessDialog, ExchangesBothWaysThroughAnAttachedControlAndGoesWi
     // A throwing handler does not unwind through the system; the dialog goes on working.
     EXPECT_EQ(0, form.SendMessage(WM_THROW));
     EXPECT_EQ(1234, form.SendMessage(WM_ANSWER));
+    // Default() in a dialog has done the system's work by the time it returns.
+    form.SetWindowText("Retitled");
+    EXPECT_EQ("Retitled", form.m_titleAfterDefault);
 
     // Enter (OK without a button) takes the values and destroys the window.
     SetItemText(hwnd, IDC_SUMMARY_TEXT, "last");
@@ -159,3 +170,20 @@ TEST(FrameworkWinApp, ProfileOperationsAndALoopOnlyWhenInitialisationAsksForIt) 
 }
 
 } // namespace
+
+TEST(FrameworkModalDialog, AModelessDialogKeepsItsKeyboardWhileAModalOneRuns) {
+    Form modal(IDD_CREDITS, [](CDataExchange*) {});
+    Form modeless(IDD_ABOUTBOX, [](CDataExchange*) {});
+    HWND first = nullptr;
+    RunModal(modal, {[&] {
+                         ASSERT_TRUE(modeless.Create());
+                         first = modeless.GetDlgItem(IDC_ABOUT_OK);
+                         ::SetFocus(first);
+                         ::PostMessageA(first, WM_KEYDOWN, VK_TAB, 0);
+                     },
+                     [&] {
+                         EXPECT_NE(first, ::GetFocus()) << "Tab did not move the focus";
+                         EXPECT_TRUE(::IsChild(modeless, ::GetFocus()));
+                         ::PostMessageA(modal, WM_COMMAND, IDCANCEL, 0);
+                     }});
+}

@@ -61,3 +61,20 @@ TempProfile::TempProfile() {
     m_path = file;
     Profile::UseFile(m_path);
 }
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    for (const DWORD start = ::GetTickCount(); !done();) {
+        const DWORD elapsed = ::GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            return false;
+        // Conditions may change without a message (another process, another thread).
+        const DWORD slice = timeoutMs - elapsed < 50 ? timeoutMs - elapsed : 50;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+    return true;
+}

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-// Records every message box instead of showing it and answers IDOK.
+// Records every message box instead of showing it and answers m_answer (IDOK at first).
 class MessageBoxRecorder {
 public:
     struct Box {
@@ -22,13 +22,14 @@ public:
         : m_previous(SetMessageBoxHandler(
               [this](HWND owner, const std::string& text, const std::string& caption, UINT flags) {
                   m_boxes.push_back({owner, text, caption, flags});
-                  return IDOK;
+                  return m_answer;
               })) {}
     ~MessageBoxRecorder() { SetMessageBoxHandler(std::move(m_previous)); }
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
     std::vector<Box> m_boxes;
+    int m_answer = IDOK;
 
 private:
     MessageBoxHandler m_previous;
@@ -58,6 +59,9 @@ template <typename Modal> INT_PTR RunModal(Modal& modal, std::vector<Step> steps
     return RunModalLoop(
         modal, [&modal] { return modal.DoModal(); }, std::move(steps));
 }
+
+// Runs the message loop until done() holds or timeoutMs passed; returns done().
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 
 inline std::string ItemText(HWND dialog, int id) {
     return CWnd::GetWindowTextOf(::GetDlgItem(dialog, id));

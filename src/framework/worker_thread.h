@@ -1,0 +1,27 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+// A thread owned by this object: Start runs one piece of work on it, Join waits for its end.
+// The destructor joins, so the work never outlives what it was given. Move is not offered:
+// the running work may hold a pointer to its owner.
+class CWorkerThread {
+public:
+    CWorkerThread() = default;
+    ~CWorkerThread() { Join(); }
+    CWorkerThread(const CWorkerThread&) = delete;
+    CWorkerThread& operator=(const CWorkerThread&) = delete;
+
+    // False when a thread is still held (not yet joined) or the system refused one.
+    bool Start(std::function<void()> work);
+    // Waits for the thread to end and releases it; does nothing when none is held.
+    void Join();
+    bool IsHeld() const { return m_handle != nullptr; }
+
+private:
+    static unsigned __stdcall Entry(void* work);
+
+    HANDLE m_handle = nullptr;
+};

@@ -1,0 +1,79 @@
+#include "net/tls_stream.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace net {
+
+std::string NormalizeFingerprint(const std::string& text) {
+    std::string digits;
+    bool separated = true; // a separator may only stand between two pairs
+    for (const char c : text) {
+        if (std::isxdigit(static_cast<unsigned char>(c))) {
+            digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            separated = false;
+        } else if ((c == ':' || c == ' ') && digits.size() % 2 == 0 && !separated) {
+            separated = true;
+        } else {
+            return "";
+        }
+    }
+    if (digits.size() != 64 || separated) {
+        return "";
+    }
+    std::string pairs;
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        pairs += (i == 0 ? "" : ":") + digits.substr(i, 2);
+    }
+    return pairs;
+}
+
+namespace detail {
+
+const char* const kHandshakeTimedOut = "Server did not answer in time";
+const char* const kHandshakeClosed = "The server closed the connection during the secure handshake";
+
+std::string FormatFingerprint(const unsigned char* digest, std::size_t length) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (i > 0) {
+            text += ':';
+        }
+        text += kHex[digest[i] >> 4];
+        text += kHex[digest[i] & 15];
+    }
+    return text;
+}
+
+std::string UntrustedCertificateText(const std::string& reason, const std::string& fingerprint) {
+    return "The server's certificate is not trusted (" + reason +
+           "). SHA-256 fingerprint: " + fingerprint;
+}
+
+std::string HandshakeFailedText(const std::string& reason) {
+    return "The secure connection could not be set up (" + reason + ")";
+}
+
+bool IsAddressLiteral(const std::string& host) {
+    if (host.find(':') != std::string::npos) {
+        return true; // only IPv6 addresses hold colons once the port is split off
+    }
+    int parts = 0;
+    std::size_t at = 0;
+    while (at <= host.size()) {
+        const std::size_t end = std::min(host.find('.', at), host.size());
+        const std::string part = host.substr(at, end - at);
+        if (part.empty() || part.size() > 3 ||
+            part.find_first_not_of("0123456789") != std::string::npos || std::stoi(part) > 255) {
+            return false;
+        }
+        ++parts;
+        at = end + 1;
+    }
+    return parts == 4;
+}
+
+} // namespace detail
+
+} // namespace net

@@ -1,0 +1,140 @@
+// TLS against Dovecot: certificates judged with their reason, checks, deletions and a
+// pipelined listing over implicit TLS and STLS.
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dovecot_server.h"
+#include "net/tls_stream.h"
+#include "pop3/messages.h"
+#include "pop3/pop.h"
+#include "settings/account.h"
+
+namespace {
+
+using DovecotTls = DovecotTest;
+
+// OpenSSL reads the trust store when a handshake begins. /dev/null leaves only the system's
+// own store, which does not hold the test authority.
+void TrustTestAuthority(bool trust) {
+    const std::string ca = DovecotServer::Get().CertificateFolder() + "/ca.pem";
+    setenv("SSL_CERT_FILE", trust ? ca.c_str() : "/dev/null", 1);
+}
+
+// The fingerprint as the openssl command computes it, independently of the code under test.
+std::string FingerprintOf(const std::string& name) {
+    const ProcessResult r =
+        DovecotServer::Get().Run("openssl x509 -noout -fingerprint -sha256 -in " +
+                                 DovecotServer::Get().CertificateFolder() + "/" + name + ".pem");
+    return r.out.substr(r.out.find('=') + 1, 95);
+}
+
+TEST_F(DovecotTls, EachCertificateIsJudgedByChainNameAndDateUnlessPinned) {
+    std::string selfPlain; // lower case without colons, as a user may paste it
+    for (char c : FingerprintOf("self")) {
+        if (c != ':') {
+            selfPlain += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    const struct {
+        const char* address; // 127.0.0.N serves the certificate below
+        bool trustTestAuthority;
+        std::string pin;
+        const char* served;
+        std::string reason; // empty: accepted
+    } cases[] = {
+        {"127.0.0.1", true, "", "good", ""},
+        {"localhost", true, "", "good", ""},
+        {"127.0.0.1", false, "", "good", "unknown issuer"},
+        {"127.0.0.2", true, "", "other", "wrong host name"},
+        {"127.0.0.3", true, "", "expired", "expired"},
+        {"127.0.0.4", true, "", "self", "self-signed"},
+        {"127.0.0.4", false, selfPlain, "self", ""},
+        {"127.0.0.1", false, FingerprintOf("good"), "good", ""},
+        // The pin names one certificate; another one's does not help.
+        {"127.0.0.2", true, FingerprintOf("good"), "other", "wrong host name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.address) + " pin " + c.pin);
+        TrustTestAuthority(c.trustTestAuthority);
+        const std::string fingerprint = FingerprintOf(c.served);
+        net::TcpSocket socket;
+        ASSERT_TRUE(socket.Connect(c.address, Dovecot().TlsPort(), 10000));
+        net::TlsStream tls;
+        const bool ok = tls.Handshake(std::move(socket), c.address, c.pin, 10000);
+        EXPECT_EQ(tls.Fingerprint(), fingerprint);
+        EXPECT_EQ(ok, c.reason.empty()) << tls.ErrorText();
+        EXPECT_EQ(tls.CertificateRejected(), !c.reason.empty());
+        if (!ok) {
+            EXPECT_EQ(tls.ErrorText(), "The server's certificate is not trusted (" + c.reason +
+                                           "). SHA-256 fingerprint: " + fingerprint);
+        }
+    }
+}
+
+std::string Rows(const Messages* list) {
+    std::string rows;
+    for (int i = 0; list != nullptr && i < list->GetCount(); ++i) {
+        rows += list->GetFrom(i) + "|" + list->GetSubject(i) + "\n";
+    }
+    return rows;
+}
+
+std::string Rows(const std::vector<SeededMessage>& seeded, std::vector<int> numbers) {
+    std::string rows;
+    for (int n : numbers) {
+        const SeededMessage& m = seeded[static_cast<std::size_t>(n - 1)];
+        rows += m.Header("From") + "|" + m.Header("Subject") + "\n";
+    }
+    return rows;
+}
+
+TEST_F(DovecotTls, ChecksAndDeletionsRunOverTlsAndStls) {
+    TrustTestAuthority(true);
+    for (const pop3::Security security : {pop3::Security::Tls, pop3::Security::StartTls}) {
+        SCOPED_TRACE(pop3::SecurityName(security));
+        const auto seeded = Dovecot().Seed(3);
+        ASSERT_EQ(seeded.size(), 3u);
+        Account account;
+        const unsigned short port =
+            security == pop3::Security::Tls ? Dovecot().TlsPort() : Dovecot().Port();
+        account.Set("test", "secret", "localhost:" + std::to_string(port), 8, 1);
+        account.m_Security = security;
+        Messages* list = nullptr; // each check that rebuilds it frees the one before
+        account.CheckMail(list);
+        EXPECT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+        EXPECT_TRUE(account.WasSecure());
+        EXPECT_EQ(Rows(list), Rows(seeded, {1, 2, 3}));
+        EXPECT_TRUE(account.DeleteMessage(2)) << account.GetErrorText();
+        account.CheckMail(list);
+        const std::unique_ptr<Messages> owned(list);
+        EXPECT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+        EXPECT_EQ(Rows(list), Rows(seeded, {1, 3}));
+    }
+}
+
+TEST_F(DovecotTls, AListingIsPipelinedOverTls) {
+    TrustTestAuthority(true);
+    const auto seeded = Dovecot().Seed(200);
+    ASSERT_EQ(seeded.size(), 200u);
+    CPop pop;
+    pop.SetSecurity(pop3::Security::Tls);
+    ASSERT_TRUE(pop.Connect("127.0.0.1", Dovecot().TlsPort(), "test", "secret"))
+        << pop.GetErrorText();
+    ASSERT_TRUE(pop.Capa());
+    ASSERT_TRUE(pop.Stat());
+    // True only when the server offers PIPELINING: every command then goes out ahead, and
+    // the replies come back in many records.
+    ASSERT_TRUE(pop.PlanListing(200, 2));
+    ASSERT_TRUE(pop.List()) << pop.GetErrorText();
+    for (int n = 1; n <= 200; ++n) {
+        const SeededMessage& m = seeded[static_cast<std::size_t>(n - 1)];
+        EXPECT_TRUE(pop.Top(n, 2)) << n << pop.GetErrorText();
+        EXPECT_EQ(pop.m_Subject, m.Header("Subject"));
+        EXPECT_EQ(pop.GetMessageSize(n), static_cast<int>(m.text.size()));
+    }
+    EXPECT_TRUE(pop.Quit());
+}
+
+} // namespace

@@ -1,0 +1,52 @@
+#include "main_window_harness.h"
+
+#include "settings/account.h"
+#include "settings/profile.h"
+
+void WriteTestProfile(const std::string& server, const std::string& password,
+                      const std::string& user) {
+    Profile& profile = Profile::Application();
+    profile.WriteString("MailSettings", "Mail server", server);
+    profile.WriteString("MailSettings", "User name", user);
+    profile.WriteString("MailSettings", "RegKey",
+                        Account::Scramble(password, Account::s_PasswordKey));
+    profile.WriteInt("Notification", "FirstTime", 0);
+    profile.WriteInt("Notification", "CheckMailOnStartup", 0);
+    profile.WriteInt("Notification", "UseDefaultSound", 1);
+    profile.WriteInt("AutoUpdate", "CurrentVersion", 106);
+}
+
+testsupport::Mailbox MailboxOf(int count) {
+    testsupport::Mailbox mailbox;
+    for (int i = 1; i <= count; ++i) {
+        auto message =
+            testsupport::MakeMessage("Sender " + std::to_string(i), "Subject " + std::to_string(i),
+                                     {"Line one of " + std::to_string(i)});
+        message.size = 1500;
+        mailbox.messages.push_back(message);
+    }
+    return mailbox;
+}
+
+MainWindowTest::MainWindowTest()
+    : m_previousSound(SetSoundHandler([this](const std::string& file) {
+          m_sounds.push_back(file);
+          return true;
+      })),
+      m_previousLaunch(SetLaunchHandler([this](const LaunchRequest& request) {
+          m_launched.push_back({request.kind, request.target});
+          return m_launchResult;
+      })) {
+    g_lastAnnouncedCount = 0;
+}
+
+MainWindowTest::~MainWindowTest() {
+    SetSoundHandler(std::move(m_previousSound));
+    SetLaunchHandler(std::move(m_previousLaunch));
+}
+
+testsupport::ScriptedPop3Server& MainWindowTest::Serve(const testsupport::Mailbox& mailbox) {
+    m_servers.push_back(std::make_unique<testsupport::ScriptedPop3Server>());
+    m_servers.back()->ServeMailbox(mailbox).Start();
+    return *m_servers.back();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+// The real main dialog, made modeless so that a test drives it from its own message loop,
+// with its sounds, starts and message boxes recorded instead of played, run or shown.
+
+#include "framework/shell_seams.h"
+#include "mainwnd/tarnwick_dlg.h"
+#include "support/scripted_pop3_server.h"
+#include "ui/framework_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+class TestDlg : public CTarnwickDlg {
+public:
+    using CTarnwickDlg::m_account;
+    using CTarnwickDlg::m_busy;
+    using CTarnwickDlg::m_list;
+    using CTarnwickDlg::m_popup;
+    using CTarnwickDlg::m_trayIcon;
+    using CTarnwickDlg::m_trayMenu;
+
+    bool WaitIdle() {
+        return PumpUntil([this] { return m_busy == 0; });
+    }
+    std::vector<std::string> Row(int i) const {
+        return {m_list.GetItemText(i, 0), m_list.GetItemText(i, 1), m_list.GetItemText(i, 2)};
+    }
+    void Command(UINT id) { SendMessage(WM_COMMAND, id, 0); }
+};
+
+// A profile for the account at `server`, first run done, no check at start-up.
+void WriteTestProfile(const std::string& server, const std::string& password = "secret",
+                      const std::string& user = "ann");
+
+// A mailbox of `count` messages "Subject i" from "Sender i", 1500 octets each.
+testsupport::Mailbox MailboxOf(int count);
+
+struct Launched {
+    LaunchRequest::Kind kind;
+    std::string target;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest();
+    ~MainWindowTest() override;
+
+    // Starts a scripted server serving `mailbox` and keeps it for the test.
+    testsupport::ScriptedPop3Server& Serve(const testsupport::Mailbox& mailbox);
+
+    TempProfile m_profile;
+    MessageBoxRecorder m_boxes;
+    std::vector<std::string> m_sounds;
+    std::vector<Launched> m_launched;
+    UINT_PTR m_launchResult = 42;
+    std::vector<std::unique_ptr<testsupport::ScriptedPop3Server>> m_servers;
+
+private:
+    SoundHandler m_previousSound;
+    LaunchHandler m_previousLaunch;
+};

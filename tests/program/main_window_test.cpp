@@ -1,0 +1,381 @@
+// The real main dialog against the scripted POP3 server, with Wine's tray (under Xvfb).
+#include "main_window_harness.h"
+
+#include "app/tarnwick_app.h"
+#include "framework/handles.h"
+#include "mainwnd/show_dialog.h"
+#include "mainwnd/window_messages.h"
+#include "pop3/messages.h"
+#include "res/resource.h"
+#include "settings/profile.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <cstdlib>
+
+namespace {
+
+const char kFailureTail[] = "\n\nTarnwick will be disabled.\nYou can enable it by right clicking "
+                            "on the Tarnwick icon on the task bar and selecting 'Enable'.";
+
+void NotifyList(TestDlg& dlg, UINT code) {
+    NMITEMACTIVATE item = {};
+    item.hdr = {dlg.m_list, IDC_MESSAGE_LIST, code};
+    dlg.SendMessage(WM_NOTIFY, IDC_MESSAGE_LIST, reinterpret_cast<LPARAM>(&item));
+}
+
+void Select(TestDlg& dlg, int row) {
+    dlg.m_list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+bool MenuGrayed(const TestDlg& dlg, UINT id) {
+    return (dlg.m_trayMenu.GetMenuState(id) & MF_GRAYED) != 0;
+}
+
+void CheckNow(TestDlg& dlg) {
+    Click(dlg, IDC_CHECK_NOW);
+    ASSERT_TRUE(dlg.WaitIdle());
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ChecksShowTheCountListTheMessagesAndSoundOnlyWhenTheCountChanges) {
+    auto& three = Serve(MailboxOf(3));
+    auto& five = Serve(MailboxOf(5));
+    auto& empty = Serve(MailboxOf(0));
+    WriteTestProfile(three.Address());
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    ASSERT_TRUE(dlg.m_trayIcon.IsCreated()) << "needs Wine's tray (a display)";
+
+    Click(dlg, IDC_CHECK_NOW);
+    EXPECT_EQ("Checking mail...", dlg.m_trayIcon.GetTipText());
+    EXPECT_TRUE(dlg.m_trayIcon.IsAnimated());
+    EXPECT_FALSE(::IsWindowEnabled(dlg.GetDlgItem(IDC_CHECK_NOW)));
+    for (UINT id : {ID_TRAY_CHECK, ID_TRAY_CONFIGURE, ID_TRAY_DISABLE})
+        EXPECT_TRUE(MenuGrayed(dlg, id)) << id;
+    EXPECT_FALSE(MenuGrayed(dlg, ID_TRAY_OPEN));
+    // Ticks during the check are dropped, not queued.
+    dlg.SendMessage(WM_TIMER, ID_TIMER_CHECK);
+    dlg.SendMessage(WM_TIMER, ID_TIMER_CHECK);
+    ASSERT_TRUE(dlg.WaitIdle());
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(1, three.Connections());
+
+    const std::string three_waiting = "Tarnwick - You have 3 messages waiting.";
+    EXPECT_EQ(three_waiting, dlg.GetWindowText());
+    EXPECT_EQ(three_waiting, ItemText(dlg, IDC_STATUS_TEXT));
+    EXPECT_EQ(three_waiting, dlg.m_trayIcon.GetTipText());
+    EXPECT_FALSE(dlg.m_trayIcon.IsAnimated());
+    ASSERT_EQ(3, dlg.m_list.GetItemCount());
+    for (int i = 0; i < 3; ++i) {
+        const std::string n = std::to_string(i + 1);
+        EXPECT_EQ((std::vector<std::string>{"Sender " + n, "Subject " + n, "2"}), dlg.Row(i));
+    }
+    ASSERT_EQ(1u, m_sounds.size());
+    EXPECT_EQ(ProgramFolder() + "\\GotMail.wav", m_sounds[0]);
+
+    CheckNow(dlg); // the same count: silent, the list kept
+    EXPECT_EQ(1u, m_sounds.size());
+    EXPECT_EQ(3, dlg.m_list.GetItemCount());
+
+    dlg.m_account.m_MailServer = five.Address();
+    CheckNow(dlg);
+    EXPECT_EQ(5, dlg.m_list.GetItemCount());
+    dlg.m_account.m_MailServer = three.Address();
+    CheckNow(dlg); // down from 5 to 3 is announced too
+    EXPECT_EQ(3u, m_sounds.size());
+    EXPECT_EQ(3, dlg.m_list.GetItemCount());
+
+    dlg.m_account.m_MailServer = empty.Address();
+    CheckNow(dlg);
+    EXPECT_EQ("Tarnwick - NO messages waiting.", dlg.GetWindowText());
+    EXPECT_EQ("Tarnwick - NO messages waiting.", dlg.m_trayIcon.GetTipText());
+    EXPECT_EQ(0, dlg.m_list.GetItemCount());
+    EXPECT_EQ(3u, m_sounds.size());
+    EXPECT_TRUE(m_boxes.m_boxes.empty());
+}
+
+TEST_F(MainWindowTest, AFailedLoginSwitchesCheckingOffUntilTheUserEnablesIt) {
+    auto& server = Serve(MailboxOf(2));
+    WriteTestProfile(server.Address(), "wrong");
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    CheckNow(dlg);
+
+    ASSERT_EQ(1u, m_boxes.m_boxes.size());
+    const auto& box = m_boxes.m_boxes[0];
+    EXPECT_FALSE(dlg.m_account.m_LastError.empty());
+    EXPECT_EQ("Can't read POP email.\n\n" + dlg.m_account.m_LastError + kFailureTail, box.text);
+    EXPECT_EQ("Tarnwick Error", box.caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.flags & MB_ICONMASK);
+    EXPECT_EQ("&Enable", ItemText(dlg, IDC_ENABLE));
+    EXPECT_EQ("&Enable", dlg.m_trayMenu.GetMenuString(ID_TRAY_DISABLE));
+    EXPECT_EQ("Tarnwick - disabled", dlg.GetWindowText());
+    EXPECT_EQ("Tarnwick - disabled", dlg.m_trayIcon.GetTipText());
+    EXPECT_TRUE(MenuGrayed(dlg, ID_TRAY_CHECK));
+    EXPECT_FALSE(::IsWindowEnabled(dlg.GetDlgItem(IDC_CHECK_NOW)));
+
+    dlg.Command(ID_TRAY_DISABLE);
+    EXPECT_EQ("&Disable", ItemText(dlg, IDC_ENABLE));
+    EXPECT_EQ("&Disable", dlg.m_trayMenu.GetMenuString(ID_TRAY_DISABLE));
+    EXPECT_FALSE(MenuGrayed(dlg, ID_TRAY_CHECK));
+    EXPECT_EQ("Tarnwick - NO messages waiting.", dlg.GetWindowText());
+}
+
+TEST_F(MainWindowTest, ThePopupSitsAtItsRowClosesByItselfStaysWhileHeldAndColumnsShareTheList) {
+    auto& server = Serve(MailboxOf(3));
+    WriteTestProfile(server.Address());
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    CheckNow(dlg);
+    auto popupOpen = [&dlg] { return dlg.m_popup->GetSafeHwnd() != nullptr; };
+
+    Select(dlg, 1);
+    NotifyList(dlg, NM_DBLCLK);
+    ASSERT_TRUE(popupOpen());
+    const HWND popup = *dlg.m_popup;
+    EXPECT_NE(std::string::npos, ItemText(popup, IDC_SUMMARY_TEXT).find("Line one of 2\r\n"));
+    RECT outer = dlg.m_list.GetWindowRect(), label = {}, placed = {};
+    dlg.m_list.GetItemRect(1, &label, LVIR_LABEL);
+    ::GetWindowRect(popup, &placed);
+    EXPECT_EQ(label.right + outer.left, placed.left);
+    EXPECT_EQ(label.bottom + outer.top, placed.top);
+
+    // Held by a click into the text: still open well past its time.
+    ::SetFocus(::GetDlgItem(popup, IDC_SUMMARY_TEXT));
+    PumpUntil([] { return false; }, 4500);
+    EXPECT_TRUE(popupOpen());
+    ::SetFocus(dlg);
+    EXPECT_TRUE(PumpUntil([&] { return !popupOpen(); }));
+
+    NotifyList(dlg, NM_DBLCLK);
+    ASSERT_TRUE(popupOpen());
+    NotifyList(dlg, NM_CLICK);
+    EXPECT_FALSE(popupOpen());
+
+    ::SetWindowPos(dlg.m_list, nullptr, 0, 0, 300, 100, SWP_NOMOVE | SWP_NOZORDER);
+    dlg.SetupColumns(); // inserted in front of the first three
+    EXPECT_EQ(90, dlg.m_list.GetColumnWidth(0));
+    EXPECT_EQ(143, dlg.m_list.GetColumnWidth(1));
+    EXPECT_EQ(60, dlg.m_list.GetColumnWidth(2));
+}
+
+TEST_F(MainWindowTest, DeletingTheFifthRowSendsDeleFiveAfterYesOnlyWhileItIsStillThatMessage) {
+    auto listed = MailboxOf(5), changed = MailboxOf(5);
+    listed.capabilities = changed.capabilities = {"UIDL"};
+    for (int i = 0; i < 5; ++i) {
+        changed.messages[i] = testsupport::MakeMessage("Other", "Other " + std::to_string(i), {});
+        changed.messages[i].uid = "changed-" + std::to_string(i);
+    }
+    auto& server = Serve(listed);
+    auto& after = Serve(changed);
+    WriteTestProfile(server.Address());
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    CheckNow(dlg);
+    Select(dlg, 4);
+
+    m_boxes.m_answer = IDNO;
+    dlg.Command(ID_MSG_DELETE);
+    ASSERT_EQ(1u, m_boxes.m_boxes.size());
+    EXPECT_EQ("You have indicated you wish to delete the folowing message:\n\nFrom: Sender 5"
+              "\nSubject: Subject 5\nSize: 2 KB.\n\nAre you sure you want to delete this message "
+              "from the server?\n\nYou will not be able to undo this operation. Delete?",
+              m_boxes.m_boxes[0].text);
+    EXPECT_EQ("Tarnwick - Confirmation", m_boxes.m_boxes[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNOCANCEL), m_boxes.m_boxes[0].flags);
+    EXPECT_EQ(1, server.Connections());
+
+    m_boxes.m_answer = IDYES;
+    dlg.Command(ID_MSG_DELETE);
+    EXPECT_NE(std::string::npos, server.Received().find("DELE 5\r\n"));
+    EXPECT_EQ(std::vector<int>{5}, server.Deleted());
+    ASSERT_EQ(3u, m_boxes.m_boxes.size());
+    EXPECT_EQ("Message deleted succesfully.\nGetting new message list from server.",
+              m_boxes.m_boxes[2].text);
+    ASSERT_TRUE(dlg.WaitIdle()); // the check the deletion started
+    EXPECT_EQ(3, server.Connections());
+
+    // The mailbox changes under the list: the fifth message is another one now.
+    dlg.m_account.m_MailServer = after.Address();
+    Select(dlg, 4);
+    dlg.Command(ID_MSG_DELETE);
+    EXPECT_EQ(std::string::npos, after.Received().find("DELE"));
+    ASSERT_EQ(5u, m_boxes.m_boxes.size());
+    EXPECT_EQ(0u, m_boxes.m_boxes[4].text.find("The mailbox has changed since the list was "
+                                               "fetched: message number 5 is no longer"));
+    ASSERT_TRUE(dlg.WaitIdle()); // the new list, although the count stayed
+    EXPECT_EQ("Other 4", dlg.Row(4)[1]);
+}
+
+// tools/test.sh starts a Dovecot holding three messages and names it here.
+TEST_F(MainWindowTest, AgainstDovecotTheListMatchesTheMailboxAndADeletionTakesAMessageAway) {
+    const char* dovecot = std::getenv("TARNWICK_DOVECOT");
+    if (dovecot == nullptr)
+        GTEST_SKIP() << "TARNWICK_DOVECOT does not name a Dovecot";
+    WriteTestProfile(dovecot, "secret", "test");
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    CheckNow(dlg);
+    ASSERT_EQ(3, dlg.m_list.GetItemCount());
+    EXPECT_EQ((std::vector<std::string>{"Sender 1 <sender1@example.com>", "Message 1", "1"}),
+              dlg.Row(0));
+    EXPECT_EQ("Message 3", dlg.Row(2)[1]);
+
+    Select(dlg, 0);
+    m_boxes.m_answer = IDYES;
+    dlg.Command(ID_MSG_DELETE);
+    ASSERT_TRUE(dlg.WaitIdle());
+    ASSERT_EQ(2u, m_boxes.m_boxes.size());
+    EXPECT_EQ(0u, m_boxes.m_boxes[1].text.find("Message deleted succesfully."));
+    ASSERT_EQ(2, dlg.m_list.GetItemCount());
+    EXPECT_EQ("Message 2", dlg.Row(0)[1]);
+    EXPECT_EQ("Tarnwick - You have 2 messages waiting.", dlg.GetWindowText());
+    EXPECT_EQ(2u, m_sounds.size());
+}
+
+// tools/test.sh names the address of that Dovecot's implicit TLS listener that serves a
+// self-signed certificate.
+TEST_F(MainWindowTest, ARefusedCertificateCanBeTrustedFromTheFailureBoxThenTheTipSaysSecure) {
+    const char* dovecot = std::getenv("TARNWICK_DOVECOT_SELF_SIGNED");
+    if (dovecot == nullptr)
+        GTEST_SKIP() << "TARNWICK_DOVECOT_SELF_SIGNED does not name a Dovecot";
+    WriteTestProfile(dovecot, "secret", "test");
+    Profile& profile = Profile::Application();
+    profile.WriteString("MailSettings", "Security", "tls");
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    for (const int answer : {IDNO, IDYES}) {
+        m_boxes.m_boxes.clear();
+        m_boxes.m_answer = answer;
+        CheckNow(dlg);
+        ASSERT_FALSE(m_boxes.m_boxes.empty());
+        const auto& question = m_boxes.m_boxes[0];
+        EXPECT_EQ("Tarnwick - Confirmation", question.caption);
+        EXPECT_EQ(static_cast<UINT>(MB_YESNO), question.flags & MB_TYPEMASK);
+        const std::string fingerprint = dlg.m_account.GetServerFingerprint();
+        EXPECT_EQ(95u, fingerprint.size());
+        EXPECT_NE(
+            std::string::npos,
+            question.text.find("not trusted (self-signed). SHA-256 fingerprint: " + fingerprint));
+        if (answer == IDNO) { // the usual failure: checking off, nothing trusted
+            ASSERT_EQ(2u, m_boxes.m_boxes.size());
+            EXPECT_EQ("Tarnwick Error", m_boxes.m_boxes[1].caption);
+            EXPECT_EQ("", profile.GetString("MailSettings", "TrustedCertificate"));
+            dlg.Command(ID_TRAY_DISABLE); // enables again
+        } else {                          // trusted, stored and checked again at once
+            EXPECT_EQ(1u, m_boxes.m_boxes.size());
+            EXPECT_EQ(fingerprint, profile.GetString("MailSettings", "TrustedCertificate"));
+            EXPECT_EQ(0u, dlg.GetWindowText().find("Tarnwick - You have "));
+            EXPECT_EQ(dlg.GetWindowText() + " (secure)", dlg.m_trayIcon.GetTipText());
+        }
+    }
+}
+
+namespace {
+
+// Runs inside the first-time sheet's loop: switches "check at start-up" on and confirms.
+void CALLBACK ConfirmSheetCheckingAtStart(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND sheet = ::FindWindowA(nullptr, "Configuration");
+    if (sheet == nullptr || !::IsWindowVisible(sheet))
+        return;
+    ::KillTimer(nullptr, timer);
+    PropSheet_SetCurSel(sheet, nullptr, 1);
+    ::CheckDlgButton(PropSheet_GetCurrentPageHwnd(sheet), IDC_CHECK_ON_STARTUP, BST_CHECKED);
+    PropSheet_PressButton(sheet, PSBTN_OK);
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, AnOlderProfileRunsTheFirstTimeSetupWhoseChoicesTakeEffectAtOnce) {
+    auto& server = Serve(MailboxOf(1));
+    WriteTestProfile(server.Address());
+    Profile& profile = Profile::Application();
+    profile.WriteInt("AutoUpdate", "CurrentVersion", 105);
+    CTarnwickApp::RunVersionGate();
+    EXPECT_EQ(106, profile.GetInt("AutoUpdate", "CurrentVersion", 0));
+    EXPECT_EQ(1, profile.GetInt("Notification", "FirstTime", 0));
+
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &ConfirmSheetCheckingAtStart);
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    ::KillTimer(nullptr, timer);
+    ASSERT_FALSE(m_boxes.m_boxes.empty());
+    EXPECT_EQ("First Time Usage", m_boxes.m_boxes[0].caption);
+    EXPECT_EQ(3, profile.GetInt("AutoUpdate", "Interval", 0));
+    const std::string path = profile.GetString("AutoUpdate", "Path");
+    EXPECT_EQ("/tarnwick/autoupdate.dat", path.substr(path.find('/', sizeof("http://"))));
+    EXPECT_EQ(0, profile.GetInt("Notification", "FirstTime", 1));
+    EXPECT_EQ(1, dlg.m_busy) << "the check at start-up chosen in the sheet did not start";
+    ASSERT_TRUE(dlg.WaitIdle());
+    EXPECT_EQ("Tarnwick - You have 1 messages waiting.", dlg.GetWindowText());
+}
+
+namespace {
+
+// Seeds HKLM\SOFTWARE\Clients\Mail with a program of ours and puts the old default back.
+class SeededMailClient {
+public:
+    SeededMailClient() {
+        CRegKey key;
+        if (key.Open(HKEY_LOCAL_MACHINE, kMail, KEY_READ))
+            m_hadDefault = key.QueryString("", &m_oldDefault);
+        SetDefault(kMail, "TarnwickTestMail");
+    }
+    ~SeededMailClient() {
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kMail) + "\\TarnwickTestMail").c_str());
+        if (m_hadDefault)
+            SetDefault(kMail, m_oldDefault);
+    }
+    void SetCommand(const std::string& command) {
+        SetDefault(std::string(kMail) + "\\TarnwickTestMail\\shell\\open\\command", command);
+    }
+
+private:
+    static void SetDefault(const std::string& path, const std::string& value) {
+        ASSERT_EQ(ERROR_SUCCESS,
+                  ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, path.c_str(), nullptr, REG_SZ,
+                                    value.c_str(), static_cast<DWORD>(value.size() + 1)));
+    }
+    static constexpr char kMail[] = "SOFTWARE\\Clients\\Mail";
+    bool m_hadDefault = false;
+    std::string m_oldDefault;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, TheMailProgramStartsFromTheRegistryOrTheConfiguredCommand) {
+    WriteTestProfile("127.0.0.1:1");
+    SeededMailClient registry;
+    {
+        TestDlg dlg;
+        ASSERT_TRUE(dlg.Create());
+        registry.SetCommand("\"C:\\Program Files\\Test Mail\\mail.exe\" /compose \"%1\"");
+        Click(dlg, IDC_EMAIL_PROG);
+        registry.SetCommand("C:\\Mail\\mail.exe -new");
+        Click(dlg, IDC_EMAIL_PROG);
+        m_launchResult = 2; // the shell's "file not found"
+        Click(dlg, IDC_EMAIL_PROG);
+    }
+    ASSERT_EQ(3u, m_launched.size());
+    EXPECT_EQ(LaunchRequest::ShellOpen, m_launched[0].kind);
+    EXPECT_EQ("C:\\Program Files\\Test Mail\\mail.exe", m_launched[0].target);
+    EXPECT_EQ("C:\\Mail\\mail.exe", m_launched[1].target);
+    ASSERT_EQ(1u, m_boxes.m_boxes.size());
+    EXPECT_EQ("Can't launch default email application", m_boxes.m_boxes[0].text);
+
+    Profile::Application().WriteInt("Notification", "UseDefaultEmail", 0);
+    Profile::Application().WriteString("Notification", "EmailClient", "C:\\mail\\client.exe -x");
+    m_launched.clear();
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    Click(dlg, IDC_EMAIL_PROG);
+    ASSERT_EQ(1u, m_launched.size());
+    EXPECT_EQ(LaunchRequest::CommandLine, m_launched[0].kind);
+    EXPECT_EQ("C:\\mail\\client.exe -x", m_launched[0].target);
+    ASSERT_EQ(2u, m_boxes.m_boxes.size());
+    EXPECT_EQ("Can't launch email application", m_boxes.m_boxes[1].text);
+    EXPECT_EQ("Tarnwick Error", m_boxes.m_boxes[1].caption);
+}

@@ -1,0 +1,83 @@
+// The real tarnwick.exe, started as its own process with a prepared profile.
+#include "main_window_harness.h"
+
+#include "res/resource.h"
+#include "settings/profile.h"
+
+namespace {
+
+// Gives the program's own profile file to the test and puts the previous one back.
+class ProgramProfile {
+public:
+    ProgramProfile() : m_path(Profile::DefaultPath()), m_backup(m_path + ".test-backup") {
+        m_hadFile = ::MoveFileExA(m_path.c_str(), m_backup.c_str(), MOVEFILE_REPLACE_EXISTING);
+        Profile::UseFile(m_path);
+    }
+    ~ProgramProfile() {
+        Profile::UseFile(m_previous);
+        ::DeleteFileA(m_path.c_str());
+        if (m_hadFile)
+            ::MoveFileExA(m_backup.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    ProgramProfile(const ProgramProfile&) = delete;
+    ProgramProfile& operator=(const ProgramProfile&) = delete;
+
+private:
+    std::string m_path, m_backup, m_previous = Profile::Application().Path();
+    bool m_hadFile = false;
+};
+
+class Process {
+public:
+    explicit Process(std::string commandLine) {
+        STARTUPINFOA startup = {sizeof(startup)};
+        m_started = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                     nullptr, &startup, &m_info) != FALSE;
+    }
+    ~Process() {
+        if (!m_started)
+            return;
+        if (::WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT)
+            ::TerminateProcess(m_info.hProcess, 1);
+        ::CloseHandle(m_info.hThread);
+        ::CloseHandle(m_info.hProcess);
+    }
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool Started() const { return m_started; }
+    bool WaitForExit(DWORD ms) const {
+        return ::WaitForSingleObject(m_info.hProcess, ms) == WAIT_OBJECT_0;
+    }
+
+private:
+    PROCESS_INFORMATION m_info = {};
+    bool m_started = false;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, TheProgramChecksAtStartAndSavesItsConfigurationWhenLeftThroughExit) {
+    auto& server = Serve(MailboxOf(3));
+    ProgramProfile profile;
+    WriteTestProfile(server.Address());
+    Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
+    ASSERT_EQ("", Profile::Application().GetString("Notification", "Interval", ""));
+
+    // The test executable lies in build/tests, the program in build/src.
+    Process program("\"" + ProgramFolder() + "\\..\\src\\tarnwick.exe\"");
+    ASSERT_TRUE(program.Started());
+    HWND window = nullptr;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            window = ::FindWindowA(nullptr, "Tarnwick - You have 3 messages waiting.");
+            return window != nullptr;
+        },
+        30000));
+    ASSERT_NE(nullptr, window);
+
+    ::PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+    ASSERT_TRUE(program.WaitForExit(15000));
+    EXPECT_EQ("5", Profile::Application().GetString("Notification", "Interval", ""));
+    EXPECT_EQ(0, Profile::Application().GetInt("Notification", "FirstTime", 1));
+}
