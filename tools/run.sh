@@ -86,6 +86,10 @@ else
     xvfb=$!
     export DISPLAY=$display
     for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+    # Wine's desktop process keeps the display it started with: the set-up above started
+    # it without one.
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wine "$exe" &
     program=$!
