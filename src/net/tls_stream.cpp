@@ -2,8 +2,42 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
+
+#include "net/tls_stream_impl.h"
 
 namespace net {
+
+TlsStream::~TlsStream() = default;
+
+bool TlsStream::Handshake(TcpSocket socket, const std::string& host,
+                          const std::string& pinnedFingerprint, int timeoutMs) {
+    return m_impl->Handshake(std::move(socket), host, pinnedFingerprint, timeoutMs);
+}
+
+const std::string& TlsStream::ErrorText() const {
+    return m_impl->m_error;
+}
+
+bool TlsStream::CertificateRejected() const {
+    return m_impl->m_rejected;
+}
+
+const std::string& TlsStream::Fingerprint() const {
+    return m_impl->m_fingerprint;
+}
+
+bool TlsStream::SendAll(const char* data, std::size_t length, int timeoutMs) {
+    return m_impl->SendAll(data, length, timeoutMs);
+}
+
+RecvResult TlsStream::Receive(char* buffer, std::size_t capacity, int timeoutMs) {
+    return m_impl->Receive(buffer, capacity, timeoutMs);
+}
+
+void TlsStream::Close() {
+    m_impl->Close();
+}
 
 std::string NormalizeFingerprint(const std::string& text) {
     std::string digits;
@@ -32,6 +66,25 @@ namespace detail {
 
 const char* const kHandshakeTimedOut = "Server did not answer in time";
 const char* const kHandshakeClosed = "The server closed the connection during the secure handshake";
+
+int MsLeft(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+std::string HandshakeReadFailedText(RecvStatus status) {
+    switch (status) {
+    case RecvStatus::TimedOut:
+        return kHandshakeTimedOut;
+    case RecvStatus::Closed:
+        return kHandshakeClosed;
+    case RecvStatus::Data:
+    case RecvStatus::Error:
+        break;
+    }
+    return HandshakeFailedText("the connection failed");
+}
 
 std::string FormatFingerprint(const unsigned char* digest, std::size_t length) {
     static const char kHex[] = "0123456789ABCDEF";

@@ -1,4 +1,4 @@
-#include "net/tls_stream.h"
+#include "net/tls_stream_impl.h"
 
 #include <algorithm>
 #include <chrono>
@@ -16,13 +16,10 @@ namespace net {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// A close_notify goes out only if the socket takes it at once; a peer that stopped reading
-// must not hold up the end of a session.
-constexpr int kGoodbyeMs = 100;
-// One TLS record's worth: the most the library emits or consumes in one piece.
-constexpr std::size_t kChunk = 16384;
+using detail::Clock;
+using detail::kChunk;
+using detail::kGoodbyeMs;
+using detail::MsLeft;
 
 struct SslCtxFree {
     void operator()(SSL_CTX* ctx) const { SSL_CTX_free(ctx); }
@@ -32,12 +29,6 @@ struct SslFree {
 };
 using SslCtxPtr = std::unique_ptr<SSL_CTX, SslCtxFree>;
 using SslPtr = std::unique_ptr<SSL, SslFree>;
-
-int MsLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 std::string ReasonOf(long verifyResult) {
     switch (verifyResult) {
@@ -72,18 +63,14 @@ std::string LibraryReason() {
 
 } // namespace
 
-class TlsStream::Impl {
+class TlsStream::Impl::Platform final : public TlsStream::Impl {
 public:
-    ~Impl() { Close(); }
+    ~Platform() override { Close(); }
     bool Handshake(TcpSocket socket, const std::string& host, const std::string& pin,
-                   int timeoutMs);
-    bool SendAll(const char* data, std::size_t length, int timeoutMs);
-    RecvResult Receive(char* buffer, std::size_t capacity, int timeoutMs);
-    void Close();
-
-    std::string m_error;
-    std::string m_fingerprint;
-    bool m_rejected = false;
+                   int timeoutMs) override;
+    bool SendAll(const char* data, std::size_t length, int timeoutMs) override;
+    RecvResult Receive(char* buffer, std::size_t capacity, int timeoutMs) override;
+    void Close() override;
 
 private:
     bool Setup(const std::string& host);
@@ -100,7 +87,7 @@ private:
     bool m_ready = false;
 };
 
-bool TlsStream::Impl::Fail(const std::string& text) {
+bool TlsStream::Impl::Platform::Fail(const std::string& text) {
     m_error = text;
     m_ready = false;
     m_ssl.reset();
@@ -109,7 +96,7 @@ bool TlsStream::Impl::Fail(const std::string& text) {
     return false;
 }
 
-bool TlsStream::Impl::Setup(const std::string& host) {
+bool TlsStream::Impl::Platform::Setup(const std::string& host) {
     ERR_clear_error();
     m_ctx.reset(SSL_CTX_new(TLS_client_method()));
     if (!m_ctx || SSL_CTX_set_min_proto_version(m_ctx.get(), TLS1_2_VERSION) != 1) {
@@ -149,8 +136,8 @@ bool TlsStream::Impl::Setup(const std::string& host) {
     return true;
 }
 
-bool TlsStream::Impl::Handshake(TcpSocket socket, const std::string& host, const std::string& pin,
-                                int timeoutMs) {
+bool TlsStream::Impl::Platform::Handshake(TcpSocket socket, const std::string& host,
+                                          const std::string& pin, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     m_socket = std::move(socket);
     m_error.clear();
@@ -176,15 +163,9 @@ bool TlsStream::Impl::Handshake(TcpSocket socket, const std::string& host, const
         if (error != SSL_ERROR_WANT_READ) {
             return Fail(detail::HandshakeFailedText(LibraryReason()));
         }
-        switch (Fill(MsLeft(deadline))) {
-        case RecvStatus::Data:
-            break;
-        case RecvStatus::TimedOut:
-            return Fail(detail::kHandshakeTimedOut);
-        case RecvStatus::Closed:
-            return Fail(detail::kHandshakeClosed);
-        case RecvStatus::Error:
-            return Fail(detail::HandshakeFailedText("the connection failed"));
+        const RecvStatus got = Fill(MsLeft(deadline));
+        if (got != RecvStatus::Data) {
+            return Fail(detail::HandshakeReadFailedText(got));
         }
     }
     if (!CheckCertificate(pin)) {
@@ -194,7 +175,7 @@ bool TlsStream::Impl::Handshake(TcpSocket socket, const std::string& host, const
     return true;
 }
 
-bool TlsStream::Impl::CheckCertificate(const std::string& pin) {
+bool TlsStream::Impl::Platform::CheckCertificate(const std::string& pin) {
     X509* certificate = SSL_get0_peer_certificate(m_ssl.get());
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
@@ -213,7 +194,7 @@ bool TlsStream::Impl::CheckCertificate(const std::string& pin) {
     return Fail(detail::UntrustedCertificateText(ReasonOf(result), m_fingerprint));
 }
 
-bool TlsStream::Impl::Flush(Clock::time_point deadline) {
+bool TlsStream::Impl::Platform::Flush(Clock::time_point deadline) {
     char chunk[kChunk];
     int got;
     while ((got = BIO_read(m_out, chunk, sizeof chunk)) > 0) {
@@ -224,7 +205,7 @@ bool TlsStream::Impl::Flush(Clock::time_point deadline) {
     return true;
 }
 
-RecvStatus TlsStream::Impl::Fill(int timeoutMs) {
+RecvStatus TlsStream::Impl::Platform::Fill(int timeoutMs) {
     if (timeoutMs <= 0) {
         return RecvStatus::TimedOut;
     }
@@ -237,7 +218,7 @@ RecvStatus TlsStream::Impl::Fill(int timeoutMs) {
     return r.status;
 }
 
-bool TlsStream::Impl::SendAll(const char* data, std::size_t length, int timeoutMs) {
+bool TlsStream::Impl::Platform::SendAll(const char* data, std::size_t length, int timeoutMs) {
     if (!m_ready) {
         return false;
     }
@@ -255,7 +236,7 @@ bool TlsStream::Impl::SendAll(const char* data, std::size_t length, int timeoutM
     return true;
 }
 
-RecvResult TlsStream::Impl::Receive(char* buffer, std::size_t capacity, int timeoutMs) {
+RecvResult TlsStream::Impl::Platform::Receive(char* buffer, std::size_t capacity, int timeoutMs) {
     if (!m_ready || capacity == 0) {
         return {RecvStatus::Error, 0};
     }
@@ -282,7 +263,7 @@ RecvResult TlsStream::Impl::Receive(char* buffer, std::size_t capacity, int time
     }
 }
 
-void TlsStream::Impl::Close() {
+void TlsStream::Impl::Platform::Close() {
     if (m_ready) {
         SSL_shutdown(m_ssl.get());
         Flush(Clock::now() + std::chrono::milliseconds(kGoodbyeMs));
@@ -294,37 +275,6 @@ void TlsStream::Impl::Close() {
     m_socket.Close();
 }
 
-TlsStream::TlsStream() : m_impl(std::make_unique<Impl>()) {}
-
-TlsStream::~TlsStream() = default;
-
-bool TlsStream::Handshake(TcpSocket socket, const std::string& host,
-                          const std::string& pinnedFingerprint, int timeoutMs) {
-    return m_impl->Handshake(std::move(socket), host, pinnedFingerprint, timeoutMs);
-}
-
-const std::string& TlsStream::ErrorText() const {
-    return m_impl->m_error;
-}
-
-bool TlsStream::CertificateRejected() const {
-    return m_impl->m_rejected;
-}
-
-const std::string& TlsStream::Fingerprint() const {
-    return m_impl->m_fingerprint;
-}
-
-bool TlsStream::SendAll(const char* data, std::size_t length, int timeoutMs) {
-    return m_impl->SendAll(data, length, timeoutMs);
-}
-
-RecvResult TlsStream::Receive(char* buffer, std::size_t capacity, int timeoutMs) {
-    return m_impl->Receive(buffer, capacity, timeoutMs);
-}
-
-void TlsStream::Close() {
-    m_impl->Close();
-}
+TlsStream::TlsStream() : m_impl(std::make_unique<Impl::Platform>()) {}
 
 } // namespace net

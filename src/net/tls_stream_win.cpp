@@ -1,4 +1,4 @@
-#include "net/tls_stream.h"
+#include "net/tls_stream_impl.h"
 
 #include <algorithm>
 #include <chrono>
@@ -19,21 +19,16 @@ namespace net {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using detail::Clock;
+using detail::kChunk;
+using detail::kGoodbyeMs;
+using detail::MsLeft;
 
-constexpr int kGoodbyeMs = 100; // see tls_stream_posix.cpp
-constexpr std::size_t kChunk = 16384;
 // SECURITY_FLAG_IGNORE_CERT_CN_INVALID, from wininet.h, which we do not otherwise need.
 constexpr DWORD kIgnoreNameMismatch = 0x00001000;
 constexpr DWORD kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
                                 ISC_REQ_CONFIDENTIALITY | ISC_REQ_EXTENDED_ERROR |
                                 ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM;
-
-int MsLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 std::string CodeText(SECURITY_STATUS status) {
     char text[32];
@@ -179,18 +174,14 @@ std::string Judge(PCCERT_CONTEXT cert, const std::string& host) {
 
 } // namespace
 
-class TlsStream::Impl {
+class TlsStream::Impl::Platform final : public TlsStream::Impl {
 public:
-    ~Impl() { Close(); }
+    ~Platform() override { Close(); }
     bool Handshake(TcpSocket socket, const std::string& host, const std::string& pin,
-                   int timeoutMs);
-    bool SendAll(const char* data, std::size_t length, int timeoutMs);
-    RecvResult Receive(char* buffer, std::size_t capacity, int timeoutMs);
-    void Close();
-
-    std::string m_error;
-    std::string m_fingerprint;
-    bool m_rejected = false;
+                   int timeoutMs) override;
+    bool SendAll(const char* data, std::size_t length, int timeoutMs) override;
+    RecvResult Receive(char* buffer, std::size_t capacity, int timeoutMs) override;
+    void Close() override;
 
 private:
     bool CheckCertificate(const std::string& host, const std::string& pin);
@@ -210,7 +201,7 @@ private:
     bool m_ready = false;
 };
 
-void TlsStream::Impl::Release() {
+void TlsStream::Impl::Platform::Release() {
     m_ready = false;
     if (m_haveContext) {
         DeleteSecurityContext(&m_context);
@@ -226,13 +217,13 @@ void TlsStream::Impl::Release() {
     m_plainAt = 0;
 }
 
-bool TlsStream::Impl::Fail(const std::string& text) {
+bool TlsStream::Impl::Platform::Fail(const std::string& text) {
     m_error = text;
     Release();
     return false;
 }
 
-RecvStatus TlsStream::Impl::Fill(int timeoutMs) {
+RecvStatus TlsStream::Impl::Platform::Fill(int timeoutMs) {
     if (timeoutMs <= 0) {
         return RecvStatus::TimedOut;
     }
@@ -244,8 +235,8 @@ RecvStatus TlsStream::Impl::Fill(int timeoutMs) {
     return r.status;
 }
 
-bool TlsStream::Impl::Handshake(TcpSocket socket, const std::string& host, const std::string& pin,
-                                int timeoutMs) {
+bool TlsStream::Impl::Platform::Handshake(TcpSocket socket, const std::string& host,
+                                          const std::string& pin, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     Release();
     m_socket = std::move(socket);
@@ -312,15 +303,9 @@ bool TlsStream::Impl::Handshake(TcpSocket socket, const std::string& host, const
             return Fail(detail::HandshakeFailedText(CodeText(status)));
         }
         if (status == SEC_E_INCOMPLETE_MESSAGE || m_incoming.empty()) {
-            switch (Fill(MsLeft(deadline))) {
-            case RecvStatus::Data:
-                break;
-            case RecvStatus::TimedOut:
-                return Fail(detail::kHandshakeTimedOut);
-            case RecvStatus::Closed:
-                return Fail(detail::kHandshakeClosed);
-            case RecvStatus::Error:
-                return Fail(detail::HandshakeFailedText("the connection failed"));
+            const RecvStatus got = Fill(MsLeft(deadline));
+            if (got != RecvStatus::Data) {
+                return Fail(detail::HandshakeReadFailedText(got));
             }
         }
     }
@@ -335,7 +320,7 @@ bool TlsStream::Impl::Handshake(TcpSocket socket, const std::string& host, const
     return true;
 }
 
-bool TlsStream::Impl::CheckCertificate(const std::string& host, const std::string& pin) {
+bool TlsStream::Impl::Platform::CheckCertificate(const std::string& host, const std::string& pin) {
     PCCERT_CONTEXT received = nullptr;
     if (QueryContextAttributesA(&m_context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &received) !=
             SEC_E_OK ||
@@ -358,7 +343,7 @@ bool TlsStream::Impl::CheckCertificate(const std::string& host, const std::strin
     return Fail(detail::UntrustedCertificateText(reason, m_fingerprint));
 }
 
-bool TlsStream::Impl::SendAll(const char* data, std::size_t length, int timeoutMs) {
+bool TlsStream::Impl::Platform::SendAll(const char* data, std::size_t length, int timeoutMs) {
     if (!m_ready) {
         return false;
     }
@@ -387,7 +372,7 @@ bool TlsStream::Impl::SendAll(const char* data, std::size_t length, int timeoutM
     return true;
 }
 
-RecvResult TlsStream::Impl::Receive(char* buffer, std::size_t capacity, int timeoutMs) {
+RecvResult TlsStream::Impl::Platform::Receive(char* buffer, std::size_t capacity, int timeoutMs) {
     if (!m_ready || capacity == 0) {
         return {RecvStatus::Error, 0};
     }
@@ -438,7 +423,7 @@ RecvResult TlsStream::Impl::Receive(char* buffer, std::size_t capacity, int time
     return {RecvStatus::Data, count};
 }
 
-void TlsStream::Impl::Close() {
+void TlsStream::Impl::Platform::Close() {
     if (m_ready) {
         DWORD type = SCHANNEL_SHUTDOWN;
         SecBuffer token{sizeof type, SECBUFFER_TOKEN, &type};
@@ -456,37 +441,6 @@ void TlsStream::Impl::Close() {
     Release();
 }
 
-TlsStream::TlsStream() : m_impl(std::make_unique<Impl>()) {}
-
-TlsStream::~TlsStream() = default;
-
-bool TlsStream::Handshake(TcpSocket socket, const std::string& host,
-                          const std::string& pinnedFingerprint, int timeoutMs) {
-    return m_impl->Handshake(std::move(socket), host, pinnedFingerprint, timeoutMs);
-}
-
-const std::string& TlsStream::ErrorText() const {
-    return m_impl->m_error;
-}
-
-bool TlsStream::CertificateRejected() const {
-    return m_impl->m_rejected;
-}
-
-const std::string& TlsStream::Fingerprint() const {
-    return m_impl->m_fingerprint;
-}
-
-bool TlsStream::SendAll(const char* data, std::size_t length, int timeoutMs) {
-    return m_impl->SendAll(data, length, timeoutMs);
-}
-
-RecvResult TlsStream::Receive(char* buffer, std::size_t capacity, int timeoutMs) {
-    return m_impl->Receive(buffer, capacity, timeoutMs);
-}
-
-void TlsStream::Close() {
-    m_impl->Close();
-}
+TlsStream::TlsStream() : m_impl(std::make_unique<Impl::Platform>()) {}
 
 } // namespace net
