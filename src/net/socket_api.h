@@ -1,7 +1,8 @@
 #pragma once
 
 // The few system calls the socket classes need, one implementation per platform
-// (socket_api_posix.cpp, socket_api_win.cpp). Internal to src/net.
+// (socket_api_posix.cpp, socket_api_win.cpp; the name lookup, the same on both, in
+// socket_api.cpp). Internal to src/net.
 
 #include <cstddef>
 #include <cstdint>
