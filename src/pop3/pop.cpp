@@ -219,15 +219,11 @@ bool CPop::Capa() {
         m_UidlSupport = Support::Unknown; // a server from before CAPA may still know UIDL
         return false;
     }
-    std::string text;
-    if (!ReadBody([&text](const char* data, std::size_t length) { text.append(data, length); })) {
+    std::vector<std::string> lines;
+    if (!ReadBodyLines(lines)) {
         return false;
     }
-    std::string_view rest = text;
-    std::string_view line;
-    bool complete = false;
-    while (NextLine(rest, line, complete)) {
-        const std::string clean = pop3::CleanLine(line);
+    for (const std::string& clean : lines) {
         const std::string_view name = FirstWord(clean);
         if (EqualsIgnoringCase(name, "PIPELINING")) {
             m_Pipelining = true;
@@ -240,19 +236,28 @@ bool CPop::Capa() {
     return true;
 }
 
-bool CPop::Uidl() {
-    m_Uids.clear();
-    std::string status;
+bool CPop::ReadBodyLines(std::vector<std::string>& lines) {
     std::string text;
-    if (!SendCommand("UIDL\r\n") || !ReadStatus(ReplyKind::Uidl, status) ||
-        !ReadBody([&text](const char* data, std::size_t length) { text.append(data, length); })) {
+    if (!ReadBody([&text](const char* data, std::size_t length) { text.append(data, length); })) {
         return false;
     }
     std::string_view rest = text;
     std::string_view line;
     bool complete = false;
     while (NextLine(rest, line, complete)) {
-        const std::string clean = pop3::CleanLine(line);
+        lines.push_back(pop3::CleanLine(line));
+    }
+    return true;
+}
+
+bool CPop::Uidl() {
+    m_Uids.clear();
+    std::string status;
+    std::vector<std::string> lines;
+    if (!SendCommand("UIDL\r\n") || !ReadStatus(ReplyKind::Uidl, status) || !ReadBodyLines(lines)) {
+        return false;
+    }
+    for (const std::string& clean : lines) {
         std::string_view uid;
         const int message = pop3::ReadInt(FirstWord(clean, &uid));
         if (message >= 1 && !uid.empty()) {

@@ -152,6 +152,8 @@ private:
     bool ReadStatus(ReplyKind kind, std::string& status);
     bool ReadLine(std::string& line);
     bool ReadBody(const Sink& sink);
+    // A short multi-line body (CAPA, UIDL) read whole, as cleaned lines.
+    bool ReadBodyLines(std::vector<std::string>& lines);
     bool ReceiveMore();
     std::string_view Pending() const;
     bool SpoolBody(pop3::ScratchFile& file);
