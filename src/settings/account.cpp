@@ -190,41 +190,32 @@ void Account::CheckMail(Messages*& list) {
 }
 
 bool Account::DeleteMessage(int message) {
-    m_DeleteRefusedAsStale = false;
-    CPop pop;
-    if (!ConnectAndLogin(pop))
-        return false;
-    if (!pop.Dele(message)) {
-        m_LastError = pop.GetErrorText();
-        return false;
-    }
-    pop.Quit();
-    return true;
+    return DeleteMessage(message, "");
 }
 
 bool Account::DeleteMessage(int message, const std::string& expectedUid) {
-    if (expectedUid.empty()) {
-        return DeleteMessage(message);
-    }
     m_DeleteRefusedAsStale = false;
     CPop pop;
     if (!ConnectAndLogin(pop))
         return false;
-    pop.Capa();
-    if (pop.OffersUidl() != CPop::Support::No) {
-        const bool answered = pop.Uidl(message);
-        if (pop.IsBroken()) {
-            m_LastError = pop.GetErrorText();
-            return false;
-        }
-        // Refused where UIDL is known to exist: the message is gone. Refused after CAPA
-        // was refused: the server may have no UIDL at all, and DELE alone decides.
-        const bool known = answered || pop.OffersUidl() == CPop::Support::Yes;
-        if (known && pop.GetUid(message) != expectedUid) {
-            m_DeleteRefusedAsStale = true;
-            m_LastError = kStale;
-            pop.Quit();
-            return false;
+    // Without an expected uid there is nothing to compare: DELE alone decides.
+    if (!expectedUid.empty()) {
+        pop.Capa();
+        if (pop.OffersUidl() != CPop::Support::No) {
+            const bool answered = pop.Uidl(message);
+            if (pop.IsBroken()) {
+                m_LastError = pop.GetErrorText();
+                return false;
+            }
+            // Refused where UIDL is known to exist: the message is gone. Refused after CAPA
+            // was refused: the server may have no UIDL at all, and DELE alone decides.
+            const bool known = answered || pop.OffersUidl() == CPop::Support::Yes;
+            if (known && pop.GetUid(message) != expectedUid) {
+                m_DeleteRefusedAsStale = true;
+                m_LastError = kStale;
+                pop.Quit();
+                return false;
+            }
         }
     }
     if (!pop.Dele(message)) {
