@@ -6,9 +6,10 @@
 # Wine (WINEPREFIX and the rest) comes from the caller's environment; WINE names the loader.
 set -euo pipefail
 exe=$1
-wine=${WINE:-wine}
 dir=$(mktemp -d /tmp/tarnwick-tls-wine.XXXXXX)
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine-env.sh"
+wine_commands
 trap '"$here/dovecot.sh" stop "$dir" >/dev/null 2>&1; rm -rf "$dir"' EXIT
 
 port=$("$here/dovecot.sh" start "$dir")
@@ -24,12 +25,12 @@ expect() { # description condition
     if eval "$2"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
 }
 setup() { # server security
-    printf 'secret\n' | "$wine" "$exe" --profile "$profile" --setup --server "$1" \
+    printf 'secret\n' | wine "$exe" --profile "$profile" --setup --server "$1" \
         --security "$2" --user test --password-stdin >/dev/null
 }
 check() { # sets out, err, code
     set +e
-    out=$("$wine" "$exe" --profile "$profile" --json 2>"$dir/err" | tr -d '\r')
+    out=$(wine "$exe" --profile "$profile" --json 2>"$dir/err" | tr -d '\r')
     code=${PIPESTATUS[0]}
     set -e
     err=$(tr -d '\r' <"$dir/err")
@@ -46,7 +47,7 @@ for served in 1:good:"unknown issuer" 3:expired:expired 4:self:self-signed; do
         'grep -qF "not trusted ($reason). SHA-256 fingerprint: $(fingerprint $name)" <<<"$err"'
 done
 setup "127.0.0.1:$tls_port" tls
-"$wine" "$exe" --profile "$profile" --trust-certificate "$(fingerprint good)" >/dev/null
+wine "$exe" --profile "$profile" --trust-certificate "$(fingerprint good)" >/dev/null
 check
 expect "the trusted certificate is accepted" '[ $code -eq 0 ]'
 expect "over TLS, every message listed" 'grep -qF "\"count\":200,\"secure\":true" <<<"$out"'
