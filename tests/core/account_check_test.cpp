@@ -59,6 +59,15 @@ Account AccountFor(ScriptedPop3Server& server, const Mailbox& box,
     return account;
 }
 
+// Starts a server the test has scripted and gives the account that checks it.
+Account ScriptedAccount(ScriptedPop3Server& server, int timeoutMs) {
+    server.Start();
+    Account account;
+    account.Set("ann", "secret", server.Address(), 8, 1);
+    account.SetTimeout(timeoutMs);
+    return account;
+}
+
 TEST(AccountCheck, EmptyThenThreeThenTheSameThreeAgain) {
     ScriptedPop3Server empty;
     Account account = AccountFor(empty, Mailbox());
@@ -153,39 +162,6 @@ TEST(AccountCheck, AFailedCheckKeepsWhatItHadNotYetReplaced) {
     }
 }
 
-TEST(AccountDelete, DeletionSessionsAsTheServerSeesThem) {
-    const struct {
-        int message;
-        const char* password;
-        bool deleted;
-        const char* error;
-        std::string sent;
-    } cases[] = {
-        {2, "secret", true, "", kLogin + "DELE 2\r\nQUIT\r\n"},
-        {1, "wrong", false, "Bad Password Name", "USER ann\r\nPASS wrong\r\n"},
-        {9, "secret", false, "Error occured during DELE", kLogin + "DELE 9\r\n"}, // no QUIT
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sent);
-        ScriptedPop3Server server;
-        Account account = AccountFor(server, ThreeMessages(), c.password);
-        account.m_MailServer = "localhost:" + std::to_string(server.Port());
-        account.m_MessageCount = 3;
-        account.m_Status = Account::MailboxEmpty;
-        EXPECT_EQ(account.DeleteMessage(c.message), c.deleted);
-        EXPECT_EQ(account.GetErrorText(), c.error);
-        EXPECT_EQ(account.m_MessageCount, 3);
-        EXPECT_EQ(account.GetStatus(), Account::MailboxEmpty);
-        ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
-        EXPECT_EQ(server.Received(), c.sent);
-        EXPECT_EQ(server.Deleted(), c.deleted ? std::vector<int>{c.message} : std::vector<int>{});
-    }
-}
-
-} // namespace
-
-namespace {
-
 std::string Uids(const Messages* list) {
     std::string uids;
     for (int i = 0; list != nullptr && i < list->GetCount(); ++i) {
@@ -234,10 +210,7 @@ TEST(AccountCheck, ABrokenSessionEndsTheCheckAtOnceAndKeepsTheOldCountAndList) {
                 .Reply(top)
                 .Expect("TOP 2 8\r\n");
             f.script(server);
-            server.Start();
-            Account account;
-            account.Set("ann", "secret", server.Address(), 8, 1);
-            account.SetTimeout(kLimit);
+            Account account = ScriptedAccount(server, kLimit);
             account.m_MessageCount = 2;
             OwnedList owned;
             owned.MakeOld();
@@ -303,10 +276,7 @@ TEST(AccountCheck, PipelinedRepliesSplitAtEveryPointGiveTheSameRows) {
             .ReplyInPieces({replies.substr(0, cut), replies.substr(cut)}, 2)
             .Expect("QUIT\r\n")
             .Reply("+OK\r\n");
-        server.Start();
-        Account account;
-        account.Set("ann", "secret", server.Address(), 8, 1);
-        account.SetTimeout(2000);
+        Account account = ScriptedAccount(server, 2000);
         OwnedList owned;
         account.CheckMail(owned.list);
         ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
@@ -345,35 +315,48 @@ TEST(AccountCheck, UniqueIdsDecideWhetherAnUnchangedCountRebuildsTheList) {
     EXPECT_EQ(Uids(owned.list), "uid1 new2 uid3 ");
 }
 
-TEST(AccountDelete, TheUniqueIdIsConfirmedBeforeDeleWhereTheServerHasUidl) {
+TEST(AccountDelete, DeletionSessionsAsTheServerSeesThem) {
     const std::vector<std::string> kUidl = {"UIDL"};
     const struct {
         std::vector<std::string> capabilities; // none: CAPA and UIDL are refused
         int message;
-        const char* uid;
-        bool deleted;
-        bool stale;
-        std::string sent; // after the login
+        const char* password;
+        const char* uid; // empty: nothing to confirm
+        bool deleted, stale;
+        const char* error; // of a failure that is no stale refusal
+        std::string sent;
     } cases[] = {
-        {kUidl, 2, "uid2", true, false, "CAPA\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n"},
-        {kUidl, 2, "uid3", false, true, "CAPA\r\nUIDL 2\r\nQUIT\r\n"},
-        {kUidl, 9, "uid9", false, true, "CAPA\r\nUIDL 9\r\nQUIT\r\n"}, // gone
-        {{"TOP"}, 2, "uid3", true, false, "CAPA\r\nDELE 2\r\nQUIT\r\n"},
-        {{}, 2, "uid3", true, false, "CAPA\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n"},
-        {kUidl, 2, "", true, false, "DELE 2\r\nQUIT\r\n"}, // no id: the session as ever
+        {{}, 2, "secret", "", true, false, "", kLogin + "DELE 2\r\nQUIT\r\n"},
+        {{}, 1, "wrong", "", false, false, "Bad Password Name", "USER ann\r\nPASS wrong\r\n"},
+        {{}, 9, "secret", "", false, false, "Error occured during DELE", kLogin + "DELE 9\r\n"},
+        {kUidl, 2, "secret", "uid2", true, false, "",
+         kLogin + "CAPA\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n"},
+        {kUidl, 2, "secret", "uid3", false, true, "", kLogin + "CAPA\r\nUIDL 2\r\nQUIT\r\n"},
+        {kUidl, 9, "secret", "uid9", false, true, "",
+         kLogin + "CAPA\r\nUIDL 9\r\nQUIT\r\n"}, // gone
+        {{"TOP"}, 2, "secret", "uid3", true, false, "", kLogin + "CAPA\r\nDELE 2\r\nQUIT\r\n"},
+        {{}, 2, "secret", "uid3", true, false, "", kLogin + "CAPA\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n"},
+        {kUidl, 2, "secret", "", true, false, "", kLogin + "DELE 2\r\nQUIT\r\n"},
     };
     Account account; // one record: a refusal must not outlive the next deletion
+    account.m_MessageCount = 3;
+    account.m_Status = Account::MailboxEmpty;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sent);
         Mailbox box = ThreeMessages();
         box.capabilities = c.capabilities;
         ScriptedPop3Server server;
-        account.m_MailServer = AccountFor(server, box).m_MailServer;
-        account.Set("ann", "secret", account.m_MailServer, 8, 1);
+        AccountFor(server, box);
+        account.Set("ann", c.password, "localhost:" + std::to_string(server.Port()), 8, 1);
         EXPECT_EQ(account.DeleteMessage(c.message, c.uid), c.deleted);
         EXPECT_EQ(account.DeleteRefusedAsStale(), c.stale);
+        if (!c.deleted && !c.stale) {
+            EXPECT_EQ(account.GetErrorText(), c.error);
+        }
+        EXPECT_EQ(account.m_MessageCount, 3);
+        EXPECT_EQ(account.GetStatus(), Account::MailboxEmpty);
         ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
-        EXPECT_EQ(server.Received(), kLogin + c.sent);
+        EXPECT_EQ(server.Received(), c.sent);
         EXPECT_EQ(server.Deleted(), c.deleted ? std::vector<int>{c.message} : std::vector<int>{});
     }
 }
