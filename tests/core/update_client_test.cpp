@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -121,16 +120,6 @@ TEST(UpdateClient, SilentServerEndsWithinTheTimeLimitAndKeepsCounting) {
     { CAutoUpdateClient client(0); }
     CAutoUpdateClient::SetTimeLimit(5000);
     EXPECT_EQ(3, StoredActivation());
-}
-
-TEST(UpdateClient, FirstRunSeedsTheMakersFileInSaveOrder) {
-    TempProfile profile;
-    SeedUpdateSettings();
-    std::string stored = profile.Read();
-    stored.erase(std::remove(stored.begin(), stored.end(), '\r'), stored.end()); // Windows
-    EXPECT_EQ("[AutoUpdate]\nInterval=3\nPath=http://tarnwick.example.org/tarnwick/autoupdate.dat\n"
-              "Server=tarnwick.example.org\nDownloadURL=\nCurrentVersion=106\nActivation=0\n",
-              stored);
 }
 
 } // namespace
