@@ -84,24 +84,6 @@ TEST_F(DovecotAccount, DeletionRemovesExactlyThatMessage) {
     EXPECT_EQ(list->GetSubject(1), "Message 3");
 }
 
-TEST_F(DovecotAccount, AWrongPasswordOrUserIsBadPasswordNameAndDeletesNothing) {
-    ASSERT_EQ(Dovecot().Seed(3).size(), 3u);
-    // Dovecot accepts any USER and judges the pair at PASS.
-    for (const auto& [user, password] :
-         {std::pair{"test", "wrong"}, std::pair{"nobody", "secret"}}) {
-        Account account = MakeAccount(user, password);
-        EXPECT_FALSE(account.DeleteMessage(1));
-        EXPECT_EQ(account.GetErrorText(), "Bad Password Name");
-        EXPECT_EQ(Check(account), nullptr);
-        EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
-        EXPECT_EQ(account.GetErrorText(), "Bad Password Name");
-    }
-    Account good = MakeAccount();
-    const auto list = Check(good);
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->GetCount(), 3);
-}
-
 TEST_F(DovecotPop, EveryCommandKeepsTheSessionInStep) {
     // A long RETR and refused commands must leave nothing behind for the next reply.
     const auto seeded = Dovecot().Seed(3, {500, 60000, 1025});
@@ -133,38 +115,6 @@ TEST_F(DovecotPop, EveryCommandKeepsTheSessionInStep) {
     const auto list = Check(after);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->GetCount(), 3); // RSET kept message 1
-}
-
-TEST_F(DovecotPop, PipelinedAndSequentialListingsOf200MessagesAreIdentical) {
-    std::vector<int> sizes;
-    for (int n = 1; n <= 200; ++n) {
-        sizes.push_back(n % 7 == 0 ? 5000 + n : 400 + n); // some summaries reach their limit
-    }
-    ASSERT_EQ(Dovecot().Seed(200, sizes).size(), 200u);
-    std::string rows[2];
-    for (const bool planned : {false, true}) {
-        CPop pop;
-        pop.SetTimeout(5000);
-        ASSERT_TRUE(pop.Connect("127.0.0.1", Dovecot().Port(), "test", "secret"))
-            << pop.GetErrorText();
-        ASSERT_TRUE(pop.Capa());
-        ASSERT_TRUE(pop.OffersPipelining());
-        ASSERT_TRUE(pop.Stat() && pop.Uidl()) << pop.GetErrorText();
-        if (planned) {
-            ASSERT_TRUE(pop.PlanListing(pop.GetMessageCount(), 8));
-        }
-        ASSERT_TRUE(pop.List()) << pop.GetErrorText();
-        for (int n = 1; n <= 200; ++n) {
-            pop.Top(n, 8);
-            rows[planned] += pop.m_From + "|" + pop.m_Subject + "|" + pop.m_To + "|" + pop.m_Date +
-                             "|" + std::to_string(pop.GetMessageSize(n)) + "|" + pop.GetUid(n) +
-                             "|" + pop.GetSummary() + "\n";
-        }
-        EXPECT_FALSE(pop.IsBroken()) << pop.GetErrorText();
-        EXPECT_TRUE(pop.Quit()) << pop.GetErrorText();
-    }
-    EXPECT_NE(rows[0].find("|Message 200|"), std::string::npos);
-    EXPECT_EQ(rows[1], rows[0]);
 }
 
 } // namespace
