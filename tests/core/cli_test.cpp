@@ -110,16 +110,14 @@ TEST(CliReport, TextJsonAndExitStatusOfEachOutcome) {
          "{\"status\":\"mail\",\"count\":1,\"messages\":[{\"number\":1,\"from\":\"Eve\","
          "\"subject\":\"\\u001b]0;owned\\u0007\\u001b[31m\xc3\xa2\xc2\x82\xc2\xac "
          "\xc3\x82\xc2\x9b\xc2\x9b\xc3\x83\xc2\xa9\",\"size_kb\":1,\"summary\":\"\"}]}\n"},
-        {ReportOf(Account::CountOnly, 4, &stale), 0, "4 messages waiting.\n",
+        {ReportOf(Account::CountOnly, 4, nullptr), 0, "4 messages waiting.\n",
          "{\"status\":\"mail\",\"count\":4}\n"},
-        {[] {
-             cli::Report secure = ReportOf(Account::CountOnly, 4, nullptr);
+        {[&] {
+             cli::Report secure = ReportOf(Account::CountOnly, 4, &stale);
              secure.secure = true;
              return secure;
          }(),
          0, "4 messages waiting.\n", "{\"status\":\"mail\",\"count\":4,\"secure\":true}\n"},
-        {ReportOf(Account::CountOnly, 1, nullptr), 0, "1 message waiting.\n",
-         "{\"status\":\"mail\",\"count\":1}\n"},
         {ReportOf(Account::MailboxEmpty, 0, nullptr), 1, "No messages waiting.\n",
          "{\"status\":\"empty\",\"count\":0}\n"},
         {ReportOf(Account::CheckFailed, 3, &stale, "Bad Password Name"), 2, "",
