@@ -2,6 +2,7 @@
 #include "mainwnd/window_messages.h"
 #include "resource.h"
 #include "tray/tray_notify_icon.h"
+#include "ui/framework_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -20,20 +21,6 @@ constexpr DWORD kVersion1Size = sizeof(void*) == 8 ? 104u : 88u;
 using Pictures = std::vector<HICON>;
 constexpr char kAnimationTitle[] = "CTrayNotifyIcon Animation Notification Window";
 constexpr char kResurrectionTitle[] = "CTrayNotifyIcon Resurrection Notification Window";
-
-// Runs the message loop until done() holds or timeoutMs passed; returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000) {
-    for (const DWORD start = ::GetTickCount(); !done();) {
-        const DWORD elapsed = ::GetTickCount() - start;
-        if (elapsed >= timeoutMs)
-            return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            ::DispatchMessageA(&msg);
-    }
-    return true;
-}
 
 // The first icon that Wine's "Wine System Tray" window shows, if any.
 HWND TrayIcon() {

@@ -48,10 +48,6 @@ Frame Capture(HWND window) {
     return frame;
 }
 
-HWND FindTopLevel(const char* caption) {
-    return ::FindWindowA(nullptr, caption);
-}
-
 class AboutBox : public ::testing::Test {
 protected:
     TempProfile m_profile;
@@ -93,7 +89,7 @@ TEST_F(AboutBox, ShowsVersionMarkerDonationAndLinksAndOnlyItsUpdateButtonAsksFor
 // Closes "Thanks" from inside its own modal loop, noting whether its credits were rolling.
 std::vector<bool> g_thanksRolling;
 void CALLBACK CloseThanks(HWND, UINT, UINT_PTR, DWORD) {
-    HWND thanks = FindTopLevel("Thanks");
+    HWND thanks = ::FindWindowA(nullptr, "Thanks");
     if (thanks == nullptr)
         return;
     auto* credits =
@@ -186,7 +182,7 @@ TEST_F(AboutBox, UpdateNoticeShowsTheAddressOrTheUpdateFile) {
 // Closes the update notice from inside RunScheduledUpdateCheck's modal loop, noting its link.
 std::vector<std::string> g_noticeLinks;
 void CALLBACK CloseNotice(HWND, UINT, UINT_PTR, DWORD) {
-    HWND notice = FindTopLevel("Automatic Update");
+    HWND notice = ::FindWindowA(nullptr, "Automatic Update");
     if (notice == nullptr)
         return;
     g_noticeLinks.push_back(ItemText(notice, IDC_UPDATE_LINK));
