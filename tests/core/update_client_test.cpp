@@ -43,61 +43,47 @@ TEST(UpdateClient, CountsChancesChecksOnTheThirdOrWhenForcedWithOneBareRequestLi
     EXPECT_EQ(std::vector<std::string>(2, "GET " + path + "\n"), server.Requests());
 }
 
-struct ReplyCase {
-    const char* name;
-    std::string reply;
-    bool newVersion;
-    std::string url;
-    bool reset; // the check succeeded, so the count starts again
-};
-
-class UpdateReply : public ::testing::TestWithParam<ReplyCase> {};
-
-TEST_P(UpdateReply, DecidesVersionAddressAndCount) {
-    const ReplyCase& c = GetParam();
-    TempProfile profile;
-    ScriptedHttpServer server(c.reply);
-    Seed(server.Address(), kUpdateFile, 4);
-    CAutoUpdateClient client(1);
-    EXPECT_EQ(c.newVersion, client.IsNewVersion());
-    EXPECT_EQ(c.url, client.GetDownloadURL());
-    EXPECT_EQ(c.url, Profile::Application().GetString("AutoUpdate", "DownloadURL", "?"));
-    EXPECT_EQ(c.reset ? 0 : 5, StoredActivation());
-}
-
-const std::string kPadding(250, 'x');
-
-INSTANTIATE_TEST_SUITE_P(
-    Replies, UpdateReply,
-    ::testing::Values(
-        ReplyCase{"Newer", "version=107\nurl=http://dl.example.org/t107.exe\n", true,
-                  "http://dl.example.org/t107.exe", true},
-        ReplyCase{"NewerAmongOtherText",
-                  "HTTP/1.0 200 OK\r\n\r\nurl=http://early.example/\nversion= 107 (beta)\nurl="
-                  "https://dl.example.org/t?v=107&x=%20",
-                  true, "https://dl.example.org/t?v=107&x=%20", true},
-        ReplyCase{"Same", "version=106\nurl=http://dl.example.org/t106.exe\n", false, "", true},
-        ReplyCase{"NewerWithoutAddress", "version=107\n", true, "", false},
-        ReplyCase{"NoLineFeed", "version=107", false, "", false},
-        ReplyCase{"CrLfLines", "version=107\r\nurl=http://dl.example.org/t.exe\r\n", true,
-                  "http://dl.example.org/t.exe", true},
+TEST(UpdateClient, EachReplyDecidesVersionAddressAndCount) {
+    const std::string padding(250, 'x');
+    const struct {
+        std::string reply;
+        bool newVersion;
+        std::string url;
+        bool reset; // the check succeeded, so the count starts again
+    } cases[] = {
+        {"version=107\nurl=http://dl.example.org/t107.exe\n", true,
+         "http://dl.example.org/t107.exe", true},
+        {"HTTP/1.0 200 OK\r\n\r\nurl=http://early.example/\nversion= 107 (beta)\nurl="
+         "https://dl.example.org/t?v=107&x=%20",
+         true, "https://dl.example.org/t?v=107&x=%20", true},
+        {"version=106\nurl=http://dl.example.org/t106.exe\n", false, "", true},
+        {"version=107\n", true, "", false},
+        {"version=107", false, "", false}, // no line feed
+        {"version=107\r\nurl=http://dl.example.org/t.exe\r\n", true, "http://dl.example.org/t.exe",
+         true},
         // Only the first 255 bytes count: first the version line lies past them, then the
         // address does.
-        ReplyCase{"VersionPast255", kPadding + "\nversion=107\nurl=http://a.example/\n", false, "",
-                  false},
-        ReplyCase{"AddressPast255", "version=107\n" + kPadding + "\nurl=http://a.example/\n", true,
-                  "", false},
+        {padding + "\nversion=107\nurl=http://a.example/\n", false, "", false},
+        {"version=107\n" + padding + "\nurl=http://a.example/\n", true, "", false},
         // A spoofed file must never make a click start a local program.
-        ReplyCase{"FileUrl", "version=107\nurl=file:///C:/Windows/system32/calc.exe\n", true, "",
-                  false},
-        ReplyCase{"Share", "version=107\nurl=\\\\evil.example\\share\\setup.exe\n", true, "",
-                  false},
-        ReplyCase{"Script", "version=107\nurl=javascript:alert(1)\n", true, "", false},
-        ReplyCase{"ControlCharacter", "version=107\nurl=http://a.example/\x1b[2J\n", true, "",
-                  false},
-        ReplyCase{"QuoteBreakingOut", "version=107\nurl=http://a.example/\" calc\n", true, "",
-                  false}),
-    [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
+        {"version=107\nurl=file:///C:/Windows/system32/calc.exe\n", true, "", false},
+        {"version=107\nurl=\\\\evil.example\\share\\setup.exe\n", true, "", false},
+        {"version=107\nurl=javascript:alert(1)\n", true, "", false},
+        {"version=107\nurl=http://a.example/\x1b[2J\n", true, "", false},
+        {"version=107\nurl=http://a.example/\" calc\n", true, "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply);
+        TempProfile profile;
+        ScriptedHttpServer server(c.reply);
+        Seed(server.Address(), kUpdateFile, 4);
+        CAutoUpdateClient client(1);
+        EXPECT_EQ(c.newVersion, client.IsNewVersion());
+        EXPECT_EQ(c.url, client.GetDownloadURL());
+        EXPECT_EQ(c.url, Profile::Application().GetString("AutoUpdate", "DownloadURL", "?"));
+        EXPECT_EQ(c.reset ? 0 : 5, StoredActivation());
+    }
+}
 
 TEST(UpdateClient, IncompleteSettingsSendNothingAndAreSavedBack) {
     TempProfile profile;
