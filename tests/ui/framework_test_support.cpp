@@ -53,15 +53,6 @@ INT_PTR RunModalLoop(const CWnd& window, const std::function<INT_PTR()>& doModal
     return result;
 }
 
-TempProfile::TempProfile() {
-    char directory[MAX_PATH] = {}, file[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, directory);
-    ::GetTempFileNameA(directory, "tnw", 0, file);
-    ::DeleteFileA(file);
-    m_path = file;
-    Profile::UseFile(m_path);
-}
-
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     for (const DWORD start = ::GetTickCount(); !done();) {
         const DWORD elapsed = ::GetTickCount() - start;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/temp_profile.h"
 #include "framework/message_box.h"
 #include "framework/wnd.h"
-#include "settings/profile.h"
 
 #include <windows.h>
 
@@ -33,21 +33,6 @@ public:
 
 private:
     MessageBoxHandler m_previous;
-};
-
-// Points the application profile at a fresh, missing file for one test.
-class TempProfile {
-public:
-    TempProfile();
-    ~TempProfile() {
-        ::DeleteFileA(m_path.c_str());
-        Profile::UseFile(m_previous);
-    }
-    TempProfile(const TempProfile&) = delete;
-    TempProfile& operator=(const TempProfile&) = delete;
-
-private:
-    std::string m_path, m_previous = Profile::Application().Path();
 };
 
 // Runs a modal dialog or sheet while `steps` run inside its loop, one per timer tick once
