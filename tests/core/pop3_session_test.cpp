@@ -172,15 +172,13 @@ TEST(Pop3Session, ListCutOffOrNeverFinishedBreaksTheSessionForGood) {
 TEST(Pop3Session, AMultiLineReplyThatKeepsComingEarnsTimeBeyondTheLimit) {
     // 48 KiB in pieces that take more than twice the base limit.
     const std::string line = std::string(1000, 'x') + "\r\n";
-    std::vector<std::string> pieces = {"+OK\r\n"};
-    for (int i = 0; i < 8; ++i) {
-        std::string piece;
-        for (int k = 0; k < 6; ++k) {
-            piece += line;
-        }
-        pieces.push_back(piece);
+    std::string six;
+    for (int k = 0; k < 6; ++k) {
+        six += line;
     }
-    pieces.push_back(".\r\n");
+    std::vector<std::string> pieces(10, six);
+    pieces.front() = "+OK\r\n";
+    pieces.back() = ".\r\n";
     ScriptedPop3Server server;
     server.Login().Expect("RETR 1\r\n").ReplyInPieces(pieces, 80);
     CPop pop;
