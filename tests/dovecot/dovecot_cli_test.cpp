@@ -34,7 +34,8 @@ TEST_F(DovecotCli, SetupThenCheckPrintsTheListAsTextAndJson) {
     EXPECT_EQ(profile.GetString("MailSettings", "Mail server"), Dovecot().Server());
     EXPECT_EQ(profile.GetString("MailSettings", "User name"), "test");
     EXPECT_EQ(profile.GetString("MailSettings", "RegKey").size(), 6u);
-    EXPECT_EQ(ReadFile(m_profile).find("secret"), std::string::npos) << "not scrambled";
+    EXPECT_EQ(TempProfile::ReadFile(m_profile).find("secret"), std::string::npos)
+        << "not scrambled";
     EXPECT_EQ(profile.GetInt("MailSettings", "Summarysize", 8), 2);
 
     std::string text = "3 messages waiting.\n";

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,13 +14,6 @@ namespace {
 const std::string kScript = std::string("bash ") + TARNWICK_DOVECOT_SCRIPT;
 
 } // namespace
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 std::string SeededMessage::Header(const std::string& name) const {
     const std::string head = "\r\n" + text.substr(0, text.find("\r\n\r\n") + 2);
@@ -63,7 +55,8 @@ DovecotServer::DovecotServer() {
         return;
     }
     m_port = static_cast<unsigned short>(port);
-    m_tlsPort = static_cast<unsigned short>(std::atoi(ReadFile(m_folder + "/pop3s.port").c_str()));
+    m_tlsPort = static_cast<unsigned short>(
+        std::atoi(TempProfile::ReadFile(m_folder + "/pop3s.port").c_str()));
 }
 
 DovecotServer::~DovecotServer() {
@@ -92,7 +85,7 @@ std::vector<SeededMessage> DovecotServer::Seed(int count, const std::vector<int>
     }
     std::sort(paths.begin(), paths.end());
     for (const std::string& path : paths) {
-        messages.push_back({ReadFile(path)});
+        messages.push_back({TempProfile::ReadFile(path)});
     }
     return messages;
 }
@@ -103,6 +96,6 @@ ProcessResult DovecotServer::Run(const std::string& command, const std::string& 
     const int status = std::system(
         ("setsid -w timeout 120 " + command + " <" + io + "in >" + io + "out 2>" + io + "err")
             .c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(io + "out"),
-            ReadFile(io + "err")};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, TempProfile::ReadFile(io + "out"),
+            TempProfile::ReadFile(io + "err")};
 }

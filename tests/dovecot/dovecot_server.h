@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "core/temp_profile.h"
+
 struct ProcessResult {
     int exitCode = -1; // 124 when the time limit ended it
     std::string out;
     std::string err;
 };
-
-std::string ReadFile(const std::string& path);
 
 // One message as it lies in the mailbox. Its line ends are CR LF, so its size is the size
 // POP3 reports.
