@@ -49,6 +49,14 @@ struct OwnedList {
     }
 };
 
+std::string Uids(const Messages* list) {
+    std::string uids;
+    for (int i = 0; list != nullptr && i < list->GetCount(); ++i) {
+        uids += list->GetUid(i) + " ";
+    }
+    return uids;
+}
+
 // Starts the server and gives the account that checks it.
 Account AccountFor(ScriptedPop3Server& server, const Mailbox& box,
                    const std::string& password = "secret") {
@@ -68,7 +76,7 @@ Account ScriptedAccount(ScriptedPop3Server& server, int timeoutMs) {
     return account;
 }
 
-TEST(AccountCheck, EmptyThenThreeThenTheSameThreeAgain) {
+TEST(AccountCheck, CountsAndUniqueIdsDecideWhetherTheListIsRebuilt) {
     ScriptedPop3Server empty;
     Account account = AccountFor(empty, Mailbox());
     OwnedList owned;
@@ -101,6 +109,34 @@ TEST(AccountCheck, EmptyThenThreeThenTheSameThreeAgain) {
     ASSERT_TRUE(three.WaitForClosedConnections(3, 5000));
     EXPECT_EQ(three.Received(), kLogin + "CAPA\r\nSTAT\r\nUIDL\r\n" + kThreeListed + kCountOnly +
                                     kLogin + "CAPA\r\nSTAT\r\nQUIT\r\n");
+
+    // With UIDL the same count rebuilds when the ids are not the list's (it had none).
+    Mailbox box = ThreeMessages();
+    box.capabilities = {"TOP", "UIDL"};
+    ScriptedPop3Server first;
+    account.m_MailServer = AccountFor(first, box).m_MailServer;
+    account.m_Summaries = 1;
+    account.CheckMail(owned.list);
+    ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+    EXPECT_EQ(Uids(owned.list), "uid1 uid2 uid3 ");
+    Messages* const withUids = owned.list;
+    account.CheckMail(owned.list);
+    EXPECT_EQ(account.GetStatus(), Account::CountOnly);
+    EXPECT_EQ(owned.list, withUids);
+    ASSERT_TRUE(first.WaitForClosedConnections(2, 5000));
+    EXPECT_EQ(first.Received(), kLogin + "CAPA\r\nSTAT\r\nUIDL\r\n" + kThreeListed + kCountOnly);
+
+    // Message 2 was replaced by another while the count stayed; this server learns UIDL
+    // only by trying it, because it refuses CAPA.
+    box.messages[1] = MakeMessage("Dan <dan@example.org>", "Replacement", {});
+    box.messages[1].uid = "new2";
+    box.overrides["CAPA\r\n"] = "-ERR what?\r\n";
+    ScriptedPop3Server second;
+    account.m_MailServer = AccountFor(second, box).m_MailServer;
+    account.CheckMail(owned.list);
+    ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+    EXPECT_EQ(owned.list->GetSubject(1), "Replacement");
+    EXPECT_EQ(Uids(owned.list), "uid1 new2 uid3 ");
 }
 
 TEST(AccountCheck, SizesAreKilobytesRoundedUpAndAFailedTopStillGetsItsRow) {
@@ -160,14 +196,6 @@ TEST(AccountCheck, AFailedCheckKeepsWhatItHadNotYetReplaced) {
         ASSERT_TRUE(c.sent.empty() || server.WaitForClosedConnections(1, 5000));
         EXPECT_EQ(server.Received(), c.sent);
     }
-}
-
-std::string Uids(const Messages* list) {
-    std::string uids;
-    for (int i = 0; list != nullptr && i < list->GetCount(); ++i) {
-        uids += list->GetUid(i) + " ";
-    }
-    return uids;
 }
 
 TEST(AccountCheck, ABrokenSessionEndsTheCheckAtOnceAndKeepsTheOldCountAndList) {
@@ -284,35 +312,6 @@ TEST(AccountCheck, PipelinedRepliesSplitAtEveryPointGiveTheSameRows) {
         server.Stop();
         EXPECT_TRUE(server.Mismatches().empty());
     }
-}
-
-TEST(AccountCheck, UniqueIdsDecideWhetherAnUnchangedCountRebuildsTheList) {
-    Mailbox box = ThreeMessages();
-    box.capabilities = {"TOP", "UIDL"};
-    ScriptedPop3Server first;
-    Account account = AccountFor(first, box);
-    OwnedList owned;
-    account.CheckMail(owned.list);
-    ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
-    EXPECT_EQ(Uids(owned.list), "uid1 uid2 uid3 ");
-    Messages* const built = owned.list;
-    account.CheckMail(owned.list);
-    EXPECT_EQ(account.GetStatus(), Account::CountOnly);
-    EXPECT_EQ(owned.list, built);
-    ASSERT_TRUE(first.WaitForClosedConnections(2, 5000));
-    EXPECT_EQ(first.Received(), kLogin + "CAPA\r\nSTAT\r\nUIDL\r\n" + kThreeListed + kCountOnly);
-
-    // Message 2 was replaced by another while the count stayed; this server learns UIDL
-    // only by trying it, because it refuses CAPA.
-    box.messages[1] = MakeMessage("Dan <dan@example.org>", "Replacement", {});
-    box.messages[1].uid = "new2";
-    box.overrides["CAPA\r\n"] = "-ERR what?\r\n";
-    ScriptedPop3Server second;
-    account.m_MailServer = AccountFor(second, box).m_MailServer;
-    account.CheckMail(owned.list);
-    ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
-    EXPECT_EQ(owned.list->GetSubject(1), "Replacement");
-    EXPECT_EQ(Uids(owned.list), "uid1 new2 uid3 ");
 }
 
 TEST(AccountDelete, DeletionSessionsAsTheServerSeesThem) {
