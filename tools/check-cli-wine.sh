@@ -7,6 +7,7 @@ dir=$(mktemp -d /tmp/tarnwick-wine-check.XXXXXX)
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
 wine_commands
+. "$here/expect.sh"
 trap '"$here/dovecot.sh" stop "$dir" >/dev/null 2>&1; rm -rf "$dir"' EXIT
 
 port=$("$here/dovecot.sh" start "$dir")
@@ -20,11 +21,6 @@ out=$(wine "$exe" --profile "$profile" | tr -d '\r')
 status=$?
 set -e
 echo "$out"
-passed=0
-failed=0
-expect() { # description condition
-    if eval "$2"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
-}
 expect "exit status 0 when mail waits" '[ $status -eq 0 ]'
 expect "three messages listed" '[ $(grep -c "Message [0-9]" <<<"$out") -eq 3 ]'
 expect "the count is printed" 'grep -q "3" <<<"$out"'
@@ -38,7 +34,4 @@ set -e
 expect "exit status 2 on a wrong password" '[ $status -eq 2 ]'
 expect "the failure text on standard error" 'grep -q "Bad Password Name" <<<"$err"'
 
-# In GoogleTest's words, so that the summary counts these too.
-echo "[  PASSED  ] $passed tests."
-[ $failed -eq 0 ] || echo "[  FAILED  ] $failed tests, listed above"
-[ $failed -eq 0 ]
+expect_report

@@ -10,6 +10,7 @@ dir=$(mktemp -d /tmp/tarnwick-tls-wine.XXXXXX)
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
 wine_commands
+. "$here/expect.sh"
 trap '"$here/dovecot.sh" stop "$dir" >/dev/null 2>&1; rm -rf "$dir"' EXIT
 
 port=$("$here/dovecot.sh" start "$dir")
@@ -19,11 +20,6 @@ tls_port=$(cat "$dir/pop3s.port")
 fingerprint() { openssl x509 -noout -fingerprint -sha256 -in "$dir/certs/$1.pem" | sed 's/.*=//'; }
 profile="Z:${dir//\//\\}\\tarnwick.ini" # Wine shows the Unix root as drive Z:
 
-passed=0
-failed=0
-expect() { # description condition
-    if eval "$2"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
-}
 setup() { # server security
     printf 'secret\n' | wine "$exe" --profile "$profile" --setup --server "$1" \
         --security "$2" --user test --password-stdin >/dev/null
@@ -55,7 +51,4 @@ setup "127.0.0.1:$port" starttls
 check
 expect "STLS on the plain port" '[ $code -eq 0 ] && grep -qF "\"secure\":true" <<<"$out"'
 
-# In GoogleTest's words, so that the summary counts these too.
-echo "[  PASSED  ] $passed tests."
-[ $failed -eq 0 ] || echo "[  FAILED  ] $failed tests, listed above"
-[ $failed -eq 0 ]
+expect_report
