@@ -86,3 +86,12 @@ RECT CListCtrl::GetWindowRect() const {
     ::GetWindowRect(m_hWnd, &rect);
     return rect;
 }
+
+bool CListCtrl::SetItemCount(int count, DWORD flags) {
+    return SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(count), static_cast<LPARAM>(flags)) !=
+           FALSE;
+}
+
+void CListCtrl::SetExtendedStyle(DWORD mask, DWORD styles) {
+    SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, mask, static_cast<LPARAM>(styles));
+}

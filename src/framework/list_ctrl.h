@@ -23,6 +23,11 @@ public:
     std::string GetItemText(int item, int subItem) const;
     bool DeleteAllItems();
     int GetItemCount() const;
+    // A list with LVS_OWNERDATA holds no texts: it shows `count` rows and asks its parent
+    // for each one it draws (LVN_GETDISPINFO). Selections stay by row number.
+    bool SetItemCount(int count, DWORD flags = 0);
+    // Sets the LVS_EX_* bits in `mask` to those of `styles`.
+    void SetExtendedStyle(DWORD mask, DWORD styles);
 
     // The first item after `start` (-1: from the beginning) having the LVNI_* `flags`.
     int GetNextItem(int start, int flags) const;

@@ -26,6 +26,19 @@ void CWorkerThread::Join() {
     m_handle = nullptr;
 }
 
+bool CWorkerThread::JoinFor(DWORD ms) {
+    if (m_handle != nullptr && ::WaitForSingleObject(m_handle, ms) != WAIT_OBJECT_0)
+        return false;
+    Join();
+    return true;
+}
+
+void CWorkerThread::Detach() {
+    if (m_handle != nullptr)
+        ::CloseHandle(m_handle);
+    m_handle = nullptr;
+}
+
 unsigned __stdcall CWorkerThread::Entry(void* work) {
     std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(work));
     try {

@@ -18,6 +18,11 @@ public:
     bool Start(std::function<void()> work);
     // Waits for the thread to end and releases it; does nothing when none is held.
     void Join();
+    // As Join, but waits at most ms; false when the thread still runs (and is still held).
+    bool JoinFor(DWORD ms);
+    // Lets go of a thread that may still run, for the end of the process: the work must
+    // own everything it uses.
+    void Detach();
     bool IsHeld() const { return m_handle != nullptr; }
 
 private:

@@ -11,8 +11,9 @@ constexpr UINT kPopupMs = 3500;
 CShowDialog::CShowDialog(CWnd* owner) : CDialog(IDD_SUMMARY_POPUP), m_owner(owner) {}
 
 int CShowDialog::CreatePopup() {
-    // No parent: the popup is a top-level window of its own, placed in screen coordinates.
-    Create(nullptr);
+    // Owned by the main window, so that it stays in front of it when the main window takes
+    // the focus back; still a top-level window, placed in screen coordinates.
+    Create(m_owner != nullptr ? m_owner->GetSafeHwnd() : nullptr);
     StartCountdown();
     return 1;
 }

@@ -8,6 +8,7 @@
 #include "framework/shell_seams.h"
 #include "mainwnd/show_dialog.h"
 #include "mainwnd/window_messages.h"
+#include "net/cancel_signal.h"
 #include "pop3/messages.h"
 #include "res/resource.h"
 #include "settings/profile.h"
@@ -16,7 +17,9 @@
 
 #include <commctrl.h>
 
+#include <cstring>
 #include <exception>
+#include <vector>
 
 int g_lastAnnouncedCount = 0;
 
@@ -29,6 +32,13 @@ constexpr UINT kAnimationStepMs = 250;
 const char kTimerFailed[] = "Can't set up timer to check mail.";
 const char kDefaultMailFailed[] = "Can't launch default email application";
 const char kMailKey[] = "SOFTWARE\\Clients\\Mail";
+const char kNotSetUp[] = "Tarnwick - no mailbox set up: choose Configuration";
+const char kChangedWhileAsked[] =
+    "The message list changed while you were asked, so nothing was deleted.\nPlease choose "
+    "the message again from the new list.";
+// Exit waits this long for a cancelled job before the process lets it go.
+constexpr DWORD kExitJoinMs = 1000;
+constexpr UINT kExitPollMs = 50;
 
 UINT CheckPeriod(int minutes) {
     return static_cast<UINT>(minutes) * kMinuteMs;
@@ -74,8 +84,7 @@ CTarnwickDlg::CTarnwickDlg(HWND parent) : CDialog(IDD_TARNWICK_DIALOG, parent) {
 }
 
 CTarnwickDlg::~CTarnwickDlg() {
-    // The worker holds the job; it must be gone before the job is freed.
-    m_worker.Join();
+    StopWorker();
     m_popup.reset();
 }
 
@@ -95,6 +104,8 @@ bool CTarnwickDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon.Get()));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon.Get()));
     m_animate.Open(IDR_SEARCH_AVI);
+    // Rows answer on every cell, not only on the sender.
+    m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     SetupColumns();
 
     if (!m_checkTimer.Set(m_hWnd, ID_TIMER_CHECK, CheckPeriod(m_config.m_Interval)))
@@ -108,8 +119,10 @@ bool CTarnwickDlg::OnInitDialog() {
     }
     if (m_config.m_FirstTime)
         RunFirstTimeSetup();
+    if (!IsSetUp())
+        ShowNotSetUp();
     // Read only now: the first-time sheet may just have changed it.
-    if (m_config.m_CheckMailOnStartup)
+    else if (m_config.m_CheckMailOnStartup)
         StartCheck();
     return false;
 }
@@ -127,77 +140,186 @@ void CTarnwickDlg::SetupColumns() {
 
 void CTarnwickDlg::RunFirstTimeSetup() {
     SeedUpdateSettings();
-    ShowMessageBox(m_hWnd,
-                   "This is the first time your run this version of Tarnwick.\nThe configuration "
-                   "dialog box will now be displayed. Full help is provided in the documentation "
-                   "files.",
-                   "First Time Usage", MB_OK);
+    Ask("This is the first time your run this version of Tarnwick.\nThe configuration "
+        "dialog box will now be displayed. Full help is provided in the documentation "
+        "files.",
+        "First Time Usage", MB_OK);
     OnConfigure();
 }
 
 // ---- check cycle ---------------------------------------------------------------------------
 
+bool CTarnwickDlg::IsSetUp() const {
+    return !m_account.m_MailServer.empty();
+}
+
+void CTarnwickDlg::ShowNotSetUp() {
+    m_statusText = kNotSetUp;
+    SetWindowText(m_statusText);
+    m_trayIcon.SetIcon(m_iconDisabled);
+    m_trayIcon.SetTipText(kNotSetUp);
+    UpdateData(false);
+}
+
 void CTarnwickDlg::StartCheck() {
-    // The worker owns the job until WM_CHECK_DONE; a second one would race it.
-    if (m_busy)
+    if (m_exiting)
         return;
+    // Nothing to check: no connection, no failure box, only the way to the configuration.
+    if (!IsSetUp()) {
+        ShowNotSetUp();
+        return;
+    }
+    auto job = std::make_shared<Job>();
+    job->kind = Job::Check;
+    job->account = m_account;
+    if (m_listStale) {
+        job->account.m_MessageCount = 0; // a count never matches: the list is built afresh
+    } else if (m_messages) {
+        job->list = std::make_unique<Messages>(*m_messages);
+    }
+    StartJob(job);
+}
+
+void CTarnwickDlg::StartDeletion(int message, const std::string& uid) {
+    auto job = std::make_shared<Job>();
+    job->kind = Job::Delete;
+    job->account = m_account;
+    job->message = message;
+    job->uid = uid;
+    StartJob(job);
+}
+
+bool CTarnwickDlg::StartJob(const std::shared_ptr<Job>& job) {
+    // One job at a time owns the session; m_job is never replaced while the worker holds it.
+    if (m_busy || m_job || m_worker.IsHeld() || m_exiting)
+        return false;
+    job->cancel = std::make_shared<net::CancelSignal>();
+    job->account.SetCancelSignal(job->cancel);
+    m_retryTimer.Kill();
     m_busy = 1;
     UpdateBusyState();
-
-    m_job = std::make_unique<CheckJob>();
-    m_job->account = m_account;
-    if (m_messages)
-        m_job->list = std::make_unique<Messages>(*m_messages);
-    CheckJob* job = m_job.get();
+    m_job = job;
     HWND window = m_hWnd;
     const bool started = m_worker.Start([job, window] {
-        Messages* list = job->list.release();
         try {
-            job->account.CheckMail(list);
+            if (job->kind == Job::Delete) {
+                job->deleted = job->account.DeleteMessage(job->message, job->uid);
+            } else {
+                Messages* list = job->list.release();
+                job->account.CheckMail(list);
+                job->list.reset(list);
+            }
         } catch (const std::exception&) {
             // The window must hear of the end whatever happened, or it stays busy for good.
             job->account.m_Status = Account::CheckFailed;
             job->account.m_LastError = "Not enough memory to check the mailbox.";
+            job->deleted = false;
         }
-        job->list.reset(list);
+        job->done = true;
         ::PostMessageA(window, WM_CHECK_DONE, 0, 0);
     });
     if (!started) {
         m_job.reset();
         m_busy = 0;
         UpdateBusyState();
-        ReportCheckFailure("The mail check could not be started.");
+        if (job->kind == Job::Check)
+            ReportCheckFailure("The mail check could not be started.");
+        else
+            ShowIdleState();
     }
+    return started;
 }
 
 LRESULT CTarnwickDlg::OnCheckDone() {
-    if (!m_job)
+    // Only the end of the job held: a stray message must not take a running job's results.
+    if (!m_job || !m_job->done)
         return 0;
+    // The worker only has to return now; joined whatever happens next.
     m_worker.Join();
-    const std::unique_ptr<CheckJob> job = std::move(m_job);
-    m_account.TakeCheckOutcome(job->account);
-    m_messages = std::move(job->list);
-
+    // A box or menu is open: the results wait until it closes (WM_RESUME_WORK).
+    if (!CanStartWork())
+        return 0;
+    const std::shared_ptr<Job> job = std::move(m_job);
     m_busy = 0;
     UpdateBusyState();
+    if (job->kind == Job::Delete) {
+        FinishDeletion(*job);
+        return 1;
+    }
+    return FinishCheck(*job);
+}
+
+LRESULT CTarnwickDlg::FinishCheck(Job& job) {
+    ++m_listGeneration;
+    m_account.TakeCheckOutcome(job.account);
     if (m_account.m_Status == Account::CheckFailed) {
+        if (m_retry.ShouldRetry(m_account.FailedInTransit())) {
+            m_retryTimer.Set(m_hWnd, ID_TIMER_RETRY, m_retry.RetryDelayMs());
+            ShowIdleState();
+            return 0;
+        }
         if (!OfferToTrustCertificate())
             ReportCheckFailure(m_account.m_LastError);
         return 0;
     }
-    m_list.DeleteAllItems();
+    m_retry.Reset();
+    const bool changed = m_account.m_Status == Account::ListRebuilt || m_listStale;
+    m_listStale = false;
+    m_messages = std::move(job.list);
     UpdateMailState();
-    if (m_messages && m_account.m_Status != Account::MailboxEmpty)
-        FillList();
+    FillList(changed);
     return 1;
 }
 
-void CTarnwickDlg::FillList() {
-    for (int i = 0; i < m_messages->GetCount(); ++i) {
-        m_list.InsertItem(i, m_messages->GetFrom(i));
-        m_list.SetItemText(i, 1, m_messages->GetSubject(i));
-        m_list.SetItemText(i, 2, m_messages->GetSize(i));
+int CTarnwickDlg::RowsToShow() const {
+    // The rows always go with the count on show: a record of another count is not shown.
+    if (!m_messages || m_account.m_Status == Account::MailboxEmpty)
+        return 0;
+    const int rows = m_messages->GetCount();
+    return rows == m_account.m_MessageCount ? rows : 0;
+}
+
+void CTarnwickDlg::FillList(bool changed) {
+    const int rows = RowsToShow();
+    // The list asks for its texts as it draws, so an unchanged list needs nothing at all.
+    if (!changed && rows == m_list.GetItemCount())
+        return;
+    ++m_refills;
+    // A row number names another message now: no selection survives.
+    m_list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    m_list.SetItemCount(rows);
+    ::InvalidateRect(m_list, nullptr, TRUE);
+}
+
+void CTarnwickDlg::FinishDeletion(const Job& job) {
+    if (job.deleted) {
+        StartCheck();
+        ModalScope modal(*this);
+        AfxMessageBox("Message deleted succesfully.\nGetting new message list from server.", MB_OK,
+                      m_hWnd);
+        return;
     }
+    ShowIdleState();
+    if (job.account.DeleteRefusedAsStale()) {
+        StartCheck();
+        ModalScope modal(*this);
+        AfxMessageBox("The mailbox has changed since the list was fetched: message number " +
+                          std::to_string(job.message) +
+                          " is no longer the message shown, so nothing was deleted.\nGetting "
+                          "new message list from server.",
+                      MB_OK | MB_ICONEXCLAMATION, m_hWnd);
+        return;
+    }
+    Ask("Could not delete message number " + std::to_string(job.message) + "\n\n" +
+            job.account.m_LastError,
+        "Tarnwick - Error", MB_OK | MB_ICONERROR);
+}
+
+void CTarnwickDlg::ShowIdleState() {
+    if (!IsSetUp())
+        ShowNotSetUp();
+    else
+        UpdateEnabledState();
 }
 
 bool CTarnwickDlg::OfferToTrustCertificate() {
@@ -206,7 +328,9 @@ bool CTarnwickDlg::OfferToTrustCertificate() {
     const std::string text = "Can't read POP email.\n\n" + m_account.m_LastError +
                              "\n\nDo you trust this certificate? Answer Yes only if your mail "
                              "provider gives this fingerprint for the server.";
-    if (ShowMessageBox(m_hWnd, text, "Tarnwick - Confirmation", MB_YESNO | MB_ICONWARNING) != IDYES)
+    // Enter must not trust a stranger's certificate: No is the default.
+    if (Ask(text, "Tarnwick - Confirmation", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES ||
+        m_exiting)
         return false;
     m_account.m_TrustedCertificate = m_account.GetServerFingerprint();
     m_account.Save();
@@ -220,7 +344,8 @@ void CTarnwickDlg::ReportCheckFailure(const std::string& reason) {
                              "on the Tarnwick icon on the task bar and selecting 'Enable'.";
     m_enabled = 0;
     m_checkTimer.Kill();
-    ShowMessageBox(m_hWnd, text, "Tarnwick Error", MB_OK | MB_ICONERROR);
+    m_retryTimer.Kill();
+    Ask(text, "Tarnwick Error", MB_OK | MB_ICONERROR);
     UpdateEnabledState();
 }
 
@@ -244,7 +369,6 @@ void CTarnwickDlg::UpdateMailState() {
 
 void CTarnwickDlg::UpdateBusyState() {
     const bool busy = m_busy != 0;
-    const UINT menuState = busy ? MF_GRAYED : MF_ENABLED;
     if (busy) {
         const HICON frames[4] = {m_animFrames[0], m_animFrames[1], m_animFrames[2],
                                  m_animFrames[3]};
@@ -254,10 +378,8 @@ void CTarnwickDlg::UpdateBusyState() {
     }
     ::EnableWindow(GetDlgItem(IDC_CONFIGURE), !busy);
     ::EnableWindow(GetDlgItem(IDC_CHECK_NOW), !busy);
-    m_trayMenu.EnableMenuItem(ID_TRAY_CHECK, menuState);
-    m_trayMenu.EnableMenuItem(ID_TRAY_CONFIGURE, menuState);
-    m_trayMenu.EnableMenuItem(ID_TRAY_DISABLE, menuState);
     ::EnableWindow(GetDlgItem(IDC_ENABLE), !busy);
+    UpdateTrayCommands();
     if (busy) {
         m_animate.Play(0, 0xFFFF, static_cast<UINT>(-1));
         m_trayIcon.SetTipText("Checking mail...");
@@ -266,10 +388,19 @@ void CTarnwickDlg::UpdateBusyState() {
     }
 }
 
+void CTarnwickDlg::UpdateTrayCommands() {
+    // Commands that start work wait for the running job and for any open box or menu.
+    const UINT free = m_busy || m_modalDepth > 0 ? MF_GRAYED : MF_ENABLED;
+    m_trayMenu.EnableMenuItem(ID_TRAY_CHECK, m_enabled ? free : MF_GRAYED);
+    m_trayMenu.EnableMenuItem(ID_TRAY_CONFIGURE, free);
+    m_trayMenu.EnableMenuItem(ID_TRAY_DISABLE, free);
+}
+
 void CTarnwickDlg::ToggleEnabled() {
     if (m_enabled) {
         m_enabled = 0;
         m_checkTimer.Kill();
+        m_retryTimer.Kill();
     } else {
         m_enabled = 1;
         m_checkTimer.Set(m_hWnd, ID_TIMER_CHECK, CheckPeriod(m_config.m_Interval));
@@ -278,13 +409,11 @@ void CTarnwickDlg::ToggleEnabled() {
 
 void CTarnwickDlg::UpdateEnabledState() {
     if (m_enabled == 1) {
-        m_trayMenu.EnableMenuItem(ID_TRAY_CHECK, MF_ENABLED);
-        ::EnableWindow(GetDlgItem(IDC_CHECK_NOW), TRUE);
+        ::EnableWindow(GetDlgItem(IDC_CHECK_NOW), !m_busy);
         m_trayMenu.ModifyMenu(ID_TRAY_DISABLE, "&Disable");
         UpdateMailState();
         ::SetDlgItemTextA(m_hWnd, IDC_ENABLE, "&Disable");
     } else {
-        m_trayMenu.EnableMenuItem(ID_TRAY_CHECK, MF_GRAYED);
         ::EnableWindow(GetDlgItem(IDC_CHECK_NOW), FALSE);
         m_trayIcon.SetIcon(m_iconDisabled);
         m_trayIcon.SetTipText("Tarnwick - disabled");
@@ -292,41 +421,98 @@ void CTarnwickDlg::UpdateEnabledState() {
         m_trayMenu.ModifyMenu(ID_TRAY_DISABLE, "&Enable");
         ::SetDlgItemTextA(m_hWnd, IDC_ENABLE, "&Enable");
     }
+    UpdateTrayCommands();
 }
 
 void CTarnwickDlg::OnConfigure() {
     // The sheet's records replace the window's; a running check still holds the old ones.
-    if (m_busy)
+    // One sheet or question at a time.
+    if (m_busy || !CanStartWork())
         return;
     if (m_enabled)
         m_checkTimer.Kill();
     {
+        ModalScope modal(*this);
         CConfDialog sheet("Configuration", m_hWnd, 0);
         if (sheet.DoModal() == IDOK)
             sheet.ApplyChanges();
+        // The settings come from the sheet; what the window shows stays with its list, and
+        // the next check builds the list afresh, for the mailbox may be another one.
+        const Account shown = m_account;
         m_account = sheet.GetAccount();
+        m_account.TakeCheckOutcome(shown);
+        m_listStale = true;
         m_config = sheet.GetConfiguration();
     }
+    if (m_exiting)
+        return;
     if (m_enabled && !m_checkTimer.Set(m_hWnd, ID_TIMER_CHECK, CheckPeriod(m_config.m_Interval)))
-        ShowMessageBox(m_hWnd, kTimerFailed, "Tarnwick Error", MB_OK | MB_ICONERROR);
+        Ask(kTimerFailed, "Tarnwick Error", MB_OK | MB_ICONERROR);
+    ShowIdleState();
+}
+
+void CTarnwickDlg::OnCheckTick() {
+    if (m_exiting)
+        return;
+    // A tick under an open box, menu or sheet waits for it; one during a job is dropped.
+    if (m_modalDepth > 0)
+        m_tickPending = true;
+    else if (!m_busy)
+        StartCheck();
 }
 
 void CTarnwickDlg::OnTimer(UINT_PTR id) {
     if (id == ID_TIMER_CHECK) {
-        if (!m_busy)
-            StartCheck();
+        OnCheckTick();
+    } else if (id == ID_TIMER_RETRY) {
+        m_retryTimer.Kill();
+        if (m_enabled)
+            OnCheckTick();
     } else if (id == ID_TIMER_UPDATE) {
         m_updateTimer.Kill();
-        RunScheduledUpdateCheck();
+        if (m_modalDepth > 0)
+            m_updatePending = true;
+        else if (!m_exiting)
+            RunScheduledUpdateCheck();
+    } else if (id == ID_TIMER_EXIT) {
+        // The boxes closed at Exit have returned: the window can end now.
+        if (m_modalDepth == 0) {
+            m_exitTimer.Kill();
+            SendMessage(WM_CLOSE);
+        } else {
+            CloseOpenBoxes();
+        }
     }
     Default();
 }
 
+void CTarnwickDlg::OnResumeWork() {
+    if (!CanStartWork())
+        return;
+    if (m_job && m_job->done)
+        OnCheckDone();
+    if (!CanStartWork())
+        return;
+    if (m_tickPending) {
+        m_tickPending = false;
+        if (!m_busy && m_enabled)
+            StartCheck();
+    }
+    if (m_updatePending) {
+        m_updatePending = false;
+        RunScheduledUpdateCheck();
+    }
+}
+
 void CTarnwickDlg::RunScheduledUpdateCheck() {
+    ModalScope modal(*this);
     ::RunScheduledUpdateCheck(m_hWnd);
 }
 
 void CTarnwickDlg::OnAboutButton() {
+    if (!CanStartWork())
+        return;
+    ModalScope modal(*this);
     bool updateRequested = false;
     {
         CAboutDlg about(m_hWnd);
@@ -334,8 +520,93 @@ void CTarnwickDlg::OnAboutButton() {
         updateRequested = about.IsUpdateRequested();
     }
     // Only once the box is gone, so the notice does not open over it.
-    if (updateRequested)
+    if (updateRequested && !m_exiting)
         RunForcedUpdateCheck();
+}
+
+// ---- boxes, menus and sheets over the window ------------------------------------------------
+
+CTarnwickDlg::ModalScope::ModalScope(CTarnwickDlg& dlg) : m_dlg(dlg) {
+    if (++m_dlg.m_modalDepth == 1)
+        m_dlg.UpdateTrayCommands();
+}
+
+CTarnwickDlg::ModalScope::~ModalScope() {
+    if (--m_dlg.m_modalDepth > 0)
+        return;
+    m_dlg.UpdateTrayCommands();
+    // Posted, not run here: a command chosen in a menu runs first, and may open the next box.
+    if (m_dlg.m_hWnd != nullptr)
+        m_dlg.PostMessage(WM_RESUME_WORK);
+}
+
+int CTarnwickDlg::Ask(const std::string& text, const std::string& caption, UINT flags) {
+    ModalScope modal(*this);
+    return ShowMessageBox(m_hWnd, text, caption, flags);
+}
+
+// ---- the end --------------------------------------------------------------------------------
+
+void CTarnwickDlg::BeginExit() {
+    if (m_exiting)
+        return;
+    m_exiting = true;
+    // Closing the job's socket ends it at once. A deletion cut off here deletes nothing:
+    // the server removes messages only at QUIT.
+    if (m_job && m_job->cancel)
+        m_job->cancel->Cancel();
+    m_checkTimer.Kill();
+    m_retryTimer.Kill();
+    m_updateTimer.Kill();
+    ClosePopup();
+    ShowWindow(SW_HIDE);
+    m_trayIcon.Remove();
+    m_config.Save();
+}
+
+void CTarnwickDlg::CloseOpenBoxes() {
+    ::EndMenu();
+    struct Found {
+        HWND main;
+        std::vector<HWND> boxes;
+    } found{m_hWnd, {}};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto& found = *reinterpret_cast<Found*>(param);
+            for (HWND owner = ::GetWindow(hwnd, GW_OWNER); owner != nullptr;
+                 owner = ::GetWindow(owner, GW_OWNER)) {
+                if (owner == found.main) {
+                    found.boxes.push_back(hwnd);
+                    break;
+                }
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    for (HWND box : found.boxes) {
+        if (!::IsWindow(box) || !::IsWindowEnabled(box))
+            continue; // a box with another open over it goes when that one has
+        char className[16] = {};
+        ::GetClassNameA(box, className, sizeof(className));
+        const bool ours = CWnd::FromHandle(box) != nullptr;
+        ::SendMessageA(box, WM_CLOSE, 0, 0);
+        // A system message box without a Cancel button ignores WM_CLOSE; it ends with an
+        // answer that is neither Yes nor OK.
+        if (!ours && std::strcmp(className, "#32770") == 0 && ::IsWindow(box) &&
+            ::IsWindowVisible(box) &&
+            ::FindWindowExA(box, nullptr, "SysTabControl32", nullptr) == nullptr)
+            ::EndDialog(box, IDCANCEL);
+    }
+}
+
+void CTarnwickDlg::StopWorker() {
+    if (m_job && m_job->cancel)
+        m_job->cancel->Cancel();
+    // Cancelled, the worker ends in moments; one that does not is let go with the job it
+    // shares, and ends with the process.
+    if (!m_worker.JoinFor(kExitJoinMs))
+        m_worker.Detach();
 }
 
 // ---- window ---------------------------------------------------------------------------------
@@ -344,14 +615,38 @@ LRESULT CTarnwickDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CHECK_DONE:
         return OnCheckDone();
+    case WM_RESUME_WORK:
+        OnResumeWork();
+        return 0;
     case WM_TRAY_NOTIFY:
         return OnTrayNotify(wParam, lParam);
     case WM_POPUP_TIMEOUT:
         ClosePopup();
         return 0;
     case WM_HELP:
-        OpenHelp();
+        if (CanStartWork())
+            OpenHelp();
         return TRUE;
+    case WM_CONTEXTMENU:
+        // The context-menu key or Shift+F10 on the list; a right-click came as NM_RCLICK.
+        if (reinterpret_cast<HWND>(wParam) == m_list.GetSafeHwnd() && lParam == -1) {
+            const int row = m_list.GetFirstSelectedItem();
+            RECT label = {};
+            if (row >= 0 && m_list.GetItemRect(row, &label, LVIR_LABEL)) {
+                POINT at = {label.left, label.bottom};
+                ::ClientToScreen(m_list, &at);
+                OnListRightClick(at);
+            }
+            return 0;
+        }
+        return CDialog::OnMessage(msg, wParam, lParam);
+    case WM_ENDSESSION:
+        // Windows is ending: as Exit, for the process may be gone before WM_CLOSE.
+        if (wParam != FALSE) {
+            BeginExit();
+            StopWorker();
+        }
+        return 0;
     default:
         return CDialog::OnMessage(msg, wParam, lParam);
     }
@@ -359,54 +654,66 @@ LRESULT CTarnwickDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 bool CTarnwickDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     const UINT id = LOWORD(wParam);
-    if (lParam == 0) { // menus
-        switch (id) {
-        case ID_TRAY_CHECK:
-            StartCheck();
-            return true;
-        case ID_TRAY_DISABLE:
-            ToggleEnabled();
-            UpdateEnabledState();
-            return true;
-        case ID_TRAY_CONFIGURE:
-            OnConfigure();
-            return true;
-        case ID_TRAY_EXIT:
+    const bool menu = lParam == 0;
+    const bool button = !menu && HIWORD(wParam) == BN_CLICKED;
+    if (menu && id == ID_TRAY_EXIT) {
+        if (m_modalDepth > 0) {
+            // Out of a box's loop: the boxes close, and the window ends once they have.
+            BeginExit();
+            CloseOpenBoxes();
+            m_exitTimer.Set(m_hWnd, ID_TIMER_EXIT, kExitPollMs);
+        } else {
             SendMessage(WM_CLOSE);
-            return true;
-        case ID_TRAY_OPEN:
+        }
+        return true;
+    }
+    if (menu && id == ID_TRAY_OPEN) {
+        if (!m_exiting) {
             ShowWindow(SW_RESTORE);
             ::SetForegroundWindow(m_hWnd);
-            return true;
-        case ID_MSG_DELETE:
-            DeleteSelectedMessage();
-            return true;
-        default:
-            break;
         }
-    } else if (HIWORD(wParam) == BN_CLICKED) {
-        switch (id) {
-        case IDC_CHECK_NOW:
+        return true;
+    }
+    // The rest starts work, or opens a question or a sheet: one at a time, and never while
+    // the program ends.
+    const bool starts = (menu && (id == ID_TRAY_CHECK || id == ID_TRAY_DISABLE ||
+                                  id == ID_TRAY_CONFIGURE || id == ID_MSG_DELETE)) ||
+                        (button && (id == IDC_CHECK_NOW || id == IDC_CONFIGURE ||
+                                    id == IDC_EMAIL_PROG || id == IDC_ENABLE || id == IDC_ABOUT));
+    if (!starts)
+        return CDialog::OnCommand(wParam, lParam);
+    if (!CanStartWork())
+        return true;
+    switch (id) {
+    case ID_TRAY_CHECK:
+    case IDC_CHECK_NOW:
+        if (!m_busy)
             StartCheck();
-            return true;
-        case IDC_CONFIGURE:
-            OnConfigure();
-            return true;
-        case IDC_EMAIL_PROG:
-            LaunchEmailClient();
-            return true;
-        case IDC_ENABLE:
+        break;
+    case ID_TRAY_DISABLE:
+    case IDC_ENABLE:
+        if (!m_busy) {
             ToggleEnabled();
             UpdateEnabledState();
-            return true;
-        case IDC_ABOUT:
-            OnAboutButton();
-            return true;
-        default:
-            break;
         }
+        break;
+    case ID_TRAY_CONFIGURE:
+    case IDC_CONFIGURE:
+        OnConfigure();
+        break;
+    case ID_MSG_DELETE:
+        DeleteSelectedMessage();
+        break;
+    case IDC_EMAIL_PROG:
+        LaunchEmailClient();
+        break;
+    case IDC_ABOUT:
+        OnAboutButton();
+        break;
+    default:
+        break;
     }
-    return CDialog::OnCommand(wParam, lParam);
+    return true;
 }
 
 bool CTarnwickDlg::OnNotify(NMHDR* header, LRESULT* result) {
@@ -422,6 +729,28 @@ bool CTarnwickDlg::OnNotify(NMHDR* header, LRESULT* result) {
     case NM_RCLICK:
         OnListRightClick();
         break;
+    case LVN_KEYDOWN:
+        if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE)
+            DeleteSelectedMessage();
+        break;
+    case LVN_GETDISPINFOA: {
+        // The list holds no texts of its own: each row is read from the record as it is drawn.
+        LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
+        if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0) {
+            std::string text;
+            if (m_messages && item.iItem >= 0 && item.iItem < m_messages->GetCount()) {
+                text = item.iSubItem == 0   ? m_messages->GetFrom(item.iItem)
+                       : item.iSubItem == 1 ? m_messages->GetSubject(item.iItem)
+                                            : m_messages->GetSize(item.iItem);
+            }
+            const size_t length = text.size() < static_cast<size_t>(item.cchTextMax - 1)
+                                      ? text.size()
+                                      : static_cast<size_t>(item.cchTextMax - 1);
+            std::memcpy(item.pszText, text.data(), length);
+            item.pszText[length] = '\0';
+        }
+        break;
+    }
     default:
         return CDialog::OnNotify(header, result);
     }
@@ -430,7 +759,7 @@ bool CTarnwickDlg::OnNotify(NMHDR* header, LRESULT* result) {
 }
 
 LRESULT CTarnwickDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
-    if (wParam != IDR_TRAY_MENU)
+    if (wParam != IDR_TRAY_MENU || m_exiting)
         return 0;
     CMenu popup = m_trayMenu.GetSubMenu(0);
     if (popup.GetSafeHmenu() == nullptr)
@@ -440,7 +769,15 @@ LRESULT CTarnwickDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
         POINT cursor = {};
         ::GetCursorPos(&cursor);
         ::SetForegroundWindow(m_hWnd);
-        popup.TrackPopupMenu(0, cursor.x, cursor.y, m_hWnd);
+        UINT command = 0;
+        {
+            ModalScope modal(*this);
+            command =
+                static_cast<UINT>(popup.TrackPopupMenu(TPM_RETURNCMD, cursor.x, cursor.y, m_hWnd));
+        }
+        // Run once the menu is gone, so that its choice may open a box or a sheet.
+        if (command != 0)
+            SendMessage(WM_COMMAND, command, 0);
     } else if (lParam == WM_LBUTTONDBLCLK) {
         SendMessage(WM_COMMAND, popup.GetMenuItemID(0), 0);
     }
@@ -453,7 +790,15 @@ void CTarnwickDlg::OnOK() {
 }
 
 void CTarnwickDlg::OnClose() {
-    m_config.Save();
+    // From a box's loop (Alt+F4 cannot reach a disabled window, but a posted close can).
+    if (m_modalDepth > 0) {
+        BeginExit();
+        CloseOpenBoxes();
+        m_exitTimer.Set(m_hWnd, ID_TIMER_EXIT, kExitPollMs);
+        return;
+    }
+    BeginExit();
+    StopWorker();
     Default();
 }
 
@@ -472,8 +817,7 @@ void CTarnwickDlg::OnPaint() {
 }
 
 void CTarnwickDlg::OnDestroy() {
-    // Bounded by the network time limits of the check.
-    m_worker.Join();
+    StopWorker();
     ClosePopup();
     m_trayIcon.Remove();
     CDialog::OnDestroy();
@@ -483,11 +827,10 @@ void CTarnwickDlg::OpenHelp() {
     const LaunchRequest help = {LaunchRequest::ShellOpen, m_hWnd,
                                 ProgramFolder() + "\\tarnwick.html", SW_SHOWNORMAL};
     if (Launch(help) <= 32)
-        ShowMessageBox(m_hWnd,
-                       "Could not open help file.\nCheck that:\n(1) The tarnwick.html file is "
-                       "installed in your Tarnwick installation directory.\n(2) You have a "
-                       "default web browser defined on your system.",
-                       "Error", MB_OK | MB_ICONERROR);
+        Ask("Could not open help file.\nCheck that:\n(1) The tarnwick.html file is installed in "
+            "your Tarnwick installation directory.\n(2) You have a default web browser defined on "
+            "your system.",
+            "Error", MB_OK | MB_ICONERROR);
 }
 
 // ---- summary popup --------------------------------------------------------------------------
@@ -519,60 +862,51 @@ void CTarnwickDlg::ClosePopup() {
 // ---- deletion -------------------------------------------------------------------------------
 
 void CTarnwickDlg::OnListRightClick() {
+    POINT cursor = {};
+    ::GetCursorPos(&cursor);
+    OnListRightClick(cursor);
+}
+
+void CTarnwickDlg::OnListRightClick(POINT at) {
     // A deletion must not overlap a check: both use the account and its server session.
-    if (m_busy || m_list.GetFirstSelectedItem() < 0)
+    if (m_busy || !CanStartWork() || m_list.GetFirstSelectedItem() < 0)
         return;
     CMenu menu;
     if (!menu.LoadMenu(IDR_MESSAGE_MENU))
         return;
-    POINT cursor = {};
-    ::GetCursorPos(&cursor);
-    menu.GetSubMenu(0).TrackPopupMenu(TPM_RIGHTBUTTON, cursor.x, cursor.y, m_hWnd);
+    UINT command = 0;
+    {
+        ModalScope modal(*this);
+        command = static_cast<UINT>(
+            menu.GetSubMenu(0).TrackPopupMenu(TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, m_hWnd));
+    }
+    if (command == ID_MSG_DELETE)
+        DeleteSelectedMessage();
 }
 
 void CTarnwickDlg::DeleteSelectedMessage() {
     const int row = m_list.GetFirstSelectedItem();
-    if (m_busy || row < 0 || !m_messages)
+    if (m_busy || !CanStartWork() || row < 0 || !m_messages || row >= m_messages->GetCount())
         return;
+    // What the question shows is what may be deleted: the row's number, unique id and texts
+    // are taken now, and after the answer the list must still be the one asked about.
+    const int number = row + 1;
+    const std::string uid = m_messages->GetUid(row);
+    const unsigned generation = m_listGeneration;
     const std::string text =
         "You have indicated you wish to delete the folowing message:\n\nFrom: " +
         m_messages->GetFrom(row) + "\nSubject: " + m_messages->GetSubject(row) +
         "\nSize: " + m_messages->GetSize(row) + " KB.\n\n" +
         "Are you sure you want to delete this message from the server?\n\nYou will not be able "
         "to undo this operation. Delete?";
-    if (ShowMessageBox(m_hWnd, text, "Tarnwick - Confirmation", MB_YESNOCANCEL) != IDYES)
+    // It cannot be undone: Enter means No.
+    if (Ask(text, "Tarnwick - Confirmation", MB_YESNOCANCEL | MB_DEFBUTTON2) != IDYES || m_exiting)
         return;
-
-    const int number = row + 1;
-    bool deleted = false;
-    {
-        CWaitCursor wait;
-        m_busy = 1;
-        UpdateBusyState();
-        // The row's unique id lets the server refuse when the number now names another message.
-        deleted = m_account.DeleteMessage(number, m_messages->GetUid(row));
-        m_busy = 0;
-        UpdateBusyState();
-    }
-    if (deleted) {
-        StartCheck();
-        AfxMessageBox("Message deleted succesfully.\nGetting new message list from server.", MB_OK,
-                      m_hWnd);
+    if (generation != m_listGeneration || m_busy || m_job) {
+        Ask(kChangedWhileAsked, "Tarnwick", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    if (m_account.DeleteRefusedAsStale()) {
-        StartCheck();
-        AfxMessageBox("The mailbox has changed since the list was fetched: message number " +
-                          std::to_string(number) +
-                          " is no longer the message shown, so nothing was deleted.\nGetting "
-                          "new message list from server.",
-                      MB_OK | MB_ICONEXCLAMATION, m_hWnd);
-        return;
-    }
-    ShowMessageBox(m_hWnd,
-                   "Could not delete message number " + std::to_string(number) + "\n\n" +
-                       m_account.m_LastError,
-                   "Tarnwick - Error", MB_OK | MB_ICONERROR);
+    StartDeletion(number, uid);
 }
 
 // ---- e-mail program -------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // (socket_api_posix.cpp, socket_api_win.cpp; the name lookup, the same on both, in
 // socket_api.cpp). Internal to src/net.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,6 +17,8 @@ constexpr Handle kNoHandle = -1;
 
 bool Startup();
 void CloseHandle(Handle handle);
+// Ends both directions of a connection; a receive or send waiting on it returns at once.
+void Shutdown(Handle handle);
 
 // One address of a server, owned, so that a lookup on another thread can hand it over.
 struct Address {
@@ -30,8 +33,8 @@ struct Address {
 bool Resolve(const std::string& host, unsigned short port, bool numericOnly,
              std::vector<Address>& found);
 
-// Connects within timeoutMs; the returned socket is blocking.
-Handle ConnectAddress(const Address& address, int timeoutMs);
+// Connects within timeoutMs, or until *stop turns true; the returned socket is blocking.
+Handle ConnectAddress(const Address& address, int timeoutMs, const std::atomic<bool>& stop);
 
 constexpr long kTimedOut = -2;
 

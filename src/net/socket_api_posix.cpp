@@ -18,6 +18,7 @@ namespace net::detail {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr int kSliceMs = 100;
 
 int ToFd(Handle handle) {
     return static_cast<int>(handle);
@@ -49,7 +50,7 @@ bool SetBlocking(int fd, bool blocking) {
     return ::fcntl(fd, F_SETFL, wanted) == 0;
 }
 
-int ConnectOne(const Address& ai, int timeoutMs) {
+int ConnectOne(const Address& ai, int timeoutMs, const std::atomic<bool>& stop) {
     const int fd = ::socket(ai.family, ai.type | SOCK_CLOEXEC, ai.protocol);
     if (fd < 0) {
         return -1;
@@ -57,7 +58,20 @@ int ConnectOne(const Address& ai, int timeoutMs) {
     bool ok = SetBlocking(fd, false);
     if (ok && ::connect(fd, reinterpret_cast<const sockaddr*>(ai.bytes.data()),
                         static_cast<socklen_t>(ai.bytes.size())) != 0) {
-        ok = errno == EINPROGRESS && PollFor(fd, POLLOUT, timeoutMs) == 1;
+        ok = errno == EINPROGRESS;
+        // In slices, so that a cancel is seen while the server keeps us waiting.
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        int ready = 0;
+        while (ok && ready == 0 && !stop) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
+            if (left <= 0) {
+                break;
+            }
+            ready = PollFor(fd, POLLOUT, left < kSliceMs ? static_cast<int>(left) : kSliceMs);
+        }
+        ok = ok && ready == 1;
         if (ok) {
             int error = 0;
             socklen_t length = sizeof error;
@@ -81,8 +95,12 @@ void CloseHandle(Handle handle) {
     ::close(ToFd(handle));
 }
 
-Handle ConnectAddress(const Address& address, int timeoutMs) {
-    const auto s = ConnectOne(address, timeoutMs);
+void Shutdown(Handle handle) {
+    ::shutdown(ToFd(handle), SHUT_RDWR);
+}
+
+Handle ConnectAddress(const Address& address, int timeoutMs, const std::atomic<bool>& stop) {
+    const auto s = ConnectOne(address, timeoutMs, stop);
     return s == -1 ? kNoHandle : static_cast<Handle>(s);
 }
 

@@ -7,6 +7,8 @@ namespace net::detail {
 
 namespace {
 
+constexpr int kSliceMs = 100;
+
 SOCKET ToSocket(Handle handle) {
     return static_cast<SOCKET>(handle);
 }
@@ -36,7 +38,7 @@ bool SetBlocking(SOCKET s, bool blocking) {
     return ::ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
 }
 
-SOCKET ConnectOne(const Address& ai, int timeoutMs) {
+SOCKET ConnectOne(const Address& ai, int timeoutMs, const std::atomic<bool>& stop) {
     const SOCKET s = ::socket(ai.family, ai.type, ai.protocol);
     if (s == INVALID_SOCKET) {
         return INVALID_SOCKET;
@@ -53,8 +55,22 @@ SOCKET ConnectOne(const Address& ai, int timeoutMs) {
             FD_ZERO(&failed);
             FD_SET(s, &writable);
             FD_SET(s, &failed);
-            timeval tv = ToTimeval(timeoutMs);
-            ok = ::select(0, nullptr, &writable, &failed, &tv) == 1 && FD_ISSET(s, &writable);
+            // In slices, so that a cancel is seen while the server keeps us waiting.
+            const DWORD start = ::GetTickCount();
+            int ready = 0;
+            while (ready == 0 && !stop) {
+                const int left = timeoutMs - static_cast<int>(::GetTickCount() - start);
+                if (left <= 0) {
+                    break;
+                }
+                FD_ZERO(&writable);
+                FD_ZERO(&failed);
+                FD_SET(s, &writable);
+                FD_SET(s, &failed);
+                timeval tv = ToTimeval(left < kSliceMs ? left : kSliceMs);
+                ready = ::select(0, nullptr, &writable, &failed, &tv);
+            }
+            ok = ready == 1 && FD_ISSET(s, &writable);
         }
         if (ok) {
             int error = 0;
@@ -86,8 +102,12 @@ void CloseHandle(Handle handle) {
     ::closesocket(ToSocket(handle));
 }
 
-Handle ConnectAddress(const Address& address, int timeoutMs) {
-    const auto s = ConnectOne(address, timeoutMs);
+void Shutdown(Handle handle) {
+    ::shutdown(ToSocket(handle), SD_BOTH);
+}
+
+Handle ConnectAddress(const Address& address, int timeoutMs, const std::atomic<bool>& stop) {
+    const auto s = ConnectOne(address, timeoutMs, stop);
     return s == INVALID_SOCKET ? kNoHandle : static_cast<Handle>(s);
 }
 

@@ -1,5 +1,6 @@
 #include "net/tcp_socket.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -16,6 +17,7 @@ namespace net {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr auto kSlice = std::chrono::milliseconds(100);
 
 int MillisecondsUntil(Clock::time_point deadline) {
     const auto left =
@@ -27,7 +29,7 @@ int MillisecondsUntil(Clock::time_point deadline) {
 // it runs on a thread of its own, and the caller stops waiting at the deadline. The
 // thread then finishes alone and frees what it shares with no one.
 bool ResolveWithin(const std::string& host, unsigned short port, Clock::time_point deadline,
-                   std::vector<detail::Address>& found) {
+                   const std::atomic<bool>& stop, std::vector<detail::Address>& found) {
     if (detail::Resolve(host, port, true, found)) {
         return true; // an address needs no lookup, and no thread
     }
@@ -53,8 +55,12 @@ bool ResolveWithin(const std::string& host, unsigned short port, Clock::time_poi
         return false; // no thread to spare: no connection either
     }
     std::unique_lock<std::mutex> lock(lookup->mutex);
-    if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->finished; })) {
-        return false;
+    // In slices, so that a cancel is seen while the lookup runs.
+    while (!lookup->finished) {
+        if (stop || Clock::now() >= deadline) {
+            return false;
+        }
+        lookup->done.wait_until(lock, std::min(deadline, Clock::now() + kSlice));
     }
     found = std::move(lookup->found);
     return lookup->ok;
@@ -72,12 +78,13 @@ TcpSocket::~TcpSocket() {
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept
     : Stream(), m_handle(std::exchange(other.m_handle, detail::kNoHandle)),
-      m_armedMs(std::exchange(other.m_armedMs, -1)) {}
+      m_cancel(std::move(other.m_cancel)), m_armedMs(std::exchange(other.m_armedMs, -1)) {}
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
         Close();
         m_handle = std::exchange(other.m_handle, detail::kNoHandle);
+        m_cancel = std::move(other.m_cancel);
         m_armedMs = std::exchange(other.m_armedMs, -1);
     }
     return *this;
@@ -88,18 +95,25 @@ bool TcpSocket::Connect(const std::string& host, unsigned short port, int timeou
     if (!InitSockets()) {
         return false;
     }
+    static const std::atomic<bool> never{false};
+    const std::atomic<bool>& stop = m_cancel ? m_cancel->Flag() : never;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::vector<detail::Address> addresses;
-    if (!ResolveWithin(host, port, deadline, addresses)) {
+    if (!ResolveWithin(host, port, deadline, stop, addresses)) {
         return false;
     }
     for (const detail::Address& address : addresses) {
         const int left = MillisecondsUntil(deadline);
-        if (left <= 0) {
+        if (left <= 0 || stop) {
             break;
         }
-        m_handle = detail::ConnectAddress(address, left);
+        m_handle = detail::ConnectAddress(address, left, stop);
         if (IsOpen()) {
+            // Registered before any wait on it, so a cancel from now on reaches it.
+            if (m_cancel && !m_cancel->Register(m_handle)) {
+                Close();
+                return false;
+            }
             return true;
         }
     }
@@ -149,6 +163,9 @@ bool TcpSocket::IsOpen() const {
 
 void TcpSocket::Close() {
     if (IsOpen()) {
+        if (m_cancel) {
+            m_cancel->Unregister(m_handle);
+        }
         detail::CloseHandle(m_handle);
         m_handle = detail::kNoHandle;
         m_armedMs = -1;

@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "net/cancel_signal.h"
 #include "net/stream.h"
 
 namespace net {
@@ -30,6 +32,10 @@ public:
     bool SendAll(const char* data, std::size_t length, int timeoutMs) override;
     RecvResult Receive(char* buffer, std::size_t capacity, int timeoutMs) override;
 
+    // A signal that can stop this socket's connect, sends and receives from another thread;
+    // set before Connect.
+    void SetCancelSignal(std::shared_ptr<CancelSignal> signal) { m_cancel = std::move(signal); }
+
     // Sends small writes at once instead of coalescing them (lets test peers split replies).
     bool SetNoDelay(bool on);
 
@@ -41,6 +47,7 @@ public:
 
 private:
     std::intptr_t m_handle = -1;
+    std::shared_ptr<CancelSignal> m_cancel;
     int m_armedMs = -1; // receive time limit the socket holds, so it is set only on change
 };
 

@@ -148,6 +148,7 @@ bool CPop::Connect(const std::string& host, unsigned int port, const std::string
 
 std::unique_ptr<net::Stream> CPop::OpenStream(const std::string& host, unsigned short port) {
     auto socket = std::make_unique<net::TcpSocket>();
+    socket->SetCancelSignal(m_Cancel);
     if (!socket->Connect(host, port, m_TimeoutMs)) {
         return nullptr;
     }

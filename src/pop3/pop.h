@@ -110,6 +110,11 @@ public:
 
     // Time limit of the connect (lookup included) and of every exchange.
     void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
+    // Lets another thread stop the next Connect and everything after it at once; the
+    // session then breaks as if the connection were lost.
+    void SetCancelSignal(std::shared_ptr<net::CancelSignal> signal) {
+        m_Cancel = std::move(signal);
+    }
 
     // Read directly by the account after Top().
     std::string m_To;
@@ -176,6 +181,7 @@ private:
     int m_MessageCount = 0;
     int m_TimeoutMs = kDefaultTimeoutMs;
     std::unique_ptr<net::Stream> m_Stream; // null until connected, and once closed
+    std::shared_ptr<net::CancelSignal> m_Cancel;
     bool m_Broken = false;
     bool m_Pipelining = false;
     bool m_Stls = false;

@@ -73,6 +73,7 @@ void Account::TakeCheckOutcome(const Account& checked) {
     m_LastError = checked.m_LastError;
     m_Secure = checked.m_Secure;
     m_CertificateRejected = checked.m_CertificateRejected;
+    m_FailedInTransit = checked.m_FailedInTransit;
     m_ServerFingerprint = checked.m_ServerFingerprint;
 }
 
@@ -96,6 +97,7 @@ bool Account::ConnectAndLogin(CPop& pop) {
         return false;
     }
     pop.SetTimeout(m_TimeoutMs);
+    pop.SetCancelSignal(m_Cancel);
     pop.SetSecurity(security, m_TrustedCertificate);
     const bool connected = pop.Connect(server->host, server->port, m_UserName, m_Password);
     m_Secure = pop.IsSecure();
@@ -108,22 +110,26 @@ bool Account::ConnectAndLogin(CPop& pop) {
     return true;
 }
 
-void Account::CheckFailedWith(const std::string& error, int oldCount) {
-    m_LastError = error;
+void Account::CheckFailedWith(const CPop& pop, int oldCount) {
+    m_LastError = pop.GetErrorText();
     m_Status = CheckFailed;
+    // A refused certificate is the server's answer, however the session ended.
+    m_FailedInTransit = pop.IsBroken() && !m_CertificateRejected;
     m_MessageCount = oldCount; // the count goes with the list the caller keeps
 }
 
 void Account::CheckMail(Messages*& list) {
     const int oldCount = m_MessageCount;
+    m_FailedInTransit = false;
     CPop pop;
     if (!ConnectAndLogin(pop)) {
-        m_Status = CheckFailed;
+        m_Status = CheckFailed; // ConnectAndLogin left the reason
+        m_FailedInTransit = pop.IsBroken() && !m_CertificateRejected;
         return;
     }
     pop.Capa();
     if (pop.IsBroken() || !pop.Stat()) {
-        CheckFailedWith(pop.GetErrorText(), oldCount);
+        CheckFailedWith(pop, oldCount);
         return;
     }
     const int count = pop.GetMessageCount();
@@ -142,7 +148,7 @@ void Account::CheckMail(Messages*& list) {
     // A refused UIDL only means the server has none; the check goes on as without.
     const bool haveUids = pop.OffersUidl() != CPop::Support::No && pop.Uidl();
     if (pop.IsBroken()) {
-        CheckFailedWith(pop.GetErrorText(), oldCount);
+        CheckFailedWith(pop, oldCount);
         return;
     }
     bool same = count == oldCount;
@@ -163,13 +169,15 @@ void Account::CheckMail(Messages*& list) {
     try {
         fresh = std::make_unique<Messages>(count);
     } catch (const std::exception&) { // bad_alloc, or length_error on 32-bit
-        CheckFailedWith(kNoMemory, oldCount);
+        CheckFailedWith(pop, oldCount);
+        m_LastError = kNoMemory;
+        m_FailedInTransit = false;
         return;
     }
 
     pop.PlanListing(count, m_SummarySize);
     if (!pop.List()) {
-        CheckFailedWith(pop.GetErrorText(), oldCount);
+        CheckFailedWith(pop, oldCount);
         return;
     }
     for (int n = 1; n <= count; ++n) {
@@ -177,7 +185,7 @@ void Account::CheckMail(Messages*& list) {
         // is lost: then no later row could be trusted either.
         pop.Top(n, m_SummarySize);
         if (pop.IsBroken()) {
-            CheckFailedWith(pop.GetErrorText(), oldCount);
+            CheckFailedWith(pop, oldCount);
             return;
         }
         fresh->Add(pop.m_From, pop.m_Subject, ToKilobytes(pop.GetMessageSize(n)), pop.GetSummary());
@@ -218,10 +226,9 @@ bool Account::DeleteMessage(int message, const std::string& expectedUid) {
             }
         }
     }
-    if (!pop.Dele(message)) {
+    if (!pop.Dele(message) || !pop.Quit()) {
         m_LastError = pop.GetErrorText();
         return false;
     }
-    pop.Quit();
     return true;
 }

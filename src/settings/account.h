@@ -1,8 +1,13 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "pop3/security.h"
+
+namespace net {
+class CancelSignal;
+}
 
 class CPop;
 class Messages;
@@ -32,7 +37,8 @@ public:
     // were. A successful check leaves m_LastError as it was. The caller may pass a copy of
     // its list, or nullptr.
     void CheckMail(Messages*& list);
-    // message counts from 1. Leaves m_MessageCount and m_Status alone.
+    // message counts from 1. Leaves m_MessageCount and m_Status alone. True only when the
+    // server took both DELE and QUIT: POP3 removes a message at QUIT, not before.
     bool DeleteMessage(int message);
     // As above, but first, when expectedUid is given and the server has UIDL, makes sure the
     // number still names that message; when it does not, nothing is deleted and
@@ -43,6 +49,13 @@ public:
     int GetStatus() const { return m_Status; }
     // Time limit of each connect and exchange of the sessions; tests shorten it.
     void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
+    // Lets another thread stop the sessions of this record at once (see CPop).
+    void SetCancelSignal(std::shared_ptr<net::CancelSignal> signal) {
+        m_Cancel = std::move(signal);
+    }
+    // The last check failed on the way (no connection, a time limit, the connection lost),
+    // not by the server's answer: trying again later may succeed.
+    bool FailedInTransit() const { return m_FailedInTransit; }
     std::string GetErrorText() const { return m_LastError; }
     // The security a session uses: the stored choice, except that a server on port 995 with
     // none chosen gets TLS, as mail programs do.
@@ -71,10 +84,12 @@ private:
     bool m_DeleteRefusedAsStale = false;
     bool m_Secure = false;
     bool m_CertificateRejected = false;
+    bool m_FailedInTransit = false;
     std::string m_ServerFingerprint;
     int m_TimeoutMs = 30000;
+    std::shared_ptr<net::CancelSignal> m_Cancel;
 
     // "Mail server" is a host name or address, optionally followed by ":port".
     bool ConnectAndLogin(CPop& pop);
-    void CheckFailedWith(const std::string& error, int oldCount);
+    void CheckFailedWith(const CPop& pop, int oldCount);
 };

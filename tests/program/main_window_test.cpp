@@ -185,14 +185,15 @@ TEST_F(MainWindowTest, DeletingTheFifthRowSendsDeleFiveAfterYesOnlyWhileItIsStil
               "from the server?\n\nYou will not be able to undo this operation. Delete?",
               m_boxes.m_boxes[0].text);
     EXPECT_EQ("Tarnwick - Confirmation", m_boxes.m_boxes[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_YESNOCANCEL), m_boxes.m_boxes[0].flags);
+    // Enter means No: the deletion cannot be undone.
+    EXPECT_EQ(static_cast<UINT>(MB_YESNOCANCEL | MB_DEFBUTTON2), m_boxes.m_boxes[0].flags);
     EXPECT_EQ(1, server.Connections());
 
     m_boxes.m_answer = IDYES;
     dlg.Command(ID_MSG_DELETE);
+    ASSERT_TRUE(PumpUntil([&] { return m_boxes.m_boxes.size() == 3; }));
     EXPECT_NE(std::string::npos, server.Received().find("DELE 5\r\n"));
     EXPECT_EQ(std::vector<int>{5}, server.Deleted());
-    ASSERT_EQ(3u, m_boxes.m_boxes.size());
     EXPECT_EQ("Message deleted succesfully.\nGetting new message list from server.",
               m_boxes.m_boxes[2].text);
     ASSERT_TRUE(dlg.WaitIdle()); // the check the deletion started
@@ -202,8 +203,8 @@ TEST_F(MainWindowTest, DeletingTheFifthRowSendsDeleFiveAfterYesOnlyWhileItIsStil
     dlg.m_account.m_MailServer = after.Address();
     Select(dlg, 4);
     dlg.Command(ID_MSG_DELETE);
+    ASSERT_TRUE(PumpUntil([&] { return m_boxes.m_boxes.size() == 5; }));
     EXPECT_EQ(std::string::npos, after.Received().find("DELE"));
-    ASSERT_EQ(5u, m_boxes.m_boxes.size());
     EXPECT_EQ(0u, m_boxes.m_boxes[4].text.find("The mailbox has changed since the list was "
                                                "fetched: message number 5 is no longer"));
     ASSERT_TRUE(dlg.WaitIdle()); // the new list, although the count stayed
@@ -255,6 +256,7 @@ TEST_F(MainWindowTest, ARefusedCertificateCanBeTrustedFromTheFailureBoxThenTheTi
         const auto& question = m_boxes.m_boxes[0];
         EXPECT_EQ("Tarnwick - Confirmation", question.caption);
         EXPECT_EQ(static_cast<UINT>(MB_YESNO), question.flags & MB_TYPEMASK);
+        EXPECT_EQ(static_cast<UINT>(MB_DEFBUTTON2), question.flags & MB_DEFMASK);
         const std::string fingerprint = dlg.m_account.GetServerFingerprint();
         EXPECT_EQ(95u, fingerprint.size());
         EXPECT_NE(

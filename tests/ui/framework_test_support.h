@@ -11,6 +11,8 @@
 #include <vector>
 
 // Records every message box instead of showing it and answers m_answer (IDOK at first).
+// With m_whileOpen set, a box stays "open" while that runs (it may pump messages, as a real
+// box's loop does) and answers what it returns.
 class MessageBoxRecorder {
 public:
     struct Box {
@@ -22,7 +24,10 @@ public:
         : m_previous(SetMessageBoxHandler(
               [this](HWND owner, const std::string& text, const std::string& caption, UINT flags) {
                   m_boxes.push_back({owner, text, caption, flags});
-                  return m_answer;
+                  if (!m_whileOpen)
+                      return m_answer;
+                  const Box box = m_boxes.back(); // the vector may grow under nested boxes
+                  return m_whileOpen(box);
               })) {}
     ~MessageBoxRecorder() { SetMessageBoxHandler(std::move(m_previous)); }
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
@@ -30,6 +35,7 @@ public:
 
     std::vector<Box> m_boxes;
     int m_answer = IDOK;
+    std::function<int(const Box&)> m_whileOpen;
 
 private:
     MessageBoxHandler m_previous;

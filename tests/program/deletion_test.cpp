@@ -1,0 +1,170 @@
+// Deletion and the check cycle under open questions, against the scripted POP3 server.
+#include "main_window_harness.h"
+
+#include "mainwnd/window_messages.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+
+namespace {
+
+const char kQuestion[] = "Tarnwick - Confirmation";
+
+// Five messages with unique ids of their own, so that a mailbox without the first one still
+// names the others as before.
+testsupport::Mailbox FiveWithUids(int from = 1) {
+    testsupport::Mailbox mailbox = MailboxOf(5);
+    mailbox.capabilities = {"UIDL"};
+    for (int i = 0; i < 5; ++i)
+        mailbox.messages[i].uid = "m" + std::to_string(i + 1);
+    mailbox.messages.erase(mailbox.messages.begin(), mailbox.messages.begin() + (from - 1));
+    return mailbox;
+}
+
+void Select(TestDlg& dlg, int row) {
+    dlg.m_list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+bool MenuGrayed(const TestDlg& dlg, UINT id) {
+    return (dlg.m_trayMenu.GetMenuState(id) & MF_GRAYED) != 0;
+}
+
+void Pump(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+class DeletionTest : public MainWindowTest {
+protected:
+    // A window that has checked `server`, with `row` selected.
+    std::unique_ptr<TestDlg> Open(testsupport::ScriptedPop3Server& server, int row) {
+        WriteTestProfile(server.Address());
+        auto dlg = std::make_unique<TestDlg>();
+        EXPECT_TRUE(dlg->Create());
+        Click(*dlg, IDC_CHECK_NOW);
+        EXPECT_TRUE(dlg->WaitIdle());
+        Select(*dlg, row);
+        return dlg;
+    }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const auto& box : m_boxes.m_boxes)
+            texts.push_back(box.text);
+        return texts;
+    }
+};
+
+} // namespace
+
+TEST_F(DeletionTest, TicksAndCommandsUnderTheQuestionWaitAndTheConfirmedMessageIsDeleted) {
+    auto& server = Serve(FiveWithUids());
+    const auto window = Open(server, 2);
+    TestDlg& dlg = *window;
+    bool quietUnderQuestion = false;
+    m_boxes.m_whileOpen = [&](const MessageBoxRecorder::Box& box) {
+        if (box.caption != kQuestion)
+            return IDOK;
+        // What used to start a second session beside the question.
+        dlg.PostMessage(WM_TIMER, ID_TIMER_CHECK);
+        dlg.Command(ID_TRAY_CHECK);
+        Click(dlg, IDC_CHECK_NOW);
+        Pump(300);
+        quietUnderQuestion = server.Connections() == 1 && dlg.m_busy == 0 &&
+                             MenuGrayed(dlg, ID_TRAY_CHECK) && MenuGrayed(dlg, ID_TRAY_CONFIGURE) &&
+                             MenuGrayed(dlg, ID_TRAY_DISABLE);
+        return IDYES;
+    };
+    dlg.Command(ID_MSG_DELETE);
+    EXPECT_TRUE(quietUnderQuestion);
+    EXPECT_EQ(1, dlg.m_busy) << "the deletion runs on the worker";
+    EXPECT_EQ("Checking mail...", dlg.m_trayIcon.GetTipText());
+    ASSERT_TRUE(dlg.WaitIdle());
+    EXPECT_EQ(std::vector<int>{3}, server.Deleted());
+    ASSERT_EQ(2u, m_boxes.m_boxes.size());
+    EXPECT_EQ(0u, m_boxes.m_boxes[1].text.find("Message deleted succesfully."));
+
+    // The checks go on as before: by button and by timer, without a failure.
+    const int before = server.Connections();
+    Click(dlg, IDC_CHECK_NOW);
+    ASSERT_TRUE(dlg.WaitIdle());
+    dlg.SendMessage(WM_TIMER, ID_TIMER_CHECK);
+    EXPECT_EQ(1, dlg.m_busy);
+    ASSERT_TRUE(dlg.WaitIdle());
+    EXPECT_EQ(before + 2, server.Connections());
+    EXPECT_EQ(2u, m_boxes.m_boxes.size());
+    EXPECT_EQ(1, dlg.m_enabled);
+}
+
+TEST_F(DeletionTest, ACheckEndingUnderTheQuestionDeletesNothingAndTheFreshListIsOffered) {
+    auto& five = Serve(FiveWithUids());
+    auto& four = Serve(FiveWithUids(2)); // another program took message 1 meanwhile
+    const auto window = Open(five, 2);
+    TestDlg& dlg = *window;
+    EXPECT_EQ("Subject 3", dlg.Row(2)[1]);
+    int rowsUnderQuestion = 0;
+    m_boxes.m_whileOpen = [&](const MessageBoxRecorder::Box& box) {
+        if (box.caption != kQuestion || m_boxes.m_boxes.size() > 2)
+            return box.caption == kQuestion ? IDYES : IDOK;
+        dlg.m_account.m_MailServer = four.Address();
+        dlg.StartCheck();
+        four.WaitForClosedConnections(1, 5000);
+        Pump(300);
+        rowsUnderQuestion = dlg.m_list.GetItemCount();
+        return IDYES;
+    };
+    dlg.Command(ID_MSG_DELETE);
+    ASSERT_TRUE(dlg.WaitIdle());
+    EXPECT_EQ(5, rowsUnderQuestion) << "the list changed under the open question";
+    ASSERT_EQ(2u, m_boxes.m_boxes.size());
+    EXPECT_EQ(0u, m_boxes.m_boxes[1].text.find("The message list changed while you were asked"));
+    EXPECT_EQ(std::string::npos, five.Received().find("DELE"));
+    EXPECT_EQ(std::string::npos, four.Received().find("DELE"));
+
+    // Chosen again on the fresh list: the same message, now number 2.
+    ASSERT_EQ(4, dlg.m_list.GetItemCount());
+    EXPECT_EQ("Subject 3", dlg.Row(1)[1]);
+    Select(dlg, 1);
+    dlg.Command(ID_MSG_DELETE);
+    ASSERT_TRUE(dlg.WaitIdle());
+    EXPECT_EQ(std::vector<int>{2}, four.Deleted());
+}
+
+TEST_F(DeletionTest, ADeletionLeavesTheWindowFreeAndIsDoneOnlyWhenTheServerTookDeleAndQuit) {
+    auto listed = FiveWithUids();
+    auto& server = Serve(listed);
+    auto refusesQuit = listed;
+    refusesQuit.overrides["QUIT\r\n"] = "-ERR could not commit\r\n";
+    auto& noQuit = Serve(refusesQuit);
+    testsupport::ScriptedPop3Server stalled;
+    stalled.Login().Silence();
+    stalled.Start();
+    const auto window = Open(server, 1);
+    TestDlg& dlg = *window;
+    dlg.m_account.SetTimeout(1500);
+    m_boxes.m_answer = IDYES;
+
+    struct Case {
+        std::string address, reason;
+    };
+    for (const Case& c :
+         {Case{stalled.Address(), ""}, Case{noQuit.Address(), "Error occured during QUIT"}}) {
+        m_boxes.m_boxes.clear();
+        dlg.m_account.m_MailServer = c.address;
+        Select(dlg, 1);
+        dlg.Command(ID_MSG_DELETE);
+        // Back from the command with the deletion still running: the window stays free.
+        EXPECT_EQ(1, dlg.m_busy) << c.address;
+        ASSERT_TRUE(dlg.WaitIdle());
+        ASSERT_EQ(2u, m_boxes.m_boxes.size()) << c.address;
+        const auto& failure = m_boxes.m_boxes[1];
+        EXPECT_EQ("Tarnwick - Error", failure.caption);
+        EXPECT_EQ(0u, failure.text.find("Could not delete message number 2\n\n"));
+        if (!c.reason.empty()) {
+            EXPECT_EQ("Could not delete message number 2\n\n" + c.reason, failure.text);
+        }
+        // The mail state is shown again, and no check was started.
+        EXPECT_EQ("Tarnwick - You have 5 messages waiting.", dlg.m_trayIcon.GetTipText());
+        EXPECT_EQ(5, dlg.m_list.GetItemCount());
+    }
+    EXPECT_TRUE(noQuit.Deleted().empty());
+    EXPECT_EQ(1, noQuit.Connections());
+}
