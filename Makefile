@@ -1,4 +1,6 @@
-.PHONY: test run bench clean
+.PHONY: test run bench fuzz clean
+
+FUZZ_SECONDS ?= 60
 
 # One check of the configured mailbox, or of a bundled demo mailbox when none is configured.
 run:
@@ -10,6 +12,10 @@ test:
 
 bench:
 	./bench/run.sh
+
+# Runs each fuzzing harness for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600).
+fuzz:
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ./tools/fuzz.sh
 
 clean:
 	rm -rf build

@@ -45,6 +45,14 @@ if [ -x $native/tests/core_tests ]; then
     step native-core env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $native/tests/core_tests
     step native-dovecot env ASAN_OPTIONS=detect_leaks=1 $native/tests/dovecot_tests
 fi
+# The same core tests again under ThreadSanitizer: any report fails the step.
+tsan=build/tsan
+step tsan-build bash -c "cmake -S . -B $tsan -DTARNWICK_TSAN=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null && cmake --build $tsan -j$jobs --target core_tests"
+if [ -x $tsan/tests/core_tests ]; then
+    step tsan-core env TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $tsan/tests/core_tests
+fi
+# Each fuzzing harness for a short while, so that a regression shows here.
+step fuzz env FUZZ_SECONDS="${FUZZ_SECONDS:-30}" ./tools/fuzz.sh
 
 # ---- cross -------------------------------------------------------------------------------
 . tools/wine-env.sh
