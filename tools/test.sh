@@ -29,7 +29,7 @@ step() { # name command...
     mkdir -p "$root/build/logs"
     echo "== $name"
     if "$@" >"$log" 2>&1; then
-        grep -aE '^\[  (PASSED|FAILED)  \]|tests passed|tests failed' "$log" | sed 's/^/   /'
+        grep -aE '^\[  (PASSED|FAILED)  \]|tests passed|tests failed|^fuzz_' "$log" | sed 's/^/   /'
     else
         failed_steps+=("$name")
         tail -n 60 "$log"
