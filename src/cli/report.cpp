@@ -23,6 +23,14 @@ std::size_t Utf8Length(const std::string& text, std::size_t i) {
     if (length == 0 || i + length > text.size()) {
         return 0;
     }
+    // RFC 3629's table: no overlong forms, no surrogates, nothing past U+10FFFF. Taken for
+    // UTF-8, an overlong form would pass its C1 bytes raw to a terminal that reads Latin-1.
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    const unsigned char low = lead == 0xe0 ? 0xa0 : lead == 0xf0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xed ? 0x9f : lead == 0xf4 ? 0x8f : 0xbf;
+    if (second < low || second > high) {
+        return 0;
+    }
     for (std::size_t k = 1; k < length; ++k) {
         if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80) {
             return 0;

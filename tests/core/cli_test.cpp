@@ -80,10 +80,11 @@ TEST(CliReport, TextJsonAndExitStatusOfEachOutcome) {
     Messages list(2);
     list.Add("Ann <ann@example.com>", "Hello", 1, "line one\r\n.\r\n");
     list.Add("Cy \"C\"\t\\/", "two\r\nlines caf\xe9\x01\x7f", 12, std::string("\0\x1f\x80\xff", 4));
-    // A Subject that would recolour the terminal, ring its bell and start a C1 sequence,
-    // among UTF-8 text that must pass.
+    // A Subject that would recolour the terminal, ring its bell and start a C1 sequence
+    // (also hidden in an overlong UTF-8 form), among UTF-8 text that must pass.
     Messages hostile(1);
-    hostile.Add("Eve", "\x1b]0;owned\x07\x1b[31m\xe2\x82\xac \xc2\x9b\x9b\xc3\xa9", 1, "");
+    hostile.Add("Eve", "\x1b]0;owned\x07\x1b[31m\xe2\x82\xac \xc2\x9b\x9b\xc3\xa9 \xe0\x82\x9b", 1,
+                "");
     list.Add("Dan", "ignored: the record is full", 3, "");
     Messages stale(1); // left from an earlier check: not this check's list
     stale.Add("Old", "Old", 1, "");
@@ -106,10 +107,11 @@ TEST(CliReport, TextJsonAndExitStatusOfEachOutcome) {
          "\xc3\xbf\"}]}\n"},
         {ReportOf(Account::ListRebuilt, 1, &hostile), 0,
          "1 message waiting.\n1\t1 KB\tEve\t\\x1b]0;owned\\x07\\x1b[31m\xe2\x82\xac "
-         "\\u009b\\x9b\xc3\xa9\n",
+         "\\u009b\\x9b\xc3\xa9 \xe0\\x82\\x9b\n",
          "{\"status\":\"mail\",\"count\":1,\"messages\":[{\"number\":1,\"from\":\"Eve\","
          "\"subject\":\"\\u001b]0;owned\\u0007\\u001b[31m\xc3\xa2\xc2\x82\xc2\xac "
-         "\xc3\x82\xc2\x9b\xc2\x9b\xc3\x83\xc2\xa9\",\"size_kb\":1,\"summary\":\"\"}]}\n"},
+         "\xc3\x82\xc2\x9b\xc2\x9b\xc3\x83\xc2\xa9 "
+         "\xc3\xa0\xc2\x82\xc2\x9b\",\"size_kb\":1,\"summary\":\"\"}]}\n"},
         {ReportOf(Account::CountOnly, 4, nullptr), 0, "4 messages waiting.\n",
          "{\"status\":\"mail\",\"count\":4}\n"},
         {[&] {
