@@ -31,8 +31,7 @@ std::string SeededMessage::TopBody(int lines) const {
     for (int k = 0; k < lines && end < text.size(); ++k) {
         end = text.find("\r\n", end) + 2;
     }
-    // No generated line starts with a dot, so none is doubled.
-    return text.substr(start, end - start) + ".\r\n";
+    return text.substr(start, end - start);
 }
 
 DovecotServer& DovecotServer::Get() {
