@@ -90,7 +90,8 @@ struct Found {
 // The text of one leaf entity in UTF-8.
 std::string DecodeLeaf(const std::vector<HeaderField>& headers, const ContentType& type,
                        std::string_view body) {
-    const std::string encoding = Lower(TrimBlanks(FieldValue(headers, "Content-Transfer-Encoding")));
+    const std::string encoding =
+        Lower(TrimBlanks(FieldValue(headers, "Content-Transfer-Encoding")));
     std::string bytes;
     if (encoding == "quoted-printable") {
         bytes = DecodeQuotedPrintable(body);
@@ -174,7 +175,8 @@ void Walk(const std::vector<HeaderField>& headers, std::string_view body, int de
     }
     // Text of another kind shown as it stands, but only as the message itself: an
     // alternative's calendar or enriched part is no substitute for its plain text.
-    if (type.mediaType == "text/plain" || (depth == 0 && type.mediaType.compare(0, 5, "text/") == 0)) {
+    if (type.mediaType == "text/plain" ||
+        (depth == 0 && type.mediaType.compare(0, 5, "text/") == 0)) {
         found.plainFound = true;
         found.plain = DecodeLeaf(headers, type, body);
     }

@@ -19,8 +19,8 @@ struct Entry {
 // windows-1252 text so. The code pages are Windows' own; 0 where Windows has none.
 // ISO-2022-JP and EUC-JP have no system code page conversion but one through MLang.
 const Entry kCharsets[] = {
-    {{"windows1252", "cp1252", "xcp1252", "iso88591", "latin1", "l1", "cp819", "ibm819",
-      "isoir100", "usascii", "ascii", "ansix341968"},
+    {{"windows1252", "cp1252", "xcp1252", "iso88591", "latin1", "l1", "cp819", "ibm819", "isoir100",
+      "usascii", "ascii", "ansix341968"},
      {"WINDOWS-1252", 1252, 0}},
     {{"iso88592", "latin2", "l2", "isoir101"}, {"ISO-8859-2", 28592, 0}},
     {{"iso88593", "latin3", "l3", "isoir109"}, {"ISO-8859-3", 28593, 0}},

@@ -33,8 +33,8 @@ class MLang {
 public:
     MLang() : m_module(::LoadLibraryW(L"mlang.dll")) {
         if (m_module != nullptr) {
-            m_convert = reinterpret_cast<ConvertFn>(
-                reinterpret_cast<void*>(::GetProcAddress(m_module, "ConvertINetMultiByteToUnicode")));
+            m_convert = reinterpret_cast<ConvertFn>(reinterpret_cast<void*>(
+                ::GetProcAddress(m_module, "ConvertINetMultiByteToUnicode")));
         }
     }
     ~MLang() {

@@ -46,10 +46,12 @@ bool ReadEncodedWord(std::string_view text, std::size_t start, EncodedWord& word
             return false;
         }
     }
-    const char encoding = static_cast<char>(std::toupper(static_cast<unsigned char>(text[charsetEnd + 1])));
+    const char encoding =
+        static_cast<char>(std::toupper(static_cast<unsigned char>(text[charsetEnd + 1])));
     const std::size_t textStart = charsetEnd + 3;
     const std::size_t textEnd = text.find('?', textStart);
-    if (textEnd == std::string_view::npos || textEnd + 1 >= text.size() || text[textEnd + 1] != '=') {
+    if (textEnd == std::string_view::npos || textEnd + 1 >= text.size() ||
+        text[textEnd + 1] != '=') {
         return false;
     }
     const std::string_view encoded = text.substr(textStart, textEnd - textStart);
@@ -133,7 +135,7 @@ private:
         }
         m_lastFailed = !convertedOk;
         m_out += convertedOk ? converted
-                              : Utf8OrWindows1252(m_value.substr(m_runStart, m_runEnd - m_runStart));
+                             : Utf8OrWindows1252(m_value.substr(m_runStart, m_runEnd - m_runStart));
     }
 
     std::string_view m_value;
@@ -196,7 +198,8 @@ std::vector<HeaderField> ParseHeaderBlock(std::string_view block) {
             continue;
         }
         const std::size_t colon = line.find(':');
-        std::string_view name = colon == std::string_view::npos ? std::string_view() : line.substr(0, colon);
+        std::string_view name =
+            colon == std::string_view::npos ? std::string_view() : line.substr(0, colon);
         while (!name.empty() && IsBlank(name.back())) {
             name.remove_suffix(1);
         }

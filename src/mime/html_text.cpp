@@ -17,12 +17,11 @@ struct NamedReference {
 
 // The references mailers' HTML uses; any other stays as written.
 const NamedReference kReferences[] = {
-    {"amp", '&'},      {"lt", '<'},        {"gt", '>'},        {"quot", '"'},
-    {"apos", '\''},    {"nbsp", 0xa0},     {"copy", 0xa9},     {"reg", 0xae},
-    {"shy", 0xad},     {"laquo", 0xab},    {"raquo", 0xbb},    {"euro", 0x20ac},
-    {"ndash", 0x2013}, {"mdash", 0x2014},  {"lsquo", 0x2018},  {"rsquo", 0x2019},
-    {"ldquo", 0x201c}, {"rdquo", 0x201d},  {"bull", 0x2022},   {"hellip", 0x2026},
-    {"trade", 0x2122}, {"middot", 0xb7},   {"zwnj", 0x200c},   {"zwj", 0x200d},
+    {"amp", '&'},      {"lt", '<'},       {"gt", '>'},       {"quot", '"'},     {"apos", '\''},
+    {"nbsp", 0xa0},    {"copy", 0xa9},    {"reg", 0xae},     {"shy", 0xad},     {"laquo", 0xab},
+    {"raquo", 0xbb},   {"euro", 0x20ac},  {"ndash", 0x2013}, {"mdash", 0x2014}, {"lsquo", 0x2018},
+    {"rsquo", 0x2019}, {"ldquo", 0x201c}, {"rdquo", 0x201d}, {"bull", 0x2022},  {"hellip", 0x2026},
+    {"trade", 0x2122}, {"middot", 0xb7},  {"zwnj", 0x200c},  {"zwj", 0x200d},
 };
 
 bool IsHtmlSpace(char c) {
@@ -41,9 +40,9 @@ std::string LowerName(std::string_view tag) {
 }
 
 bool BreaksLine(const std::string& name) {
-    static const char* const kBlocks[] = {"p",  "div", "tr", "li", "h1", "h2", "h3", "h4",
-                                          "h5", "h6",  "table", "ul", "ol", "blockquote",
-                                          "pre", "hr", "dd", "dt"};
+    static const char* const kBlocks[] = {"p",  "div",        "tr",  "li", "h1",    "h2",
+                                          "h3", "h4",         "h5",  "h6", "table", "ul",
+                                          "ol", "blockquote", "pre", "hr", "dd",    "dt"};
     for (const char* block : kBlocks) {
         if (name == block) {
             return true;
@@ -162,7 +161,8 @@ std::string HtmlToText(std::string_view html) {
         const bool closing = i + 1 < html.size() && html[i + 1] == '/';
         const std::string name = LowerName(html.substr(i + (closing ? 2 : 1)));
         i = close + 1;
-        if (!closing && (name == "script" || name == "style" || name == "head" || name == "title")) {
+        if (!closing &&
+            (name == "script" || name == "style" || name == "head" || name == "title")) {
             // Their content is no text for the reader; skip to the closing tag.
             std::size_t at = i;
             for (;; ++at) {

@@ -45,7 +45,8 @@ TopReply ReadTopReply(std::string_view reply, std::size_t summaryLimit) {
     result.subject = mime::DecodeHeaderText(mime::FieldValue(fields, "Subject"));
     result.date = mime::Utf8OrWindows1252(mime::FieldValue(fields, "Date"));
     if (hasBody) {
-        result.summary = std::string(mime::FirstCodePoints(mime::BodyText(fields, body), summaryLimit));
+        result.summary =
+            std::string(mime::FirstCodePoints(mime::BodyText(fields, body), summaryLimit));
     }
     return result;
 }

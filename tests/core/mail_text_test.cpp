@@ -66,12 +66,17 @@ TEST(MailText, HeadersReadAsTheSenderWroteThem) {
         {"Subject: a long\r\n\tsubject\r\n  folded", "a long\tsubject  folded"},
         // Malformed words and an unknown charset stay exactly as written, the rest decodes.
         {"Subject: =?UTF-8?Q?bad=ZZ?= =?UTF-8?Q?ok?=", "=?UTF-8?Q?bad=ZZ?= ok"},
-        {"Subject: =?UTF-8?X?abc?= =?UTF-8?B?w4Q*?= =?UTF-8?Q?open", "=?UTF-8?X?abc?= =?UTF-8?B?w4Q*?= =?UTF-8?Q?open"},
+        {"Subject: =?UTF-8?X?abc?= =?UTF-8?B?w4Q*?= =?UTF-8?Q?open",
+         "=?UTF-8?X?abc?= =?UTF-8?B?w4Q*?= =?UTF-8?Q?open"},
         {"Subject: =?x-unknown?Q?abc?= =?UTF-8?Q?=C3=84?=", "=?x-unknown?Q?abc?= Ä"},
         {"Subject: =??Q?abc?= =?UTF-8?Q?a b?=", "=??Q?abc?= =?UTF-8?Q?a b?="},
         // Unencoded 8-bit text: UTF-8 kept, anything else read as windows-1252.
-        {"Subject: Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac", "Grüße €"},
-        {"Subject: Gr\xfc\xdf" "e \x80 \x93x\x94", "Grüße € “x”"},
+        {"Subject: Gr\xc3\xbc\xc3\x9f"
+         "e \xe2\x82\xac",
+         "Grüße €"},
+        {"Subject: Gr\xfc\xdf"
+         "e \x80 \x93x\x94",
+         "Grüße € “x”"},
         // Names in any case; the value starts after the colon and its blanks.
         {"SUBJECT: Shouted", "Shouted"},
         {"subject:Hello", "Hello"},
@@ -80,10 +85,11 @@ TEST(MailText, HeadersReadAsTheSenderWroteThem) {
     for (const auto& c : cases) {
         EXPECT_EQ(SubjectOf(c.wire), c.seen) << c.wire;
     }
-    const pop3::TopReply reply = pop3::ReadTopReply(
-        "from: =?ISO-8859-1?Q?J=F6rg_M=FCller?= <jm@example.de>\r\nTO: \"=?UTF-8?B?0JDQvdC90LA=?=\" "
-        "<anna@example.ru>\r\nDATE: Mon, 7 Dec 2026\r\n\r\n.\r\n",
-        1024);
+    const pop3::TopReply reply =
+        pop3::ReadTopReply("from: =?ISO-8859-1?Q?J=F6rg_M=FCller?= <jm@example.de>\r\nTO: "
+                           "\"=?UTF-8?B?0JDQvdC90LA=?=\" "
+                           "<anna@example.ru>\r\nDATE: Mon, 7 Dec 2026\r\n\r\n.\r\n",
+                           1024);
     EXPECT_EQ(reply.from + "|" + reply.to + "|" + reply.date,
               "Jörg Müller <jm@example.de>|\"Анна\" <anna@example.ru>|Mon, 7 Dec 2026");
 }
