@@ -31,8 +31,7 @@ int ShowMessageBox(HWND owner, const std::string& text, const std::string& capti
     if (Handler())
         return Handler()(owner, text, caption, flags);
     // Wide, so that a server's text and the From and Subject it quotes show in any language.
-    return ::MessageBoxW(owner, mime::ToUtf16(text).c_str(), mime::ToUtf16(caption).c_str(),
-                         flags);
+    return ::MessageBoxW(owner, mime::ToUtf16(text).c_str(), mime::ToUtf16(caption).c_str(), flags);
 }
 
 int AfxMessageBox(const std::string& text, UINT flags, HWND owner) {

@@ -115,7 +115,8 @@ std::string CWnd::GetWindowText() const {
         return std::string();
     std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
     const int copied = ::GetWindowTextW(m_hWnd, buffer.data(), length + 1);
-    return mime::FromUtf16(std::wstring_view(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0));
+    return mime::FromUtf16(
+        std::wstring_view(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0));
 }
 
 std::string CWnd::GetWindowTextOf(HWND hwnd) {

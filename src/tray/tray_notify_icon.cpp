@@ -35,7 +35,8 @@ BOOL CTrayNotifyIcon::Notify(DWORD message) {
 }
 
 void CTrayNotifyIcon::CopyTip(const char* tip) {
-    static_assert(sizeof(NOTIFYICONDATAW::szTip) / sizeof(WCHAR) > kMaxTipLength, "tip buffer too small");
+    static_assert(sizeof(NOTIFYICONDATAW::szTip) / sizeof(WCHAR) > kMaxTipLength,
+                  "tip buffer too small");
     // Only the first 64 characters of the buffer belong to the record size we announce.
     const std::wstring wide = mime::ToUtf16(tip == nullptr ? "" : tip);
     size_t length = std::min(wide.size(), kMaxTipLength);

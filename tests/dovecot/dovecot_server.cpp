@@ -89,6 +89,23 @@ std::vector<SeededMessage> DovecotServer::Seed(int count, const std::vector<int>
     return messages;
 }
 
+void DovecotServer::SeedFiles(const std::vector<std::string>& paths) {
+    Seed(0);
+    const std::string folder = m_folder + "/mail/test/Maildir/new/";
+    int n = 0;
+    for (const std::string& path : paths) {
+        // Named as the seeded ones are, so that Dovecot keeps their order.
+        ++n;
+        const std::string target =
+            folder + std::to_string(1700000000 + n) + ".M" + std::to_string(n) + "P1.tarnwick";
+        std::error_code error;
+        fs::copy_file(path, target, error);
+        if (error || chown(target.c_str(), 5000, 5000) != 0) {
+            ADD_FAILURE() << "cannot seed " << path;
+        }
+    }
+}
+
 ProcessResult DovecotServer::Run(const std::string& command, const std::string& input) {
     const std::string io = m_folder + "/io.";
     std::ofstream(io + "in", std::ios::binary) << input;

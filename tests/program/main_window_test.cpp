@@ -383,14 +383,14 @@ TEST_F(MainWindowTest, TheMailProgramStartsFromTheRegistryOrTheConfiguredCommand
 TEST_F(MainWindowTest, JapaneseAndRussianMailReadsBackFromTheWideCallsAsWritten) {
     testsupport::Mailbox mailbox;
     const std::string date = "Date: Mon, 7 Dec 2026 08:00:00 +0900\r\nTo: ann@example.org\r\n";
-    mailbox.messages.push_back(
-        {"From: =?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?= <taro@example.jp>\r\n"
-         "Subject: =?ISO-2022-JP?B?GyRCMnE1RCROJCpDTiRpJDsbKEI=?=\r\n" + date +
-             "Content-Type: text/plain; charset=ISO-2022-JP\r\n",
-         "\x1b$BK\\F|$O@2E7$J$j\x1b(B\r\n"});
+    mailbox.messages.push_back({"From: =?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?= <taro@example.jp>\r\n"
+                                "Subject: =?ISO-2022-JP?B?GyRCMnE1RCROJCpDTiRpJDsbKEI=?=\r\n" +
+                                    date + "Content-Type: text/plain; charset=ISO-2022-JP\r\n",
+                                "\x1b$BK\\F|$O@2E7$J$j\x1b(B\r\n"});
     mailbox.messages.push_back(
         {"From: =?KOI8-R?Q?=E9=D7=C1=CE_=F0=C5=D4=D2=CF=D7?= <ivan@example.ru>\r\nSubject: "
-         "=?KOI8-R?Q?=F0=D2=C9=D7=C5=D4_=C9=DA_?=\r\n =?KOI8-R?Q?=ED=CF=D3=CB=D7=D9?=\r\n" + date +
+         "=?KOI8-R?Q?=F0=D2=C9=D7=C5=D4_=C9=DA_?=\r\n =?KOI8-R?Q?=ED=CF=D3=CB=D7=D9?=\r\n" +
+             date +
              "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: base64\r\n",
          "0J/RgNC40LLQtdGCLCDQvNC40YAh\r\n"});
     auto& server = Serve(mailbox);
