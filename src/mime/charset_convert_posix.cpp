@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <iconv.h>
+#include <map>
+#include <memory>
 
 namespace mime {
 
@@ -24,13 +26,27 @@ private:
     iconv_t m_cd;
 };
 
+// Opening a converter loads its module, and glibc unloads it again with the last close;
+// a mailbox in several charsets would pay that for every header. The table's names are
+// few, so each thread keeps its converters.
+Converter& ConverterFor(const char* name) {
+    thread_local std::map<std::string, std::unique_ptr<Converter>> converters;
+    std::unique_ptr<Converter>& converter = converters[name];
+    if (!converter) {
+        converter = std::make_unique<Converter>(name);
+    }
+    return *converter;
+}
+
 } // namespace
 
 bool PlatformToUtf8(const Charset& charset, std::string_view bytes, std::string& out) {
-    Converter converter(charset.iconvName);
+    Converter& converter = ConverterFor(charset.iconvName);
     if (!converter.IsOpen()) {
         return false;
     }
+    // A conversion that ended early may have left a stateful charset shifted.
+    iconv(converter.Get(), nullptr, nullptr, nullptr, nullptr);
     out.clear();
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();

@@ -72,6 +72,12 @@ private:
     ConvertFn m_convert = nullptr;
 };
 
+// Loaded once: a mailbox in Japanese would otherwise load it for every header.
+const MLang& TheMLang() {
+    static const MLang mlang;
+    return mlang;
+}
+
 } // namespace
 
 bool PlatformToUtf8(const Charset& charset, std::string_view bytes, std::string& out) {
@@ -81,7 +87,7 @@ bool PlatformToUtf8(const Charset& charset, std::string_view bytes, std::string&
     std::wstring wide;
     if (!FromCodePage(charset.codePage, bytes, wide) &&
         !FromCodePage(charset.fallbackCodePage, bytes, wide) &&
-        !MLang().Convert(charset.codePage, bytes, wide)) {
+        !TheMLang().Convert(charset.codePage, bytes, wide)) {
         return false;
     }
     out = FromUtf16(wide);
