@@ -63,6 +63,8 @@ wine_use() { # root arch [prefix]
         "$WINE" wineboot -i >/dev/null 2>&1
         wine_fonts
         wineserver -w
+    elif [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+        wine_fonts # a prefix made before the fonts were set up
     fi
 }
 
