@@ -45,6 +45,8 @@ const Entry kCharsets[] = {
     {{"windows1257", "cp1257", "xcp1257"}, {"WINDOWS-1257", 1257, 0}},
     {{"windows1258", "cp1258", "xcp1258"}, {"WINDOWS-1258", 1258, 0}},
     {{"koi8r", "koi8", "cskoi8r"}, {"KOI8-R", 20866, 0}},
+    {{"ibm866", "cp866", "866", "csibm866"}, {"CP866", 866, 0}},
+    {{"macintosh", "xmacroman", "mac", "csmacintosh"}, {"MACINTOSH", 10000, 0}},
     {{"koi8u", "koi8ru"}, {"KOI8-U", 21866, 0}},
     {{"iso2022jp", "csiso2022jp"}, {"ISO-2022-JP-2", 50220, 0}},
     // The Microsoft forms are what mailers send under these names.
@@ -56,6 +58,9 @@ const Entry kCharsets[] = {
      {"CP936", 936, 0}},
     {{"gb18030"}, {"GB18030", 54936, 936}},
     {{"big5", "csbig5", "xxbig5", "cnbig5", "cp950", "ms950"}, {"CP950", 950, 0}},
+    // Windows has no code page of its own for the Hong Kong additions; Big5 reads the rest.
+    {{"big5hkscs"}, {"BIG5-HKSCS", 950, 0}},
+    {{"utf7", "unicode11utf7", "csunicode11utf7"}, {"UTF-7", 65000, 0}},
     {{"euckr", "cseuckr", "ksc56011987", "isoir149", "korean", "cp949", "ms949", "uhc",
       "windows949"},
      {"CP949", 949, 0}},

@@ -54,6 +54,9 @@ TEST(MailText, HeadersReadAsTheSenderWroteThem) {
         {"Subject: =?windows-1256?B?49HNyMc=?= =?ISO-8859-6?B?IOXRzcjH?=", "مرحبا مرحبا"},
         {"Subject: =?windows-1258?Q?Xin_ch=E0o?=", "Xin chào"},
         {"Subject: =?ISO-8859-11?B?ysfRyrTV?=", "สวัสดี"},
+        {"Subject: =?IBM866?Q?=8F=E0=A8=A2=A5=E2?= =?macintosh?Q?_Caf=8E_No=91l?=",
+         "Привет Café Noël"},
+        {"Subject: =?UTF-7?B?R3IrQVB3QTN3LWUgK0lLdy0=?=", "Grüße €"},
         // A language after the charset (RFC 2231).
         {"Subject: =?UTF-8*de?Q?Gr=C3=BC=C3=9Fe?=", "Grüße"},
         // Blanks and line breaks between encoded words vanish, also when a character is
