@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 #include <utility>
 
 #include "properties.h"
@@ -35,16 +34,6 @@ bool SameName(std::string a, std::string b) {
     fold(a);
     fold(b);
     return a == b;
-}
-
-const std::filesystem::path& Folder() {
-    static const std::filesystem::path folder = [] {
-        std::filesystem::path path = std::filesystem::path("/dev/shm") /
-                                     ("tarnwick-fuzz-profile-" + std::to_string(getpid()));
-        std::filesystem::create_directories(path);
-        return path;
-    }();
-    return folder;
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -103,13 +92,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Require(again.Text() == written, "writing the same value again changes nothing", written);
 
     // The same through the real file: read, atomic replace, read back, nothing left over.
-    const std::filesystem::path path = Folder() / "tarnwick.ini";
+    const std::filesystem::path path = fuzz::WorkFolder() / "tarnwick.ini";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
     Profile profile(path.string());
     fuzz::Require(profile.WriteString(section, key, value), "the profile takes the write", file);
     fuzz::Require(ReadFile(path) == written, "the file holds what the document wrote", file);
     fuzz::Require(profile.GetString(section, key, "\x01") == value, "the file reads back", file);
-    fuzz::Require(std::distance(std::filesystem::directory_iterator(Folder()), {}) == 1,
+    fuzz::Require(std::distance(std::filesystem::directory_iterator(fuzz::WorkFolder()), {}) == 1,
                   "no temporary file stays", file);
     return 0;
 }

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
+
+#include <unistd.h>
 
 namespace fuzz {
 
@@ -194,6 +197,20 @@ void Require(bool holds, const std::string& what, std::string_view subject) {
     std::fprintf(stderr, "property failed: %s\n--- in:\n%.*s\n---\n", what.c_str(),
                  static_cast<int>(subject.size() < 4096 ? subject.size() : 4096), subject.data());
     std::abort();
+}
+
+const std::filesystem::path& WorkFolder() {
+    static const std::filesystem::path folder = [] {
+        const std::filesystem::path path =
+            std::filesystem::path("/dev/shm") / ("tarnwick-" + std::to_string(getpid()) + "-fuzz");
+        std::filesystem::create_directories(path);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(WorkFolder(), ignored);
+        });
+        return path;
+    }();
+    return folder;
 }
 
 bool IsUtf8(std::string_view text) {

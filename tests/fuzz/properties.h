@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,10 @@ bool IsUtf8(std::string_view text);
 
 // One JSON value (RFC 8259) with nothing but blanks after it; why names the first fault.
 bool IsJson(std::string_view text, std::string& why);
+
+// A folder of this process on a memory-backed file system, removed when the run ends. Named
+// as the program's scratch folders are, so a run that crashed is swept like a killed check.
+const std::filesystem::path& WorkFolder();
 
 // Offset of the first control character (C0 but for tab and line feed, DEL, C1 as a byte
 // or in UTF-8) in text, or npos.

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "properties.h"
 #include "replay.h"
@@ -18,13 +17,7 @@ namespace {
 const char kPath[] = "/tarnwick/autoupdate.dat";
 
 void UseFreshProfile() {
-    static const std::filesystem::path folder = [] {
-        std::filesystem::path path = std::filesystem::path("/dev/shm") /
-                                     ("tarnwick-fuzz-update-" + std::to_string(getpid()));
-        std::filesystem::create_directories(path);
-        return path;
-    }();
-    const std::filesystem::path file = folder / "tarnwick.ini";
+    const std::filesystem::path file = fuzz::WorkFolder() / "tarnwick.ini";
     std::filesystem::remove(file);
     Profile::UseFile(file.string());
     CAutoUpdateClient("updates.example.org", kPath, kProgramVersion, 3).Save();
