@@ -2,9 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <system_error>
-
 #include <unistd.h>
+
+#include "pop3/scratch_folder.h"
 
 namespace fuzz {
 
@@ -201,13 +201,12 @@ void Require(bool holds, const std::string& what, std::string_view subject) {
 
 const std::filesystem::path& WorkFolder() {
     static const std::filesystem::path folder = [] {
+        // libFuzzer ends a run without exit handlers, so each run's folder is left to the
+        // next one's sweep, as a killed check's scratch folder is.
+        pop3::RemoveAbandonedScratchFolders();
         const std::filesystem::path path =
             std::filesystem::path("/dev/shm") / ("tarnwick-" + std::to_string(getpid()) + "-fuzz");
         std::filesystem::create_directories(path);
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(WorkFolder(), ignored);
-        });
         return path;
     }();
     return folder;

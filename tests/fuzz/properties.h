@@ -16,8 +16,8 @@ bool IsUtf8(std::string_view text);
 // One JSON value (RFC 8259) with nothing but blanks after it; why names the first fault.
 bool IsJson(std::string_view text, std::string& why);
 
-// A folder of this process on a memory-backed file system, removed when the run ends. Named
-// as the program's scratch folders are, so a run that crashed is swept like a killed check.
+// A folder of this process on a memory-backed file system, named as the program's scratch
+// folders are, so that later runs sweep it once the process is gone.
 const std::filesystem::path& WorkFolder();
 
 // Offset of the first control character (C0 but for tab and line feed, DEL, C1 as a byte
