@@ -2,21 +2,18 @@
 
 #include <algorithm>
 
-Messages::Messages(int capacity)
-    : m_FromList(static_cast<std::size_t>(std::max(capacity, 0))), m_SubjectList(m_FromList.size()),
-      m_SizeList(m_FromList.size()), m_SummaryList(m_FromList.size()), m_UidList(m_FromList.size()),
-      m_Capacity(std::max(capacity, 0)) {}
+Messages::Messages(int capacity) : m_Capacity(std::max(capacity, 0)) {}
 
-void Messages::Add(const std::string& from, const std::string& subject, int sizeKb,
+void Messages::Add(const std::string& from, const std::string& subject, std::int64_t sizeKb,
                    const std::string& summary) {
     if (m_Count >= m_Capacity) {
         return;
     }
-    const auto i = static_cast<std::size_t>(m_Count);
-    m_FromList[i] = from;
-    m_SubjectList[i] = subject;
-    m_SizeList[i] = std::to_string(sizeKb);
-    m_SummaryList[i] = summary;
+    m_FromList.push_back(from);
+    m_SubjectList.push_back(subject);
+    m_SizeList.push_back(std::to_string(sizeKb));
+    m_SummaryList.push_back(summary);
+    m_UidList.emplace_back();
     ++m_Count;
 }
 
@@ -45,7 +42,7 @@ std::string Messages::GetUid(int i) const {
 }
 
 void Messages::SetUid(int i, const std::string& uid) {
-    if (i >= 0 && i < m_Capacity) {
+    if (i >= 0 && i < m_Count) {
         m_UidList[static_cast<std::size_t>(i)] = uid;
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -7,11 +8,13 @@
 // Copyable, so that a worker can check against a copy of what the window shows.
 class Messages {
 public:
+    // capacity: the most entries it will take. Nothing is set aside for them: the count
+    // comes from the server, and rows take memory only as they are added.
     explicit Messages(int capacity);
     virtual ~Messages() = default;
 
     // Ignored once the record is full.
-    void Add(const std::string& from, const std::string& subject, int sizeKb,
+    void Add(const std::string& from, const std::string& subject, std::int64_t sizeKb,
              const std::string& summary);
 
     int GetCount() const { return m_Count; }
@@ -19,7 +22,8 @@ public:
     std::string GetSubject(int i) const;
     std::string GetSize(int i) const;
     std::string GetSummary(int i) const;
-    // The message's unique id on the server; empty when the server gave none.
+    // The message's unique id on the server; empty when the server gave none. Only for an
+    // entry already added.
     void SetUid(int i, const std::string& uid);
     std::string GetUid(int i) const;
 
