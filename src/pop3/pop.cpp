@@ -493,7 +493,8 @@ bool CPop::ParseStat(const std::string& status) {
         m_TotalSize = total;
     }
     m_MessageCount = static_cast<int>(count);
-    m_Counted = true;
+    // After a deletion the count no longer tells the highest message number.
+    m_Counted = m_Deleted == 0;
     return true;
 }
 
@@ -540,7 +541,10 @@ bool CPop::ParseList(std::string_view text) {
                     octets);
         m_Sizes.emplace_back(message, octets);
     }
-    return true;
+    // Every message not deleted has its line: one missing would give another's size to it,
+    // or leave rows to be filled from replies nobody listed.
+    return !m_Counted ||
+           m_Sizes.size() == static_cast<std::size_t>(std::max(m_MessageCount - m_Deleted, 0));
 }
 
 std::int64_t CPop::GetMessageSize(int message) const {
@@ -643,7 +647,11 @@ bool CPop::Retr(int message, const std::string& outputFile) {
 }
 
 bool CPop::Dele(int message) {
-    return Command("DELE " + std::to_string(message) + "\r\n", ReplyKind::Dele);
+    if (!Command("DELE " + std::to_string(message) + "\r\n", ReplyKind::Dele)) {
+        return false;
+    }
+    ++m_Deleted;
+    return true;
 }
 
 bool CPop::Noop() {
@@ -651,7 +659,11 @@ bool CPop::Noop() {
 }
 
 bool CPop::Rset() {
-    return Command("RSET\r\n", ReplyKind::Rset);
+    if (!Command("RSET\r\n", ReplyKind::Rset)) {
+        return false;
+    }
+    m_Deleted = 0;
+    return true;
 }
 
 bool CPop::Quit() {

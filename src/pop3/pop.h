@@ -207,6 +207,7 @@ private:
     std::int64_t m_TotalSize = 0;
     int m_MessageCount = 0;
     bool m_Counted = false; // a STAT gave the count that listings are held to
+    int m_Deleted = 0;      // messages marked since the session began, or since RSET
     int m_TimeoutMs = kDefaultTimeoutMs;
     int m_SessionLimitMs = kDefaultSessionLimitMs;
     std::unique_ptr<net::Stream> m_Stream; // null until connected, and once closed

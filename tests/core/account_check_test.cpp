@@ -1,11 +1,13 @@
 // Mailbox checks and deletions through Account, against the scripted POP3 server.
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "cli/report.h"
 #include "pop3/messages.h"
 #include "settings/account.h"
 #include "support/scripted_pop3_server.h"
@@ -141,7 +143,7 @@ TEST(AccountCheck, CountsAndUniqueIdsDecideWhetherTheListIsRebuilt) {
 
 TEST(AccountCheck, SizesAreKilobytesRoundedUpAndAFailedTopStillGetsItsRow) {
     Mailbox box;
-    for (const int octets : {1500, 1024, 0, 1025, 2048}) {
+    for (const std::int64_t octets : {1500LL, 1024LL, 0LL, 1025LL, 5000000000LL}) {
         box.messages.push_back(MakeMessage("a", std::to_string(octets), {}));
         box.messages.back().size = octets;
     }
@@ -154,7 +156,12 @@ TEST(AccountCheck, SizesAreKilobytesRoundedUpAndAFailedTopStillGetsItsRow) {
     account.CheckMail(owned.list);
     EXPECT_EQ(account.GetStatus(), Account::ListRebuilt);
     EXPECT_EQ(account.GetErrorText(), "earlier") << "success keeps the text";
-    EXPECT_EQ(owned.Rows(), "a|1500|2|.\r\n\n||1|\na|0|0|.\r\n\na|1025|2|.\r\n\na|2048|2|.\r\n\n");
+    EXPECT_EQ(owned.Rows(),
+              "a|1500|2|.\r\n\n||1|\na|0|0|.\r\n\na|1025|2|.\r\n\na|5000000000|4882813|.\r\n\n");
+    // Past 4 GB the size reaches the command line's text and JSON whole.
+    const cli::Report report = cli::MakeReport(account, owned.list);
+    EXPECT_NE(cli::FormatText(report).find("\n5\t4882813 KB\ta\t5000000000\n"), std::string::npos);
+    EXPECT_NE(cli::FormatJson(report).find("\"size_kb\":4882813,"), std::string::npos);
 }
 
 TEST(AccountCheck, AFailedCheckKeepsWhatItHadNotYetReplaced) {
@@ -252,6 +259,160 @@ TEST(AccountCheck, ABrokenSessionEndsTheCheckAtOnceAndKeepsTheOldCountAndList) {
             server.Stop();
             EXPECT_EQ(server.Received().find("QUIT"), std::string::npos) << server.Received();
         }
+    }
+}
+
+TEST(AccountCheck, AHostileServerEndsTheCheckInACleanFailure) {
+    constexpr int kLimit = 300; // every exchange and every silence
+    const char* const kLate = "Server did not answer in time";
+    const char* const kTooMuch = "The server sent more than expected";
+    const char* const kNotUnderstood = "The server's reply was not understood";
+    const std::string capa = "+OK\r\nTOP\r\n.\r\n";
+    const std::string top = "+OK\r\nFrom: A\r\nSubject: S\r\nTo: B\r\nDate: d\r\n\r\nbody\r\n.\r\n";
+    std::string flood = "+OK\r\n";
+    while (flood.size() < (1 << 20)) {
+        flood += "x\r\n";
+    }
+    std::string threeMb = "+OK\r\n"; // all of it listing lines of a large mailbox, unfinished
+    for (int n = 1; threeMb.size() < 3000000; ++n) {
+        threeMb += std::to_string(n) + " 1000" + std::string(70, ' ') + "\r\n";
+    }
+    std::vector<std::pair<std::string, std::string>> slow = {
+        {"CAPA", capa}, {"STAT", "+OK 20 2000\r\n"}, {"LIST", "+OK\r\n"}};
+    for (int n = 1; n <= 20; ++n) {
+        slow[2].second += std::to_string(n) + " 100\r\n";
+        slow.push_back({"TOP " + std::to_string(n) + " 8", top});
+    }
+    slow[2].second += ".\r\n";
+    const std::string loneDot = "+OK\r\nFrom: A\r\n.\r\nSubject: S\r\n\r\nbody\r\n.\r\n";
+    const struct {
+        const char* fault;
+        std::vector<std::pair<std::string, std::string>> exchanges; // command, reply
+        const char* error;
+        int lateMs;    // before each reply
+        int sessionMs; // the whole check's limit
+        bool hangUp;   // after the last reply; otherwise silence
+    } cases[] = {
+        {"a 30-byte reply claims 20 million messages",
+         {{"CAPA", "-ERR\r\n"}, {"STAT", "+OK 20000000 1\r\n"}, {"UIDL", "-ERR\r\n"}, {"LIST", ""}},
+         "Error reading from socket!",
+         0,
+         10000,
+         true},
+        {"CAPA flood", {{"CAPA", flood}}, kTooMuch, 0, 10000, false},
+        {"UIDL flood",
+         {{"CAPA", "+OK\r\nUIDL\r\n.\r\n"}, {"STAT", "+OK 3 300\r\n"}, {"UIDL", flood}},
+         kTooMuch,
+         0,
+         10000,
+         false},
+        {"LIST flood",
+         {{"CAPA", capa}, {"STAT", "+OK 3 300\r\n"}, {"LIST", flood}},
+         kTooMuch,
+         0,
+         10000,
+         false},
+        // 3 MB earn minutes of allowance, but not one silence longer than the limit.
+        {"3 MB, then silence",
+         {{"CAPA", capa}, {"STAT", "+OK 40000 4000000\r\n"}, {"LIST", threeMb}},
+         kLate,
+         0,
+         10000,
+         false},
+        // Each reply inside the limit; the check as a whole is not.
+        {"every reply late", slow, kLate, kLimit * 5 / 6, 1500, false},
+        {"\"hello\" for \"+OK\"",
+         {{"CAPA", capa}, {"STAT", "hello 3 300\r\n"}},
+         kNotUnderstood,
+         0,
+         10000,
+         false},
+        {"a TOP that is no reply",
+         {{"CAPA", capa},
+          {"STAT", "+OK 1 100\r\n"},
+          {"LIST", "+OK\r\n1 100\r\n.\r\n"},
+          {"TOP 1 8", "From: A\r\n\r\n.\r\n"}},
+         kNotUnderstood,
+         0,
+         10000,
+         false},
+        {"a lone \".\" in the headers",
+         {{"CAPA", capa},
+          {"STAT", "+OK 2 200\r\n"},
+          {"LIST", "+OK\r\n1 100\r\n2 100\r\n.\r\n"},
+          {"TOP 1 8", loneDot},
+          {"TOP 2 8", top}},
+         kNotUnderstood,
+         0,
+         10000,
+         false},
+        {"the same, pipelined",
+         {{"CAPA", "+OK\r\nPIPELINING\r\n.\r\n"},
+          {"STAT", "+OK 2 200\r\n"},
+          {"LIST", "+OK\r\n1 100\r\n2 100\r\n.\r\n"},
+          {"TOP 1 8", loneDot},
+          {"TOP 2 8", top}},
+         kNotUnderstood,
+         0,
+         10000,
+         false},
+        {"a negative count",
+         {{"CAPA", capa}, {"STAT", "+OK -5 100\r\n"}},
+         kNotUnderstood,
+         0,
+         10000,
+         false},
+        {"no count", {{"CAPA", capa}, {"STAT", "+OK\r\n"}}, kNotUnderstood, 0, 10000, false},
+        {"a count that is no number",
+         {{"CAPA", capa}, {"STAT", "+OK 5x 100\r\n"}},
+         kNotUnderstood,
+         0,
+         10000,
+         false},
+        {"a LIST line past the count",
+         {{"CAPA", capa},
+          {"STAT", "+OK 2 200\r\n"},
+          {"LIST", "+OK\r\n1 100\r\n2 100\r\n3 100\r\n.\r\n"}},
+         kNotUnderstood,
+         0,
+         10000,
+         false},
+        {"a UIDL line past the count",
+         {{"CAPA", "+OK\r\nUIDL\r\n.\r\n"},
+          {"STAT", "+OK 2 200\r\n"},
+          {"UIDL", "+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n"}},
+         kNotUnderstood,
+         0,
+         10000,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        ScriptedPop3Server server;
+        server.Login();
+        for (const auto& [command, reply] : c.exchanges) {
+            server.Expect(command + "\r\n");
+            if (!reply.empty()) {
+                server.ReplyInPieces({"", reply}, c.lateMs);
+            }
+        }
+        c.hangUp ? server.CloseConnection() : server.Silence();
+        Account account = ScriptedAccount(server, kLimit);
+        account.SetSessionLimit(c.sessionMs);
+        account.m_MessageCount = 7;
+        OwnedList owned;
+        owned.MakeOld();
+        const auto start = std::chrono::steady_clock::now();
+        account.CheckMail(owned.list);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
+        EXPECT_EQ(account.GetErrorText(), c.error);
+        EXPECT_EQ(account.m_MessageCount, 7);
+        EXPECT_EQ(owned.Rows(), "Old|Old|1|old\n");
+        // Well inside the whole check's limit, except where that limit is what ends it.
+        EXPECT_LT(elapsed,
+                  std::chrono::milliseconds(c.sessionMs < 10000 ? c.sessionMs + 1000 : 5000));
+        EXPECT_GE(elapsed, std::chrono::milliseconds(c.sessionMs < 10000 ? c.sessionMs : 0));
     }
 }
 

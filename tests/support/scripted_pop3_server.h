@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
@@ -31,12 +32,12 @@
 namespace testsupport {
 
 struct MailMessage {
-    std::string headers; // lines ending in CR LF
-    std::string body;    // lines ending in CR LF
-    int size = -1;       // the octets LIST and STAT give; -1: the real size
-    std::string uid;     // what UIDL gives; empty: "uid" and the message number
+    std::string headers;    // lines ending in CR LF
+    std::string body;       // lines ending in CR LF
+    std::int64_t size = -1; // the octets LIST and STAT give; -1: the real size
+    std::string uid;        // what UIDL gives; empty: "uid" and the message number
 
-    int Octets() const;
+    std::int64_t Octets() const;
 };
 
 struct Mailbox {
