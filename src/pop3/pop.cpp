@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdint>
+#include <iterator>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -293,7 +295,7 @@ bool CPop::ReadBodyLines(std::size_t limit, const LineHandler& handler) {
             std::string_view chunk(data, length);
             for (std::size_t lf; (lf = chunk.find('\n')) != std::string_view::npos;) {
                 partial.append(chunk.data(), lf);
-                if (!handler(pop3::CleanLine(partial))) {
+                if (!handler(pop3::CleanView(partial))) {
                     return false;
                 }
                 partial.clear();
@@ -314,11 +316,12 @@ std::size_t CPop::ListingLimit() const {
 bool CPop::StoreUid(int message, std::string_view uid) {
     // Numbers above the count, or out of order, cannot be this mailbox's listing.
     if ((m_Counted && message > m_MessageCount) ||
-        (!m_Uids.empty() && message <= m_Uids.back().message)) {
+        (!m_Uids.empty() && message <= m_Uids.back().message) ||
+        m_UidText.size() + uid.size() > UINT32_MAX) {
         return false;
     }
-    m_Uids.push_back({message, static_cast<std::uint32_t>(uid.size()), m_UidText.size()});
-    m_UidText.append(uid.data(), uid.size());
+    m_UidText.insert(m_UidText.end(), uid.begin(), uid.end());
+    m_Uids.push_back({message, static_cast<std::uint32_t>(m_UidText.size())});
     return true;
 }
 
@@ -362,7 +365,8 @@ std::string CPop::GetUid(int message) const {
     if (found == m_Uids.end() || found->message != message) {
         return std::string();
     }
-    return m_UidText.substr(found->start, found->length);
+    const std::uint32_t start = found == m_Uids.begin() ? 0 : std::prev(found)->end;
+    return std::string(m_UidText.begin() + start, m_UidText.begin() + found->end);
 }
 
 bool CPop::PlanListing(int count, int lines) {
@@ -521,12 +525,12 @@ bool CPop::ParseList(std::string_view text) {
     std::string_view line;
     bool complete = false;
     while (NextLine(text, line, complete)) {
-        const std::string clean = pop3::CleanLine(line);
+        const std::string_view clean = pop3::CleanView(line);
         const std::size_t blank = clean.find(' ');
-        if (blank == std::string::npos) {
+        if (blank == std::string_view::npos) {
             continue; // the closing "." line, or anything that is no listing
         }
-        const int message = pop3::ReadInt(std::string_view(clean).substr(0, blank));
+        const int message = pop3::ReadInt(clean.substr(0, blank));
         if (message < 1) {
             continue;
         }
@@ -535,7 +539,7 @@ bool CPop::ParseList(std::string_view text) {
             (!m_Sizes.empty() && message <= m_Sizes.back().first)) {
             return false;
         }
-        std::string_view size = std::string_view(clean).substr(blank + 1);
+        std::string_view size = clean.substr(blank + 1);
         std::int64_t octets = 0;
         ParseNumber(FirstWord(size.substr(std::min(size.find_first_not_of(' '), size.size()))),
                     octets);

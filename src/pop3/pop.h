@@ -191,12 +191,11 @@ private:
     // that a long listing costs about what it took to send.
     struct UidEntry {
         int message;
-        std::uint32_t length;
-        std::size_t start;
+        std::uint32_t end; // its id ends here, and starts where the one before ended
     };
     std::deque<std::pair<int, std::int64_t>> m_Sizes;
     std::deque<UidEntry> m_Uids;
-    std::string m_UidText;
+    std::deque<char> m_UidText; // in pieces: growing it never copies what it holds
     std::string m_Summary;
     std::string m_Error;
     std::string m_Pass;

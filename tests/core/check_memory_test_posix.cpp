@@ -1,0 +1,120 @@
+// What a check costs in memory when the server claims much or sends much: measured in a
+// child process of its own, whose peak the kernel keeps apart from this one's.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "pop3/messages.h"
+#include "settings/account.h"
+#include "support/scripted_pop3_server.h"
+
+namespace {
+
+using testsupport::ScriptedPop3Server;
+
+struct Outcome {
+    std::string error;
+    long grownKb = -1; // growth of the child's peak resident size during the check
+};
+
+// Runs one check in a child against the scripted server, which runs here. The child is
+// forked before the server's thread exists, so no lock can be held across the fork.
+Outcome CheckInChild(ScriptedPop3Server& server) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return {};
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        rusage before{};
+        getrusage(RUSAGE_SELF, &before);
+        Account account;
+        account.Set("ann", "secret", server.Address(), 8, 1);
+        account.SetTimeout(2000);
+        Messages* list = nullptr;
+        account.CheckMail(list);
+        rusage after{};
+        getrusage(RUSAGE_SELF, &after);
+        const std::string report =
+            std::to_string(after.ru_maxrss - before.ru_maxrss) + " " + account.GetErrorText();
+        const ssize_t written = write(fds[1], report.data(), report.size());
+        _exit(written == static_cast<ssize_t>(report.size()) ? 0 : 1);
+    }
+    close(fds[1]);
+    server.Start();
+    std::string report;
+    char buffer[256];
+    for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) > 0;) {
+        report.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    Outcome outcome;
+    const std::size_t blank = report.find(' ');
+    if (child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && blank != std::string::npos) {
+        outcome.grownKb = std::stol(report.substr(0, blank));
+        outcome.error = report.substr(blank + 1);
+    }
+    return outcome;
+}
+
+TEST(CheckMemory, FollowsTheBytesThatArrivedNeverTheCountClaimed) {
+    const std::string claim = "+OK 20000000 1\r\n"; // 3 GB, were a row set aside per message
+    std::string junk = "+OK\r\n";
+    while (junk.size() < (32 << 20)) {
+        junk += "not a listing line\r\n";
+    }
+    junk += ".\r\n";
+    std::string uids = "+OK\r\n";
+    for (int n = 1; uids.size() < (16 << 20); ++n) {
+        uids += std::to_string(n) + " " + std::to_string(n * 7) + "\r\n";
+    }
+    uids += ".\r\n";
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> exchanges; // command, reply
+        const char* error;
+    } cases[] = {
+        // The listing lists none of the claimed messages.
+        {"a claim alone",
+         {{"CAPA", "-ERR\r\n"}, {"STAT", claim}, {"UIDL", "-ERR\r\n"}, {"LIST", "+OK\r\n.\r\n"}},
+         "The server's reply was not understood"},
+        {"a CAPA flood", {{"CAPA", junk}}, "The server sent more than expected"},
+        // Within what 20 million messages may list, and then not one of them.
+        {"a LIST of 32 MB",
+         {{"CAPA", "-ERR\r\n"}, {"STAT", claim}, {"UIDL", "-ERR\r\n"}, {"LIST", junk}},
+         "The server's reply was not understood"},
+        {"a UIDL of 16 MB",
+         {{"CAPA", "+OK\r\nUIDL\r\n.\r\n"}, {"STAT", claim}, {"UIDL", uids}, {"LIST", ""}},
+         "Error reading from socket!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedPop3Server server;
+        server.Login();
+        std::size_t sent = 0;
+        for (const auto& [command, reply] : c.exchanges) {
+            server.Expect(command + "\r\n");
+            if (!reply.empty()) {
+                server.Reply(reply);
+            }
+            sent += reply.size();
+        }
+        server.CloseConnection();
+        const Outcome outcome = CheckInChild(server);
+        EXPECT_EQ(outcome.error, c.error);
+        ASSERT_GE(outcome.grownKb, 0);
+        // About twice what arrived, and a few MB.
+        EXPECT_LE(outcome.grownKb, static_cast<long>(2 * sent / 1024 + 8 * 1024));
+        std::printf("%s: %zu bytes sent, peak grew by %ld KB\n", c.what, sent, outcome.grownKb);
+    }
+}
+
+} // namespace
