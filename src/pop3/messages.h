@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
-#include <vector>
+
+#include "pop3/packed_texts.h"
 
 // The result of a check that built a list: entry i describes message i + 1 on the server.
 // Copyable, so that a worker can check against a copy of what the window shows.
@@ -13,7 +15,7 @@ public:
     explicit Messages(int capacity);
     virtual ~Messages() = default;
 
-    // Ignored once the record is full.
+    // Ignored once the record is full, or holds 4 GiB of one kind of text.
     void Add(const std::string& from, const std::string& subject, std::int64_t sizeKb,
              const std::string& summary);
 
@@ -28,11 +30,12 @@ public:
     std::string GetUid(int i) const;
 
 private:
-    std::vector<std::string> m_FromList;
-    std::vector<std::string> m_SubjectList;
-    std::vector<std::string> m_SizeList;
-    std::vector<std::string> m_SummaryList;
-    std::vector<std::string> m_UidList;
+    // Packed, so that a row costs about what the server sent for it however short that was.
+    pop3::PackedTexts m_FromList;
+    pop3::PackedTexts m_SubjectList;
+    std::deque<std::int64_t> m_SizeList; // kilobytes
+    pop3::PackedTexts m_SummaryList;
+    pop3::PackedTexts m_UidList;
     int m_Capacity;
     int m_Count = 0;
 };
