@@ -674,6 +674,10 @@ bool CPop::Quit() {
     if (!Command("QUIT\r\n", ReplyKind::Quit)) {
         return false; // the connection stays until the object goes
     }
+    if (m_Begin != m_End) {
+        // More came than was asked for: some reply before was taken for another.
+        return BreakOutOfStep(kNotUnderstood);
+    }
     m_Stream.reset();
     m_Begin = m_End = 0;
     return true;
