@@ -4,9 +4,9 @@
 #include <cctype>
 #include <climits>
 #include <cstdint>
-#include <iterator>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 
 #include "net/tcp_socket.h"
