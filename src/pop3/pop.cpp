@@ -539,10 +539,11 @@ bool CPop::ParseList(std::string_view text) {
             (!m_Sizes.empty() && message <= m_Sizes.back().first)) {
             return false;
         }
+        // The digits that begin the size, as atoi would take them, but 64-bit.
         std::string_view size = clean.substr(blank + 1);
+        size.remove_prefix(std::min(size.find_first_not_of(' '), size.size()));
         std::int64_t octets = 0;
-        ParseNumber(FirstWord(size.substr(std::min(size.find_first_not_of(' '), size.size()))),
-                    octets);
+        ParseNumber(size.substr(0, size.find_first_not_of("0123456789")), octets);
         m_Sizes.emplace_back(message, octets);
     }
     // Every message not deleted has its line: one missing would give another's size to it,
