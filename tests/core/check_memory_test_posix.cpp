@@ -27,6 +27,8 @@ namespace {
 
 using testsupport::ScriptedPop3Server;
 
+const char kNotUnderstood[] = "The server's reply was not understood";
+
 #if defined(__SANITIZE_ADDRESS__)
 std::atomic<long long> g_heapInUse{0};
 std::atomic<long long> g_heapPeak{0};
@@ -41,7 +43,6 @@ void OnFree(const volatile void* block) {
     g_heapInUse -= static_cast<long long>(__sanitizer_get_allocated_size(block));
 }
 
-// Kilobytes by which the check below made the child grow.
 void StartMeasuring() {
     __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree);
 }
@@ -65,7 +66,7 @@ long GrownKb() {
 
 struct Outcome {
     std::string error;
-    long grownKb = -1; // growth of the child's peak resident size during the check
+    long grownKb = -1; // growth of the child's peak during the check
 };
 
 // Runs one check in a child against the scripted server, which runs here. The child is
@@ -113,56 +114,40 @@ TEST(CheckMemory, FollowsTheBytesThatArrivedNeverTheCountClaimed) {
     while (junk.size() < (32 << 20)) {
         junk += "not a listing line\r\n";
     }
-    junk += ".\r\n";
-    std::string uids = "+OK\r\n";
-    for (int n = 1; uids.size() < (16 << 20); ++n) {
-        uids += std::to_string(n) + " " + std::to_string(n * 7) + "\r\n";
-    }
-    uids += ".\r\n";
-    // A row for every message, each from the least a server can send for it.
-    constexpr int kRows = 100000;
-    std::vector<std::pair<std::string, std::string>> rows = {
-        {"CAPA", "+OK\r\nPIPELINING\r\n.\r\n"},
-        {"STAT", "+OK " + std::to_string(kRows) + " 1\r\n"},
-        {"LIST", "+OK\r\n"}};
+    // Rows with unique ids, each from the least a server can send for it, pipelined.
+    constexpr int kRows = 50000;
+    std::vector<std::string> rows = {"+OK\r\nPIPELINING\r\nUIDL\r\n.\r\n",
+                                     "+OK " + std::to_string(kRows) + " 1\r\n", "+OK\r\n",
+                                     "+OK\r\n"};
     for (int n = 1; n <= kRows; ++n) {
-        rows[2].second += std::to_string(n) + " 1\r\n";
-        rows.push_back({"TOP " + std::to_string(n) + " 8", "-ERR\r\n"});
+        rows[2] += std::to_string(n) + " " + std::to_string(n * 7) + "\r\n";
+        rows[3] += std::to_string(n) + " 1\r\n";
+        rows.push_back("-ERR\r\n");
     }
-    rows[2].second += ".\r\n";
-    rows.push_back({"QUIT", "+OK\r\n"});
+    rows[2] += ".\r\n";
+    rows[3] += ".\r\n";
+    rows.push_back("+OK\r\n");
+    // The replies to the commands in turn, from CAPA on.
     const struct {
         const char* what;
-        std::vector<std::pair<std::string, std::string>> exchanges; // command, reply
+        std::vector<std::string> replies;
         const char* error;
     } cases[] = {
         // The listing lists none of the claimed messages.
-        {"a claim alone",
-         {{"CAPA", "-ERR\r\n"}, {"STAT", claim}, {"UIDL", "-ERR\r\n"}, {"LIST", "+OK\r\n.\r\n"}},
-         "The server's reply was not understood"},
-        {"a CAPA flood", {{"CAPA", junk}}, "The server sent more than expected"},
+        {"a claim", {"-ERR\r\n", claim, "-ERR\r\n", "+OK\r\n.\r\n"}, kNotUnderstood},
         // Within what 20 million messages may list, and then not one of them.
-        {"a LIST of 32 MB",
-         {{"CAPA", "-ERR\r\n"}, {"STAT", claim}, {"UIDL", "-ERR\r\n"}, {"LIST", junk}},
-         "The server's reply was not understood"},
-        {"a UIDL of 16 MB",
-         {{"CAPA", "+OK\r\nUIDL\r\n.\r\n"}, {"STAT", claim}, {"UIDL", uids}, {"LIST", ""}},
-         "Error reading from socket!"},
-        {"100000 rows", rows, ""},
+        {"a LIST of 32 MB", {"-ERR\r\n", claim, "-ERR\r\n", junk + ".\r\n"}, kNotUnderstood},
+        {"50000 rows", rows, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ScriptedPop3Server server;
         server.Login();
         std::size_t sent = 0;
-        for (const auto& [command, reply] : c.exchanges) {
-            server.Expect(command + "\r\n");
-            if (!reply.empty()) {
-                server.Reply(reply);
-            }
+        for (const std::string& reply : c.replies) {
+            server.Expect("").Reply(reply);
             sent += reply.size();
         }
-        server.CloseConnection();
         const Outcome outcome = CheckInChild(server);
         EXPECT_EQ(outcome.error, c.error);
         ASSERT_GE(outcome.grownKb, 0);

@@ -6,8 +6,9 @@
 //     server.Login().Expect("STAT\r\n").Reply("+OK 1 10\r\n");
 //   Reply sends bytes as given; ReplyInPieces sends each piece separately with a pause
 //   between them; Expect reads one client line (through its LF) and notes a different one
-//   in Mismatches(), which ends the session; Silence never answers again; CloseConnection
-//   hangs up at that point. After the last step the server records until the client leaves.
+//   in Mismatches(), which ends the session (Expect("") takes any line); Silence never
+//   answers again; CloseConnection hangs up at that point. After the last step the server
+//   records until the client leaves.
 //
 // Mailbox mode (ServeMailbox): any number of connections, one after the other, answering
 // USER, PASS, CAPA, STAT, UIDL, LIST, TOP, DELE and QUIT in any order. Mailbox::overrides
