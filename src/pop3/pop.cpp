@@ -437,11 +437,12 @@ CPop::Clock::time_point CPop::ReplyDeadline() const {
 CPop::Clock::time_point CPop::SessionDeadline() const {
     // The session's own limit, 2 minutes by default, grows by a 480th of itself (250 ms) for
     // every status line and by a 120th (1 s) for every 64 KiB received. A mailbox that takes
-    // long takes long because it is large, and a large one sends much: 5000 messages
-    // listed one by one over a 50 ms round trip take about 260 s and earn over 1300 s; a
-    // 30 MB message at 1 Mbit/s takes 240 s and earns 580 s. A server that answers every
-    // reply 25 s late earns 1 % of what it spends, and one that trickles 10 KiB a second
-    // 16 %; both are cut off within about 2.5 minutes, whatever count they claimed.
+    // long takes long because it is large, and a large one sends much: 5000 messages listed
+    // one by one over a 50 ms round trip take about 260 s and raise the deadline past
+    // 1300 s; a 30 MB message at 1 Mbit/s takes 240 s and raises it to about 580 s. A server
+    // that answers every reply 25 s late earns 1 % of what it spends, and one that trickles
+    // 10 KiB a second 16 %; both are cut off within about 2.5 minutes, whatever count they
+    // claimed.
     const auto base = static_cast<std::uint64_t>(std::max(m_SessionLimitMs, 0));
     const std::uint64_t earned = base * m_SessionReplies / kRepliesPerBase +
                                  base * m_SessionBytes / kChunkBytes / kChunksPerBase;
