@@ -288,23 +288,26 @@ bool CPop::Capa() {
     return true;
 }
 
-bool CPop::ReadBodyLines(std::size_t limit, const LineHandler& handler) {
-    std::string partial; // a line whose LF has not come yet; the limit bounds it
-    return ReadBody(
-        [&](const char* data, std::size_t length) {
-            std::string_view chunk(data, length);
-            for (std::size_t lf; (lf = chunk.find('\n')) != std::string_view::npos;) {
-                partial.append(chunk.data(), lf);
-                if (!handler(pop3::CleanView(partial))) {
-                    return false;
-                }
-                partial.clear();
-                chunk.remove_prefix(lf + 1);
+CPop::Sink CPop::SplitLines(std::string& partial, const LineHandler& handler) {
+    // partial holds a line whose LF has not come yet; the reply's limit bounds it.
+    return [&partial, &handler](const char* data, std::size_t length) {
+        std::string_view chunk(data, length);
+        for (std::size_t lf; (lf = chunk.find('\n')) != std::string_view::npos;) {
+            partial.append(chunk.data(), lf);
+            if (!handler(pop3::CleanView(partial))) {
+                return false;
             }
-            partial.append(chunk.data(), chunk.size());
-            return true;
-        },
-        limit);
+            partial.clear();
+            chunk.remove_prefix(lf + 1);
+        }
+        partial.append(chunk.data(), chunk.size());
+        return true;
+    };
+}
+
+bool CPop::ReadBodyLines(std::size_t limit, const LineHandler& handler) {
+    std::string partial;
+    return ReadBody(SplitLines(partial, handler), limit);
 }
 
 std::size_t CPop::ListingLimit() const {
@@ -512,45 +515,38 @@ bool CPop::List() {
     // Made while the server works on the command, where it costs no time.
     pop3::ScratchFile file = CreateScratch("templist.pop");
     std::string status;
-    std::string text;
-    if (!ReadStatus(ReplyKind::List, status) || !SpoolBody(file, ListingLimit())) {
+    // Parsed as it arrives, so that the listing is never held whole.
+    const LineHandler parse = [this](std::string_view clean) { return ParseListLine(clean); };
+    if (!ReadStatus(ReplyKind::List, status) || !SpoolBody(file, ListingLimit(), parse)) {
         return false;
-    }
-    if (!file.ReadBack(text)) {
-        return Fail("cant open templist file");
-    }
-    return ParseList(text) || BreakOutOfStep(kNotUnderstood);
-}
-
-bool CPop::ParseList(std::string_view text) {
-    std::string_view line;
-    bool complete = false;
-    while (NextLine(text, line, complete)) {
-        const std::string_view clean = pop3::CleanView(line);
-        const std::size_t blank = clean.find(' ');
-        if (blank == std::string_view::npos) {
-            continue; // the closing "." line, or anything that is no listing
-        }
-        const int message = pop3::ReadInt(clean.substr(0, blank));
-        if (message < 1) {
-            continue;
-        }
-        // Numbers above the count, or out of order, cannot be this mailbox's listing.
-        if ((m_Counted && message > m_MessageCount) ||
-            (!m_Sizes.empty() && message <= m_Sizes.back().first)) {
-            return false;
-        }
-        // The digits that begin the size, as atoi would take them, but 64-bit.
-        std::string_view size = clean.substr(blank + 1);
-        size.remove_prefix(std::min(size.find_first_not_of(' '), size.size()));
-        std::int64_t octets = 0;
-        ParseNumber(size.substr(0, size.find_first_not_of("0123456789")), octets);
-        m_Sizes.emplace_back(message, octets);
     }
     // Every message not deleted has its line: one missing would give another's size to it,
     // or leave rows to be filled from replies nobody listed.
-    return !m_Counted ||
-           m_Sizes.size() == static_cast<std::size_t>(std::max(m_MessageCount - m_Deleted, 0));
+    const auto listed = static_cast<std::size_t>(std::max(m_MessageCount - m_Deleted, 0));
+    return !m_Counted || m_Sizes.size() == listed || BreakOutOfStep(kNotUnderstood);
+}
+
+bool CPop::ParseListLine(std::string_view clean) {
+    const std::size_t blank = clean.find(' ');
+    if (blank == std::string_view::npos) {
+        return true; // the closing "." line, or anything that is no listing
+    }
+    const int message = pop3::ReadInt(clean.substr(0, blank));
+    if (message < 1) {
+        return true;
+    }
+    // Numbers above the count, or out of order, cannot be this mailbox's listing.
+    if ((m_Counted && message > m_MessageCount) ||
+        (!m_Sizes.empty() && message <= m_Sizes.back().first)) {
+        return false;
+    }
+    // The digits that begin the size, as atoi would take them, but 64-bit.
+    std::string_view size = clean.substr(blank + 1);
+    size.remove_prefix(std::min(size.find_first_not_of(' '), size.size()));
+    std::int64_t octets = 0;
+    ParseNumber(size.substr(0, size.find_first_not_of("0123456789")), octets);
+    m_Sizes.emplace_back(message, octets);
+    return true;
 }
 
 std::int64_t CPop::GetMessageSize(int message) const {
@@ -894,13 +890,15 @@ bool CPop::ReceiveMore() {
     return Break("Error reading from socket!");
 }
 
-bool CPop::SpoolBody(pop3::ScratchFile& file, std::size_t limit) {
+bool CPop::SpoolBody(pop3::ScratchFile& file, std::size_t limit, const LineHandler& lines) {
     bool written = file.IsOpen();
+    std::string partial;
+    const Sink split = lines ? SplitLines(partial, lines) : Sink();
     // Without the file the reply is still read to its end, so that the session stays in step.
     const bool received = ReadBody(
-        [&file, &written](const char* data, std::size_t length) {
+        [&](const char* data, std::size_t length) {
             written = written && file.Write(data, length);
-            return true;
+            return !split || split(data, length);
         },
         limit);
     if (!received) {

@@ -173,12 +173,14 @@ private:
     bool ReadBody(const Sink& sink, std::size_t limit);
     // A multi-line body handed on line by line as it arrives, each line cleaned.
     bool ReadBodyLines(std::size_t limit, const LineHandler& handler);
+    static Sink SplitLines(std::string& partial, const LineHandler& handler);
     // Bytes a LIST or UIDL body may hold: one short line per counted message.
     std::size_t ListingLimit() const;
     bool ReceiveMore();
     std::string_view Pending() const;
-    bool SpoolBody(pop3::ScratchFile& file, std::size_t limit);
-    bool ParseList(std::string_view text);
+    // The body into the file, and, when given, line by line to lines as well.
+    bool SpoolBody(pop3::ScratchFile& file, std::size_t limit, const LineHandler& lines = {});
+    bool ParseListLine(std::string_view clean);
     bool ParseHeaders(std::string_view text);
     bool ParseStat(const std::string& status);
     bool StoreUid(int message, std::string_view uid);
