@@ -2,10 +2,13 @@
 
 #include "framework/menu.h"
 #include "framework/wnd.h"
+#include "mime/utf16_win.h"
 #include "tray/tray_ressurection_wnd.h"
 #include "tray/tray_timer_wnd.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -14,7 +17,7 @@ constexpr UINT kAllFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
 } // namespace
 
-CTrayNotifyIcon::ShellNotifyFn CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconA;
+CTrayNotifyIcon::ShellNotifyFn CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconW;
 
 CTrayNotifyIcon::CTrayNotifyIcon() {
     std::memset(&m_Data, 0, sizeof(m_Data));
@@ -32,11 +35,15 @@ BOOL CTrayNotifyIcon::Notify(DWORD message) {
 }
 
 void CTrayNotifyIcon::CopyTip(const char* tip) {
-    static_assert(sizeof(m_Data.szTip) > kMaxTipLength, "tip buffer too small");
-    // Only the first 64 bytes of the buffer belong to the record size we announce.
-    const size_t length = tip == nullptr ? 0 : ::strnlen(tip, kMaxTipLength);
-    std::memcpy(m_Data.szTip, tip == nullptr ? "" : tip, length);
-    m_Data.szTip[length] = '\0';
+    static_assert(sizeof(NOTIFYICONDATAW::szTip) / sizeof(WCHAR) > kMaxTipLength,
+                  "tip buffer too small");
+    // Only the first 64 characters of the buffer belong to the record size we announce.
+    const std::wstring wide = mime::ToUtf16(tip == nullptr ? "" : tip);
+    size_t length = std::min(wide.size(), kMaxTipLength);
+    if (length < wide.size() && length > 0 && IS_HIGH_SURROGATE(wide[length - 1]))
+        --length;
+    std::copy(wide.begin(), wide.begin() + static_cast<std::ptrdiff_t>(length), m_Data.szTip);
+    m_Data.szTip[length] = L'\0';
 }
 
 BOOL CTrayNotifyIcon::Create(CWnd* notifyWnd, UINT id, const char* tip, HICON icon,
@@ -47,7 +54,7 @@ BOOL CTrayNotifyIcon::Create(CWnd* notifyWnd, UINT id, const char* tip, HICON ic
         return FALSE;
     m_NotifyWnd = notifyWnd;
     // The version-1 size: the oldest shells accept nothing else, and we need no more.
-    m_Data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    m_Data.cbSize = NOTIFYICONDATAW_V1_SIZE;
     m_Data.hWnd = notifyWnd->GetSafeHwnd();
     m_Data.uID = id;
     m_Data.uFlags = kAllFlags;
@@ -78,14 +85,14 @@ BOOL CTrayNotifyIcon::SetTipText(const char* tip) {
 }
 
 BOOL CTrayNotifyIcon::SetTipText(UINT stringId) {
-    char text[kMaxTipLength + 1] = {};
-    if (::LoadStringA(CWnd::Instance(), stringId, text, sizeof(text)) <= 0)
+    wchar_t text[kMaxTipLength + 1] = {};
+    if (::LoadStringW(CWnd::Instance(), stringId, text, static_cast<int>(std::size(text))) <= 0)
         return FALSE;
-    return SetTipText(text);
+    return SetTipText(mime::FromUtf16(text).c_str());
 }
 
 std::string CTrayNotifyIcon::GetTipText() const {
-    return m_Created ? std::string(m_Data.szTip) : std::string();
+    return m_Created ? mime::FromUtf16(m_Data.szTip) : std::string();
 }
 
 BOOL CTrayNotifyIcon::SetIcon(HICON icon) {
