@@ -98,6 +98,9 @@ std::string CheckInChild(ScriptedPop3Server& server) {
 }
 
 TEST(CheckMemory, FollowsTheBytesThatArrivedNeverTheCountClaimed) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer's shadow memory swells the resident size this measures";
+#endif
     const std::string claim = "+OK 20000000 1\r\n"; // 3 GB, were a row set aside per message
     std::string junk = "+OK\r\n";
     while (junk.size() < (32 << 20)) {
