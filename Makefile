@@ -1,4 +1,4 @@
-.PHONY: test run bench clean
+.PHONY: test run bench dist clean
 
 # One check of the configured mailbox, or of a bundled demo mailbox when none is configured.
 run:
@@ -7,6 +7,10 @@ run:
 # Installs what is missing, builds both toolchains, runs every test.
 test:
 	./tools/test.sh
+
+# The setup programs and portable zips for both architectures, in build/dist/.
+dist:
+	./tools/dist.sh
 
 bench:
 	./bench/run.sh
