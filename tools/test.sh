@@ -115,6 +115,7 @@ for arch in $archs; do
         ./tools/dovecot.sh stop "$dovecot_dir" >/dev/null 2>&1
         rm -rf "$dovecot_dir"
     fi
+    [ -f $cross/tests/instance_probe.exe ] && step wine-packages-$arch ./tools/package-wine.sh $arch $cross/tests/instance_probe.exe
     [ -f $cross/tests/ui_shots.exe ] && step screenshots-$arch ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots/$arch
     stop_wine
     kill $xvfb 2>/dev/null
