@@ -65,12 +65,15 @@ CTarnwickDlg::CTarnwickDlg(HWND parent) : CDialog(IDD_TARNWICK_DIALOG, parent) {
     m_account.Load();
     m_config.Load();
     m_popup = std::make_unique<CShowDialog>(this);
-    m_iconNoMail.Load(IDI_NOMAIL);
-    m_iconMail.Load(IDI_MAIL);
-    m_iconDisabled.Load(IDI_DISABLED);
+    // The notification area shows small icons: the picture drawn for that size, not a large
+    // one the shell would shrink.
+    const int tray = ::GetSystemMetrics(SM_CXSMICON);
+    m_iconNoMail.Load(IDI_NOMAIL, tray, tray);
+    m_iconMail.Load(IDI_MAIL, tray, tray);
+    m_iconDisabled.Load(IDI_DISABLED, tray, tray);
     const UINT frames[4] = {IDI_SPIN_0, IDI_SPIN_90, IDI_SPIN_180, IDI_SPIN_270};
     for (int i = 0; i < 4; ++i)
-        m_animFrames[i].Load(frames[i]);
+        m_animFrames[i].Load(frames[i], tray, tray);
 }
 
 CTarnwickDlg::~CTarnwickDlg() {
