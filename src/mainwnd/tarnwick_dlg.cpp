@@ -231,9 +231,12 @@ void CTarnwickDlg::UpdateMailState() {
     const int count = m_account.m_MessageCount;
     if (count != 0) {
         m_statusText = "Tarnwick - You have " + std::to_string(count) + " messages waiting.";
-        if (count != g_lastAnnouncedCount)
+        if (count != g_lastAnnouncedCount) {
             PlaySoundFile(m_config.m_UseDefaultSound ? ProgramFolder() + "\\GotMail.wav"
                                                      : m_config.m_NotificationSoundFile);
+            if (m_config.m_ShowNotice)
+                ShowNewMailNotice(count);
+        }
     } else {
         m_statusText = "Tarnwick - NO messages waiting.";
     }
@@ -243,6 +246,15 @@ void CTarnwickDlg::UpdateMailState() {
     m_trayIcon.SetTipText(tip.c_str());
     UpdateData(false);
     g_lastAnnouncedCount = count;
+}
+
+void CTarnwickDlg::ShowNewMailNotice(int count) {
+    std::string text = "Open Tarnwick to see them.";
+    // The list names the newest message last; a list from an earlier count names others.
+    if (m_messages && m_messages->GetCount() == count)
+        text = "From: " + m_messages->GetFrom(count - 1) +
+               "\nSubject: " + m_messages->GetSubject(count - 1);
+    m_trayIcon.ShowBalloon(std::to_string(count) + " messages waiting", text);
 }
 
 void CTarnwickDlg::UpdateBusyState() {
@@ -444,7 +456,7 @@ LRESULT CTarnwickDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
         ::GetCursorPos(&cursor);
         ::SetForegroundWindow(m_hWnd);
         popup.TrackPopupMenu(0, cursor.x, cursor.y, m_hWnd);
-    } else if (lParam == WM_LBUTTONDBLCLK) {
+    } else if (lParam == WM_LBUTTONDBLCLK || lParam == NIN_BALLOONUSERCLICK) {
         SendMessage(WM_COMMAND, popup.GetMenuItemID(0), 0);
     }
     return 1;

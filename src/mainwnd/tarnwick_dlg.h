@@ -33,6 +33,8 @@ public:
     void ToggleEnabled();
     void UpdateEnabledState();
     void UpdateMailState();
+    // The balloon of new mail: the count, and the newest message's sender and subject.
+    void ShowNewMailNotice(int count);
     void UpdateBusyState();
     void RunFirstTimeSetup();
     void SetupColumns();

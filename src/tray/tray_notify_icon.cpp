@@ -2,19 +2,47 @@
 
 #include "framework/menu.h"
 #include "framework/wnd.h"
+#include "settings/wide_path_win.h"
 #include "tray/tray_ressurection_wnd.h"
 #include "tray/tray_timer_wnd.h"
 
 #include <cstring>
+#include <cwchar>
 #include <memory>
 
 namespace {
 
 constexpr UINT kAllFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
+// Copies as much of the text as fits with its terminating zero, never half a surrogate pair.
+template <size_t N> void CopyWide(wchar_t (&buffer)[N], const std::string& utf8) {
+    const std::wstring text = wide_path::FromText(utf8);
+    size_t length = text.size() < N ? text.size() : N - 1;
+    if (length < text.size() && length > 0 && text[length - 1] >= 0xD800 &&
+        text[length - 1] <= 0xDBFF)
+        --length;
+    std::wmemcpy(buffer, text.data(), length);
+    buffer[length] = L'\0';
+}
+
 } // namespace
 
 CTrayNotifyIcon::ShellNotifyFn CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconA;
+CTrayNotifyIcon::ShellNotifyWideFn CTrayNotifyIcon::s_ShellNotifyWide = &::Shell_NotifyIconW;
+
+BOOL CTrayNotifyIcon::ShowBalloon(const std::string& title, const std::string& text) {
+    if (!m_Created)
+        return FALSE;
+    NOTIFYICONDATAW balloon = {sizeof(balloon)};
+    balloon.hWnd = m_Data.hWnd;
+    balloon.uID = m_Data.uID;
+    balloon.uFlags = NIF_INFO;
+    balloon.dwInfoFlags = NIIF_INFO | NIIF_RESPECT_QUIET_TIME;
+    CopyWide(balloon.szInfoTitle, title);
+    // An empty text would take the balloon away instead of showing it.
+    CopyWide(balloon.szInfo, text.empty() ? std::string(" ") : text);
+    return s_ShellNotifyWide(NIM_MODIFY, &balloon);
+}
 
 CTrayNotifyIcon::CTrayNotifyIcon() {
     std::memset(&m_Data, 0, sizeof(m_Data));

@@ -19,6 +19,11 @@ public:
     using ShellNotifyFn = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAA data);
     static ShellNotifyFn s_ShellNotify;
 
+    // Balloons need a version-2 record or later; they go through this wide call with a
+    // record of their own, which tests watch as they watch s_ShellNotify.
+    using ShellNotifyWideFn = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW data);
+    static ShellNotifyWideFn s_ShellNotifyWide;
+
     // The longest tip the area shows, without the terminating zero; longer texts are cut.
     static constexpr size_t kMaxTipLength = 63;
 
@@ -35,6 +40,11 @@ public:
     BOOL SetTipText(const char* tip);
     BOOL SetTipText(UINT stringId);
     std::string GetTipText() const;
+
+    // A balloon over the icon, title and text in UTF-8 (cut to what the record holds); the
+    // shell keeps it back during the user's quiet time. A click on it reaches the owner as
+    // the callback message with NIN_BALLOONUSERCLICK. FALSE when not created.
+    BOOL ShowBalloon(const std::string& title, const std::string& text);
 
     // Ends a running animation.
     BOOL SetIcon(HICON icon);

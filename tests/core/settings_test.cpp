@@ -14,7 +14,7 @@ std::string Fields(const CConfiguration& c) {
     return std::to_string(c.m_CheckMailOnStartup) + std::to_string(c.m_UseDefaultSound) +
            std::to_string(c.m_UseDefaultEmail) + "|" + c.m_NotificationSoundFile + "|" +
            std::to_string(c.m_Interval) + "|" + c.m_EmailClient + "|" +
-           std::to_string(c.m_FirstTime);
+           std::to_string(c.m_FirstTime) + "|" + std::to_string(c.m_ShowNotice);
 }
 
 std::string Fields(const Account& a) {
@@ -28,7 +28,7 @@ TEST(Settings, AProfileWithoutTheirSectionsLoadsTheDefaults) {
     temp.Write(other);
     CConfiguration config;
     config.Load();
-    EXPECT_EQ(Fields(config), "111|GotMail.wav|5||1");
+    EXPECT_EQ(Fields(config), "111|GotMail.wav|5||1|1");
     Account account;
     account.Set("stale", "stale", "stale", 1, 0);
     EXPECT_EQ(temp.Read(), other) << "Set stores nothing";

@@ -379,3 +379,54 @@ TEST_F(MainWindowTest, TheMailProgramStartsFromTheRegistryOrTheConfiguredCommand
     EXPECT_EQ("Can't launch email application", m_boxes.m_boxes[1].text);
     EXPECT_EQ("Tarnwick Error", m_boxes.m_boxes[1].caption);
 }
+
+namespace {
+
+struct Balloon {
+    std::wstring title, text;
+    DWORD flags;
+    BOOL shown;
+};
+std::vector<Balloon>* g_balloons = nullptr;
+
+// Watches the balloons on their way to Wine's notification area.
+BOOL WINAPI RecordBalloon(DWORD message, PNOTIFYICONDATAW data) {
+    const BOOL shown = ::Shell_NotifyIconW(message, data);
+    if (g_balloons != nullptr && message == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0)
+        g_balloons->push_back({data->szInfoTitle, data->szInfo, data->dwInfoFlags, shown});
+    return shown;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ANoticeNamesTheCountAndTheNewestMessageWhenTheCountChanges) {
+    auto& two = Serve(MailboxOf(2));
+    auto& three = Serve(MailboxOf(3));
+    WriteTestProfile(two.Address());
+    std::vector<Balloon> balloons;
+    g_balloons = &balloons;
+    CTrayNotifyIcon::s_ShellNotifyWide = &RecordBalloon;
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    ASSERT_TRUE(dlg.m_trayIcon.IsCreated()) << "needs Wine's tray (a display)";
+
+    CheckNow(dlg);
+    CheckNow(dlg); // the same count: no second notice
+    dlg.m_config.m_ShowNotice = 0;
+    dlg.m_account.m_MailServer = three.Address();
+    CheckNow(dlg); // a new count, but notices are off
+    CTrayNotifyIcon::s_ShellNotifyWide = &::Shell_NotifyIconW;
+    g_balloons = nullptr;
+
+    EXPECT_EQ(2u, m_sounds.size());
+    ASSERT_EQ(1u, balloons.size());
+    EXPECT_EQ(L"2 messages waiting", balloons[0].title);
+    EXPECT_EQ(L"From: Sender 2\nSubject: Subject 2", balloons[0].text);
+    EXPECT_EQ(DWORD(NIIF_INFO | NIIF_RESPECT_QUIET_TIME), balloons[0].flags);
+    EXPECT_TRUE(balloons[0].shown);
+
+    // A click on the notice opens the window.
+    dlg.ShowWindow(SW_HIDE);
+    dlg.SendMessage(WM_TRAY_NOTIFY, IDR_TRAY_MENU, NIN_BALLOONUSERCLICK);
+    EXPECT_TRUE(dlg.IsWindowVisible());
+}

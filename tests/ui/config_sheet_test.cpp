@@ -48,6 +48,7 @@ std::vector<Setting> Settings() {
         {"Notification", "NotificationSoundFile", "GotMail.wav", "C:\\bell.wav", "D:\\ding.wav"},
         {"Notification", "EmailClient", "", "C:\\mail\\reader.exe", "D:\\mua.exe"},
         {"Notification", "Interval", "5", "17", "45"},
+        {"Notification", "ShowNotice", "1", "0", "1"},
         {"MailSettings", "Mail server", "", "pop.example.org", "mail.example.net"},
         {"MailSettings", "User name", "", "ada", "grace"},
         {"MailSettings", "RegKey", "", Account::Scramble("s3cret", key),
@@ -74,6 +75,7 @@ void Edit(const CConfDialog& sheet) {
     SetItemText(page, IDC_EMAIL_CLIENT, "D:\\mua.exe");
     page = ShowPage(sheet, kNotificationPage);
     SetItemText(page, IDC_SOUND_FILE, "D:\\ding.wav");
+    Click(page, IDC_SHOW_NOTICE);
     Click(page, IDC_DEFAULT_SOUND);
 }
 
