@@ -12,12 +12,14 @@
 #include "pop3/pop_text.h"
 #include "pop3/scratch_file.h"
 #include "pop3/scratch_folder.h"
+#include "pop3/top_reply.h"
 
 namespace {
 
 // A command line with its CR LF must fit what servers are required to accept.
 constexpr std::size_t kMaxCommandLine = 511;
 constexpr char kNoStls[] = "The server does not offer a secure connection (STLS)";
+// Characters of a summary, whatever the number of lines asked for.
 constexpr std::size_t kSummaryLimit = 1024;
 // Status lines are at most 512 characters by the protocol; far beyond that a server that
 // never ends its line could only make the client hoard memory.
@@ -62,14 +64,6 @@ std::string_view FirstWord(std::string_view text, std::string_view* rest = nullp
         *rest = next == std::string_view::npos ? std::string_view() : text.substr(next);
     }
     return text.substr(0, end);
-}
-
-bool StartsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
-}
-
-std::string After(const std::string& text, std::size_t count) {
-    return text.size() > count ? text.substr(count) : std::string();
 }
 
 // Without a private folder the path is empty and the file cannot be created: a scratch
@@ -447,26 +441,12 @@ bool CPop::Top(int message, int lines) {
 }
 
 bool CPop::ParseHeaders(std::string_view text) {
-    std::string_view line;
-    bool complete = false;
-    while (NextLine(text, line, complete)) {
-        if (line == "\r" && complete) {
-            // The empty line ends the headers; the body follows as received.
-            m_Summary.assign(text.substr(0, kSummaryLimit));
-            break;
-        }
-        const std::string clean = pop3::CleanLine(line);
-        // The counts assume one blank after the colon; the names keep their case.
-        if (StartsWith(clean, "To:")) {
-            m_To = After(clean, 4);
-        } else if (StartsWith(clean, "From:")) {
-            m_From = After(clean, 6);
-        } else if (StartsWith(clean, "Subject:")) {
-            m_Subject = After(clean, 9);
-        } else if (StartsWith(clean, "Date:")) {
-            m_Date = After(clean, 6);
-        }
-    }
+    pop3::TopReply reply = pop3::ReadTopReply(text, kSummaryLimit);
+    m_To = std::move(reply.to);
+    m_From = std::move(reply.from);
+    m_Subject = std::move(reply.subject);
+    m_Date = std::move(reply.date);
+    m_Summary = std::move(reply.summary);
     return !m_To.empty() && !m_From.empty() && !m_Date.empty();
 }
 

@@ -16,15 +16,12 @@ class CTrayNotifyIcon {
 public:
     // Every call into the notification area goes through this pointer, so that tests can
     // watch the exact calls (and still forward them to the shell).
-    using ShellNotifyFn = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAA data);
+    // The wide record: the tip is mail text in any language.
+    using ShellNotifyFn = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW data);
     static ShellNotifyFn s_ShellNotify;
 
-    // Balloons need a version-2 record or later; they go through this wide call with a
-    // record of their own, which tests watch as they watch s_ShellNotify.
-    using ShellNotifyWideFn = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW data);
-    static ShellNotifyWideFn s_ShellNotifyWide;
-
-    // The longest tip the area shows, without the terminating zero; longer texts are cut.
+    // The longest tip the area shows in UTF-16 units, without the terminating zero; longer
+    // texts are cut, never inside a character.
     static constexpr size_t kMaxTipLength = 63;
 
     CTrayNotifyIcon();
@@ -37,6 +34,7 @@ public:
     BOOL Create(CWnd* notifyWnd, UINT id, const char* tip, const HICON* icons, int count,
                 UINT delayMs, UINT callbackMessage);
 
+    // Tips are UTF-8.
     BOOL SetTipText(const char* tip);
     BOOL SetTipText(UINT stringId);
     std::string GetTipText() const;
@@ -86,7 +84,7 @@ private:
     void DestroyAnimationWnd();
     void DestroyResurrectionWnd();
 
-    NOTIFYICONDATAA m_Data;
+    NOTIFYICONDATAW m_Data;
     BOOL m_Created = FALSE;
     BOOL m_Hidden = FALSE;
     CWnd* m_NotifyWnd = nullptr;

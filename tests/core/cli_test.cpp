@@ -93,23 +93,23 @@ TEST(CliReport, TextJsonAndExitStatusOfEachOutcome) {
         const char* text; // a failure goes to standard error instead
         const char* json;
     } cases[] = {
-        // Header text cannot break the one-line-per-message rule; JSON strings are the bytes
-        // read as Latin-1, control characters escaped.
+        // Header text cannot break the one-line-per-message rule; JSON strings are UTF-8
+        // (a stray byte read as Latin-1), control characters escaped.
         {ReportOf(Account::ListRebuilt, 2, &list), 0,
          "2 messages waiting.\n1\t1 KB\tAnn <ann@example.com>\tHello\n"
-         "2\t12 KB\tCy \"C\" \\/\ttwo  lines caf\xe9\\x01\\x7f\n",
+         "2\t12 KB\tCy \"C\" \\/\ttwo  lines caf\\xe9\\x01\\x7f\n",
          "{\"status\":\"mail\",\"count\":2,\"messages\":["
          "{\"number\":1,\"from\":\"Ann <ann@example.com>\",\"subject\":\"Hello\","
          "\"size_kb\":1,\"summary\":\"line one\\r\\n.\\r\\n\"},"
          "{\"number\":2,\"from\":\"Cy \\\"C\\\"\\t\\\\/\",\"subject\":\"two\\r\\nlines "
-         "caf\xc3\xa9\\u0001\\u007f\",\"size_kb\":12,\"summary\":\"\\u0000\\u001f\xc2\x80"
+         "caf\xc3\xa9\\u0001\\u007f\",\"size_kb\":12,\"summary\":\"\\u0000\\u001f\\u0080"
          "\xc3\xbf\"}]}\n"},
         {ReportOf(Account::ListRebuilt, 1, &hostile), 0,
          "1 message waiting.\n1\t1 KB\tEve\t\\x1b]0;owned\\x07\\x1b[31m\xe2\x82\xac "
          "\\u009b\\x9b\xc3\xa9\n",
          "{\"status\":\"mail\",\"count\":1,\"messages\":[{\"number\":1,\"from\":\"Eve\","
-         "\"subject\":\"\\u001b]0;owned\\u0007\\u001b[31m\xc3\xa2\xc2\x82\xc2\xac "
-         "\xc3\x82\xc2\x9b\xc2\x9b\xc3\x83\xc2\xa9\",\"size_kb\":1,\"summary\":\"\"}]}\n"},
+         "\"subject\":\"\\u001b]0;owned\\u0007\\u001b[31m\xe2\x82\xac "
+         "\\u009b\\u009b\xc3\xa9\",\"size_kb\":1,\"summary\":\"\"}]}\n"},
         {ReportOf(Account::CountOnly, 4, nullptr), 0, "4 messages waiting.\n",
          "{\"status\":\"mail\",\"count\":4}\n"},
         {[&] {

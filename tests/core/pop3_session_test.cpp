@@ -252,24 +252,26 @@ TEST(Pop3Session, ScratchFileThatCannotBeCreatedFailsButKeepsTheSessionInStep) {
     EXPECT_EQ(pop.GetMessageCount(), 1);
 }
 
-TEST(Pop3Session, TopTakesHeadersLiterallyAndTheBodyAsTheSummary) {
-    std::string body; // longer than the summary, with dot-stuffed lines kept as they came
+TEST(Pop3Session, TopReadsHeadersInAnyCaseAndTheBodyUnstuffed) {
+    std::string body; // longer than the summary, with dot-stuffed lines
+    std::string message;
     for (int i = 0; body.size() < 2000; ++i) {
         body += (i % 3 == 0 ? ".." : "") + std::string("line ") + std::to_string(i) + "\r\n";
+        message += (i % 3 == 0 ? "." : "") + std::string("line ") + std::to_string(i) + "\r\n";
     }
     // The result, From, Subject, To, Date, the summary and the failure text.
     const std::pair<std::string, std::string> cases[] = {
         {"+OK\r\nFrom: Ann\r\nSubject: Hi\r\nTo: Bob\r\nDate: today\r\n\r\n" + body + ".\r\n",
-         "1|Ann|Hi|Bob|today|" + body.substr(0, 1024) + "|"},
-        // Lower-case names are not the headers; the counts assume one blank after the
-        // colon; a folded line is not joined; the later header of a kind wins.
+         "1|Ann|Hi|Bob|today|" + message.substr(0, 1024) + "|"},
+        // Names in any case; the value after the colon and its blanks; a folded line
+        // joined; the later header of a kind wins.
         {"+OK 123 octets\r\nfrom: lower@example.org\r\nSubject: first part\r\n  folded\r\n"
-         "From:Ann\r\nDate: early\r\nTo: \r\nDate: Mon\r\nX-Other: Subject: no\r\n\r\n.\r\n",
-         "0|nn|first part||Mon|.\r\n|"},
+         "FROM:Ann\r\nDate: early\r\nTo: \r\nDate: Mon\r\nX-Other: Subject: no\r\n\r\n.\r\n",
+         "0|Ann|first part  folded||Mon||"},
         {"+OK\r\nSubject: old\r\nSubject:\r\nFrom: A\r\nTo: B\r\nDate: d\r\n.\r\n", "1|A||B|d||"},
         // A refused TOP forgets the previous message and leaves the session in step.
         {"-ERR no such message\r\n", "0||||||Error occured during TOP"},
-        {"+OK\r\nFrom: Cy\r\n\r\nbody\r\n.\r\n", "0|Cy||||body\r\n.\r\n|Error occured during TOP"},
+        {"+OK\r\nFrom: Cy\r\n\r\nbody\r\n.\r\n", "0|Cy||||body\r\n|Error occured during TOP"},
     };
     ScriptedPop3Server server;
     server.Login();
