@@ -184,6 +184,11 @@ LRESULT CTarnwickDlg::OnCheckDone() {
     m_busy = 0;
     UpdateBusyState();
     if (m_account.m_Status == Account::CheckFailed) {
+        if (m_resume.DefersFailure(m_account.m_LastError, ::GetTickCount64())) {
+            m_resumeTimer.Set(m_hWnd, ID_TIMER_RESUME, m_resume.m_RetryDelayMs);
+            UpdateEnabledState();
+            return 0;
+        }
         if (!OfferToTrustCertificate())
             ReportCheckFailure(m_account.m_LastError);
         return 0;
@@ -333,6 +338,10 @@ void CTarnwickDlg::OnTimer(UINT_PTR id) {
     } else if (id == ID_TIMER_UPDATE) {
         m_updateTimer.Kill();
         RunScheduledUpdateCheck();
+    } else if (id == ID_TIMER_RESUME) {
+        m_resumeTimer.Kill();
+        if (m_enabled && !m_busy)
+            StartCheck();
     }
     Default();
 }
@@ -366,6 +375,12 @@ LRESULT CTarnwickDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_HELP:
         OpenHelp();
+        return TRUE;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
+            m_resume.Resumed(::GetTickCount64());
+            m_resumeTimer.Set(m_hWnd, ID_TIMER_RESUME, m_resume.m_FirstCheckDelayMs);
+        }
         return TRUE;
     default:
         return CDialog::OnMessage(msg, wParam, lParam);

@@ -7,6 +7,7 @@
 #include "framework/list_ctrl.h"
 #include "framework/menu.h"
 #include "framework/worker_thread.h"
+#include "mainwnd/resume_grace.h"
 #include "settings/account.h"
 #include "settings/configuration.h"
 #include "tray/tray_notify_icon.h"
@@ -101,4 +102,6 @@ protected:
     CWorkerThread m_worker;
     CTimer m_checkTimer;
     CTimer m_updateTimer;
+    ResumeGrace m_resume;
+    CTimer m_resumeTimer;
 };
