@@ -50,6 +50,8 @@ start_program() { # unix path of tarnwick.exe
 }
 cleanup() {
     wine "$probe" close 15 >/dev/null 2>&1
+    # A Run entry left by a failed run would start Tarnwick with every later Wine session.
+    wine reg delete "$run_key" /v Tarnwick /f >/dev/null 2>&1
     for pid in "${started[@]}"; do wait "$pid" 2>/dev/null; done
 }
 trap cleanup EXIT
