@@ -1,7 +1,7 @@
 #include "settings/account.h"
 
+#include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <utility>
 
 #include "net/host_port.h"
@@ -14,14 +14,13 @@ namespace {
 
 const char kSection[] = "MailSettings";
 const char kNoServer[] = "Server cannot be connected";
-const char kNoMemory[] = "Not enough memory to list the messages";
 const char kStale[] = "The mailbox changed: that message is no longer where the list shows it";
 
 // Kilobytes of 1024 octets, rounded up.
-int ToKilobytes(int octets) {
+std::int64_t ToKilobytes(std::int64_t octets) {
     if (octets <= 0)
         return 0;
-    return static_cast<int>((static_cast<long long>(octets) + 1023) / 1024);
+    return octets / 1024 + (octets % 1024 != 0 ? 1 : 0);
 }
 
 } // namespace
@@ -109,6 +108,7 @@ bool Account::ConnectAndLogin(CPop& pop) {
         return false;
     }
     pop.SetTimeout(m_TimeoutMs);
+    pop.SetSessionLimit(m_SessionLimitMs);
     pop.SetSecurity(security, m_TrustedCertificate);
     const bool connected = pop.Connect(server->host, server->port, m_UserName, m_Password);
     m_Secure = pop.IsSecure();
@@ -148,8 +148,7 @@ void Account::CheckMail(Messages*& list) {
         return;
     }
     if (m_Summaries == 0) {
-        pop.Quit();
-        m_Status = CountOnly;
+        QuitAfterCheck(pop, CountOnly, oldCount);
         return;
     }
     // A refused UIDL only means the server has none; the check goes on as without.
@@ -166,20 +165,11 @@ void Account::CheckMail(Messages*& list) {
         }
     }
     if (same) {
-        pop.Quit();
-        m_Status = CountOnly;
+        QuitAfterCheck(pop, CountOnly, oldCount);
         return;
     }
 
-    // A hostile count must fail the check, not end the program.
-    std::unique_ptr<Messages> fresh;
-    try {
-        fresh = std::make_unique<Messages>(count);
-    } catch (const std::exception&) { // bad_alloc, or length_error on 32-bit
-        CheckFailedWith(kNoMemory, oldCount);
-        return;
-    }
-
+    auto fresh = std::make_unique<Messages>(count);
     pop.PlanListing(count, m_SummarySize);
     if (!pop.List()) {
         CheckFailedWith(pop.GetErrorText(), oldCount);
@@ -196,10 +186,22 @@ void Account::CheckMail(Messages*& list) {
         fresh->Add(pop.m_From, pop.m_Subject, ToKilobytes(pop.GetMessageSize(n)), pop.GetSummary());
         fresh->SetUid(n - 1, pop.GetUid(n));
     }
+    if (QuitAfterCheck(pop, ListRebuilt, oldCount)) {
+        delete list;
+        list = fresh.release();
+    }
+}
+
+bool Account::QuitAfterCheck(CPop& pop, int status, int oldCount) {
+    // QUIT's answer is otherwise of no account; but when what came is no answer to QUIT,
+    // a reply before it ended early, and what was read may belong to other messages.
     pop.Quit();
-    delete list;
-    list = fresh.release();
-    m_Status = ListRebuilt;
+    if (pop.IsOutOfStep()) {
+        CheckFailedWith(pop.GetErrorText(), oldCount);
+        return false;
+    }
+    m_Status = status;
+    return true;
 }
 
 bool Account::DeleteMessage(int message) {

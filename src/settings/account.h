@@ -41,8 +41,10 @@ public:
     bool DeleteRefusedAsStale() const { return m_DeleteRefusedAsStale; }
 
     int GetStatus() const { return m_Status; }
-    // Time limit of each connect and exchange of the sessions; tests shorten it.
+    // Time limit of each connect, exchange and silence of the sessions; tests shorten it.
     void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
+    // Deadline of each whole session before it earns more by what the server sends.
+    void SetSessionLimit(int milliseconds) { m_SessionLimitMs = milliseconds; }
     std::string GetErrorText() const { return m_LastError; }
     // The security a session uses: the stored choice, except that a server on port 995 with
     // none chosen gets TLS, as mail programs do.
@@ -73,8 +75,11 @@ private:
     bool m_CertificateRejected = false;
     std::string m_ServerFingerprint;
     int m_TimeoutMs = 30000;
+    int m_SessionLimitMs = 120000;
 
     // "Mail server" is a host name or address, optionally followed by ":port".
     bool ConnectAndLogin(CPop& pop);
     void CheckFailedWith(const std::string& error, int oldCount);
+    // Ends a check that got its answers; false when QUIT showed them not to be trustworthy.
+    bool QuitAfterCheck(CPop& pop, int status, int oldCount);
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -44,10 +45,15 @@ TEST(Pop3Session, LoginEndsAtTheFirstRefusalOrBrokenReply) {
         const char* sent;
         const char* error;
     } cases[] = {
-        // Anything but "-ERR" is a success: "+OK" is never required.
-        {{"hello\r\n", "+OK\r\n", "ok\r\n"}, "USER ann\r\nPASS secret\r\n", ""},
+        {{"+OK\r\n", "+OK\r\n", "+OK in\r\n"}, "USER ann\r\nPASS secret\r\n", ""},
         {{"-ERR too busy\r\n"}, "", "Bad Connection"},
-        {{"+OK\r\n", "-err who?\r\n"}, "USER ann\r\n", "Bad User Name"},
+        {{"+OK\r\n", "-ERR who?\r\n"}, "USER ann\r\n", "Bad User Name"},
+        // Status indicators in upper case only, as RFC 1939 writes them.
+        {{"hello\r\n"}, "", "The server's reply was not understood"},
+        {{"+OK\r\n", "-err who?\r\n"}, "USER ann\r\n", "The server's reply was not understood"},
+        {{"+OK\r\n", "+OK\r\n", "ok\r\n"},
+         "USER ann\r\nPASS secret\r\n",
+         "The server's reply was not understood"},
         {{"+OK\r\n", "+OK\r\n", "-ERR [AUTH]\r\n"},
          "USER ann\r\nPASS secret\r\n",
          "Bad Password Name"},
@@ -188,12 +194,14 @@ TEST(Pop3Session, AMultiLineReplyThatKeepsComingEarnsTimeBeyondTheLimit) {
     EXPECT_EQ(pop.GetRetrText().size(), 48 * line.size() + 3);
 }
 
-TEST(Pop3Session, StatCountsFollowTheFirstAndSecondSeparatorByAtoiRules) {
-    // Each reply follows a "+OK 4 44": what it does not give stays.
+TEST(Pop3Session, StatGivesTheCountAndTheSizeAfterBlanksOrTabs) {
+    // Each reply follows a "+OK 4 44": a size it does not give stays. Sizes are 64-bit.
     const std::pair<const char*, const char*> cases[] = {
-        {"+OK 0 0\r\n", "0 0"},      {"+OK\t7\t320\r\n", "7 320"}, {"+OK 5\r\n", "5 44"},
-        {"+OK  2 320\r\n", "2 2"},   {"+OK\r\n", "4 44"},          {"+OK x 9\r\n", "0 9"},
-        {"+OK 12abc 3\r\n", "12 3"},
+        {"+OK 0 0\r\n", "0 0"},
+        {"+OK\t7\t320\r\n", "7 320"},
+        {"+OK 5\r\n", "5 44"},
+        {"+OK  2  320 octets\r\n", "2 320"},
+        {"+OK 1 5000000000\r\n", "1 5000000000"},
     };
     ScriptedPop3Server server;
     server.Login();
@@ -213,7 +221,7 @@ TEST(Pop3Session, StatCountsFollowTheFirstAndSecondSeparatorByAtoiRules) {
 
 TEST(Pop3Session, ListingSplitAnywhereIsReadWholeAndNoFurther) {
     // The status line gives no size, "n size" gives message n its size, ".." ends nothing.
-    const std::pair<std::string, std::vector<int>> cases[] = {
+    const std::pair<std::string, std::vector<std::int64_t>> cases[] = {
         {"+OK 2 320\r\n1 5\r\n..\r\n  4 40  \r\n.\r\n", {5, 0, 0, 40}},
         {"+OK\r\n.\r\n", {0, 0, 0, 0}},
     };
@@ -227,8 +235,8 @@ TEST(Pop3Session, ListingSplitAnywhereIsReadWholeAndNoFurther) {
             CPop pop;
             StartAndConnect(server, pop);
             ASSERT_TRUE(pop.List()) << pop.GetErrorText();
-            EXPECT_EQ((std::vector<int>{pop.GetMessageSize(1), pop.GetMessageSize(2),
-                                        pop.GetMessageSize(3), pop.GetMessageSize(4)}),
+            EXPECT_EQ((std::vector<std::int64_t>{pop.GetMessageSize(1), pop.GetMessageSize(2),
+                                                 pop.GetMessageSize(3), pop.GetMessageSize(4)}),
                       sizes);
             EXPECT_FALSE(ScratchFileExists("templist.pop"));
             ASSERT_TRUE(pop.Stat()) << pop.GetErrorText(); // nothing of the reply was left
