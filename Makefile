@@ -1,4 +1,4 @@
-.PHONY: test run bench fuzz clean
+.PHONY: test run bench dist fuzz clean
 
 FUZZ_SECONDS ?= 60
 
@@ -9,6 +9,10 @@ run:
 # Installs what is missing, builds both toolchains, runs every test.
 test:
 	./tools/test.sh
+
+# The setup programs and portable zips for both architectures, in build/dist/.
+dist:
+	./tools/dist.sh
 
 bench:
 	./bench/run.sh

@@ -88,6 +88,13 @@ wine_display() { # null | x11
     wineserver -p 2>/dev/null || true
 }
 
+wine_dpi() { # dots per inch of the display Wine pretends to have
+    stop_wine
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    stop_wine
+    wineserver -p 2>/dev/null || true
+}
+
 for arch in $archs; do
     cross=$(wine_build_dir "$root" $arch)
     [ -f $cross/tests/core_tests.exe ] || continue
@@ -123,7 +130,15 @@ for arch in $archs; do
         ./tools/dovecot.sh stop "$dovecot_dir" >/dev/null 2>&1
         rm -rf "$dovecot_dir"
     fi
-    [ -f $cross/tests/ui_shots.exe ] && step screenshots-$arch ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots/$arch
+    [ -f $cross/tests/instance_probe.exe ] && step wine-packages-$arch ./tools/package-wine.sh $arch $cross/tests/instance_probe.exe
+    if [ -f $cross/tests/ui_shots.exe ]; then
+        step screenshots-$arch ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots/$arch
+        # The same sights on a 192 DPI display.
+        wine_dpi 192
+        step screenshots-192dpi-$arch ./tools/screenshots.sh $cross/tests/ui_shots.exe \
+            build/screenshots/$arch-192dpi build/screenshots/$arch
+        wine_dpi 96
+    fi
     stop_wine
     kill $xvfb 2>/dev/null
     wait $xvfb 2>/dev/null

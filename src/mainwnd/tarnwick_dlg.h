@@ -7,6 +7,7 @@
 #include "framework/list_ctrl.h"
 #include "framework/menu.h"
 #include "framework/worker_thread.h"
+#include "mainwnd/resume_grace.h"
 #include "settings/account.h"
 #include "settings/configuration.h"
 #include "tray/tray_notify_icon.h"
@@ -33,6 +34,8 @@ public:
     void ToggleEnabled();
     void UpdateEnabledState();
     void UpdateMailState();
+    // The balloon of new mail: the count, and the newest message's sender and subject.
+    void ShowNewMailNotice(int count);
     void UpdateBusyState();
     void RunFirstTimeSetup();
     void SetupColumns();
@@ -99,4 +102,6 @@ protected:
     CWorkerThread m_worker;
     CTimer m_checkTimer;
     CTimer m_updateTimer;
+    ResumeGrace m_resume;
+    CTimer m_resumeTimer;
 };

@@ -14,3 +14,5 @@ constexpr UINT WM_CHECK_DONE = WM_USER + 9;
 constexpr UINT_PTR ID_TIMER_POPUP = 1030;
 constexpr UINT_PTR ID_TIMER_CHECK = 1031;
 constexpr UINT_PTR ID_TIMER_UPDATE = 1034;
+// One shot: a check once the network is likely back after the machine resumed.
+constexpr UINT_PTR ID_TIMER_RESUME = 1035;

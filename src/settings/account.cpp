@@ -7,6 +7,7 @@
 #include "net/host_port.h"
 #include "pop3/messages.h"
 #include "pop3/pop.h"
+#include "settings/password_protection.h"
 #include "settings/profile.h"
 
 namespace {
@@ -28,7 +29,12 @@ bool Account::Load() {
     const Profile& profile = Profile::Application();
     m_MailServer = profile.GetString(kSection, "Mail server");
     m_UserName = profile.GetString(kSection, "User name");
-    m_Password = Scramble(profile.GetString(kSection, "RegKey"), s_PasswordKey);
+    // Saving empties the scrambled form, so a scrambled password is newer than the protected
+    // one: a profile from before, or one an older version wrote to since.
+    const std::string scrambled = profile.GetString(kSection, "RegKey");
+    if (!scrambled.empty() || !password_protection::Unprotect(
+                                  profile.GetString(kSection, "ProtectedPassword"), &m_Password))
+        m_Password = Scramble(scrambled, s_PasswordKey);
     m_SummarySize = profile.GetInt(kSection, "Summarysize", 8);
     m_Summaries = profile.GetInt(kSection, "Summaries", 1);
     m_Security = pop3::Security::None;
@@ -41,7 +47,14 @@ bool Account::Save() {
     Profile& profile = Profile::Application();
     profile.WriteString(kSection, "Mail server", m_MailServer);
     profile.WriteString(kSection, "User name", m_UserName);
-    profile.WriteString(kSection, "RegKey", Scramble(m_Password, s_PasswordKey));
+    std::string protectedPassword;
+    if (password_protection::Protect(m_Password, &protectedPassword)) {
+        profile.WriteString(kSection, "ProtectedPassword", protectedPassword);
+        // The scrambled form is as good as plain text: it goes once the protected one is in.
+        profile.WriteString(kSection, "RegKey", "");
+    } else {
+        profile.WriteString(kSection, "RegKey", Scramble(m_Password, s_PasswordKey));
+    }
     profile.WriteInt(kSection, "Summarysize", m_SummarySize);
     profile.WriteInt(kSection, "Summaries", m_Summaries);
     profile.WriteString(kSection, "Security", pop3::SecurityName(m_Security));

@@ -39,6 +39,11 @@ public:
     BOOL SetTipText(UINT stringId);
     std::string GetTipText() const;
 
+    // A balloon over the icon, title and text in UTF-8 (cut to what the record holds); the
+    // shell keeps it back during the user's quiet time. A click on it reaches the owner as
+    // the callback message with NIN_BALLOONUSERCLICK. FALSE when not created.
+    BOOL ShowBalloon(const std::string& title, const std::string& text);
+
     // Ends a running animation.
     BOOL SetIcon(HICON icon);
     BOOL SetIcon(const char* resourceName);

@@ -380,6 +380,57 @@ TEST_F(MainWindowTest, TheMailProgramStartsFromTheRegistryOrTheConfiguredCommand
     EXPECT_EQ("Tarnwick Error", m_boxes.m_boxes[1].caption);
 }
 
+namespace {
+
+struct Balloon {
+    std::wstring title, text;
+    DWORD flags;
+    BOOL shown;
+};
+std::vector<Balloon>* g_balloons = nullptr;
+
+// Watches the balloons on their way to Wine's notification area.
+BOOL WINAPI RecordBalloon(DWORD message, PNOTIFYICONDATAW data) {
+    const BOOL shown = ::Shell_NotifyIconW(message, data);
+    if (g_balloons != nullptr && message == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0)
+        g_balloons->push_back({data->szInfoTitle, data->szInfo, data->dwInfoFlags, shown});
+    return shown;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ANoticeNamesTheCountAndTheNewestMessageWhenTheCountChanges) {
+    auto& two = Serve(MailboxOf(2));
+    auto& three = Serve(MailboxOf(3));
+    WriteTestProfile(two.Address());
+    std::vector<Balloon> balloons;
+    g_balloons = &balloons;
+    CTrayNotifyIcon::s_ShellNotify = &RecordBalloon;
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    ASSERT_TRUE(dlg.m_trayIcon.IsCreated()) << "needs Wine's tray (a display)";
+
+    CheckNow(dlg);
+    CheckNow(dlg); // the same count: no second notice
+    dlg.m_config.m_ShowNotice = 0;
+    dlg.m_account.m_MailServer = three.Address();
+    CheckNow(dlg); // a new count, but notices are off
+    CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconW;
+    g_balloons = nullptr;
+
+    EXPECT_EQ(2u, m_sounds.size());
+    ASSERT_EQ(1u, balloons.size());
+    EXPECT_EQ(L"2 messages waiting", balloons[0].title);
+    EXPECT_EQ(L"From: Sender 2\nSubject: Subject 2", balloons[0].text);
+    EXPECT_EQ(DWORD(NIIF_INFO | NIIF_RESPECT_QUIET_TIME), balloons[0].flags);
+    EXPECT_TRUE(balloons[0].shown);
+
+    // A click on the notice opens the window.
+    dlg.ShowWindow(SW_HIDE);
+    dlg.SendMessage(WM_TRAY_NOTIFY, IDR_TRAY_MENU, NIN_BALLOONUSERCLICK);
+    EXPECT_TRUE(dlg.IsWindowVisible());
+}
+
 TEST_F(MainWindowTest, JapaneseAndRussianMailReadsBackFromTheWideCallsAsWritten) {
     testsupport::Mailbox mailbox;
     const std::string date = "Date: Mon, 7 Dec 2026 08:00:00 +0900\r\nTo: ann@example.org\r\n";
@@ -432,4 +483,25 @@ TEST_F(MainWindowTest, JapaneseAndRussianMailReadsBackFromTheWideCallsAsWritten)
         ASSERT_FALSE(m_boxes.m_boxes.empty());
         EXPECT_NE(m_boxes.m_boxes.back().text.find(rows[i].question), std::string::npos);
     }
+}
+
+// After resume the network may still be away: checks that cannot connect are retried, not
+// reported, until the grace time is over; then the failure switches checking off as ever.
+TEST_F(MainWindowTest, AfterResumeFailingConnectsAreRetriedUntilTheGraceTimeIsOver) {
+    WriteTestProfile("127.0.0.1:1"); // nothing listens there
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    dlg.m_resume.m_FirstCheckDelayMs = 100;
+    dlg.m_resume.m_RetryDelayMs = 100;
+
+    dlg.SendMessage(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC);
+    EXPECT_TRUE(PumpUntil([&] { return dlg.m_resume.Deferred() >= 3; }, 5000))
+        << "the first check after resume, then retries";
+    EXPECT_EQ(1, dlg.m_enabled);
+    EXPECT_TRUE(m_boxes.m_boxes.empty());
+
+    dlg.m_resume.m_GraceMs = 0;
+    ASSERT_TRUE(PumpUntil([&] { return !m_boxes.m_boxes.empty(); }, 5000));
+    EXPECT_EQ(0, dlg.m_enabled);
+    EXPECT_NE(std::string::npos, m_boxes.m_boxes[0].text.find("Server cannot be connected"));
 }

@@ -15,9 +15,9 @@
 
 namespace {
 
-// The shell takes the original (version-1) wide record by its size, which the pointer-sized
-// handles in it make 152 bytes on 32-bit Windows and 168 on 64-bit Windows.
-constexpr DWORD kVersion1Size = sizeof(void*) == 8 ? 168u : 152u;
+// The shell tells the record's versions apart by its size: the whole wide record of Windows 7
+// and later, which balloons need, is 956 bytes on 32-bit Windows and 976 on 64-bit Windows.
+constexpr DWORD kRecordSize = sizeof(void*) == 8 ? 976u : 956u;
 
 using Pictures = std::vector<HICON>;
 constexpr char kAnimationTitle[] = "CTrayNotifyIcon Animation Notification Window";
@@ -98,7 +98,7 @@ protected:
     // The whole record added anew, as Create and Show send it.
     void ExpectAdd(const ShellCall& add, HICON icon, const char* tip) const {
         EXPECT_EQ(add.message, DWORD{NIM_ADD});
-        EXPECT_EQ(add.data.cbSize, kVersion1Size);
+        EXPECT_EQ(add.data.cbSize, kRecordSize);
         EXPECT_EQ(add.data.hWnd, m_owner.GetSafeHwnd());
         EXPECT_EQ(add.data.uID, 139u);
         EXPECT_EQ(add.data.uFlags, UINT{NIF_MESSAGE | NIF_ICON | NIF_TIP});
