@@ -25,6 +25,19 @@ expect "exit status 0 when mail waits" '[ $status -eq 0 ]'
 expect "three messages listed" '[ $(grep -c "Message [0-9]" <<<"$out") -eq 3 ]'
 expect "the count is printed" 'grep -q "3" <<<"$out"'
 
+# Mail in other languages, redirected: UTF-8 whatever the code page.
+"$here/dovecot.sh" seed "$dir" 0 >/dev/null
+install -o 5000 -g 5000 -m 0600 "$here/../demo/5.eml" "$here/../demo/6.eml" "$here/../demo/7.eml" \
+    "$dir/mail/test/Maildir/new/"
+json=$(wine "$exe" --profile "$profile" --json)
+text=$(wine "$exe" --profile "$profile")
+for seen in "Jürgen Müller" "Ärger mit der Bahn – Grüße aus Köln" "Иван Петров" "Отчёт за ноябрь" \
+    "山田太郎" "会議のお知らせ"; do
+    expect "--json holds $seen" 'grep -qF "\"$seen" <<<"$json"'
+    expect "the text holds $seen" 'grep -qF "$seen" <<<"$text"'
+done
+expect "the Japanese summary as written" 'grep -qF "明日の会議は午後三時から" <<<"$json"'
+
 printf 'wrong\n' | wine "$exe" --profile "$profile" --setup --server "127.0.0.1:$port" \
     --user test --password-stdin
 set +e

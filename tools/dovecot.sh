@@ -7,7 +7,8 @@
 #                                   The plain port offers STLS; implicit TLS listens on the
 #                                   port in DIR/pop3s.port, with the test certificates of
 #                                   DIR/certs (make-test-certs.sh): good.pem on 127.0.0.1,
-#                                   other.pem on 127.0.0.2, expired.pem on .3, self.pem on .4.
+#                                   other.pem on 127.0.0.2, expired.pem on .3, self.pem on .4,
+#                                   future.pem on .5.
 #   dovecot.sh seed DIR N [SIZE...] re-creates the mailbox of user "test" with N messages;
 #                                   message i gets exactly SIZE[i] octets when given
 #   dovecot.sh stop DIR             stops the Dovecot started on DIR
@@ -101,6 +102,10 @@ local 127.0.0.4 {
   ssl_cert = <$certs/self.pem
   ssl_key = <$certs/self.key
 }
+local 127.0.0.5 {
+  ssl_cert = <$certs/future.pem
+  ssl_key = <$certs/future.key
+}
 disable_plaintext_auth = no
 auth_mechanisms = plain login
 # A wrong password is answered at once instead of after a growing penalty.
@@ -124,7 +129,7 @@ service pop3-login {
     port = $port
   }
   inet_listener pop3s {
-    address = 127.0.0.1 127.0.0.2 127.0.0.3 127.0.0.4
+    address = 127.0.0.1 127.0.0.2 127.0.0.3 127.0.0.4 127.0.0.5
     port = $tls_port
     ssl = yes
   }

@@ -646,15 +646,18 @@ def main(argv):
     def target(name):
         return os.path.join(out, name)
 
-    smile = draw_face(32)
-    write_ico(target("tarnwick.ico"), [draw_face(16), smile])
-    write_ico(target("mail.ico"), [smile])
-    write_ico(target("nomail.ico"), [draw_face(32, smiling=False)])
-    write_ico(target("disabled.ico"), [draw_face(32, grey=True)])
-    turned = smile
+    # Every size Windows asks for: 16 and 32 at 96 DPI, 20 and 40 at 120 DPI, 24 and 48 at
+    # 144 DPI; the system scales the nearest one for any other.
+    sizes = (16, 20, 24, 32, 48)
+    smiles = [draw_face(size) for size in sizes]
+    write_ico(target("tarnwick.ico"), smiles)
+    write_ico(target("mail.ico"), smiles)
+    write_ico(target("nomail.ico"), [draw_face(size, smiling=False) for size in sizes])
+    write_ico(target("disabled.ico"), [draw_face(size, grey=True) for size in sizes])
+    turned = smiles
     for step in range(4):
-        write_ico(target("spin%d.ico" % step), [turned])
-        turned = rotate_clockwise(turned)
+        write_ico(target("spin%d.ico" % step), turned)
+        turned = [rotate_clockwise(image) for image in turned]
 
     write_bmp(target("about.bmp"), draw_about())
     write_bmp(target("info.bmp"), draw_info())

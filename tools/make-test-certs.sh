@@ -5,10 +5,11 @@
 #   other.pem/.key    signed by it, for mail.example.test only (wrong host name)
 #   expired.pem/.key  signed by it, for 127.0.0.3, valid only in 2020
 #   self.pem/.key     self-signed, for 127.0.0.4
+#   future.pem/.key   signed by it, for 127.0.0.5, valid only from 2040
 set -euo pipefail
 [ -n "${1:-}" ] || { echo "usage: make-test-certs.sh DIR" >&2; exit 2; }
 mkdir -p "$1" && cd "$1"
-[ -f self.pem ] && exit 0
+[ -f future.pem ] && exit 0
 run() { "$@" >>log 2>&1 || { cat log >&2; exit 1; }; }
 key() { run openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$1.key"; }
 
@@ -35,6 +36,7 @@ issue() { # name subjectAltName [start end]
 issue good "IP:127.0.0.1,DNS:localhost"
 issue other "DNS:mail.example.test"
 issue expired "IP:127.0.0.3" 20200101000000Z 20201231000000Z
+issue future "IP:127.0.0.5" 20400101000000Z 20441231000000Z
 key self
 run openssl req -x509 -new -key self.key -days 3650 -subj "/CN=127.0.0.4" \
     -addext "subjectAltName=IP:127.0.0.4" -out self.pem.tmp

@@ -29,7 +29,7 @@ step() { # name command...
     mkdir -p "$root/build/logs"
     echo "== $name"
     if "$@" >"$log" 2>&1; then
-        grep -aE '^\[  (PASSED|FAILED)  \]|tests passed|tests failed' "$log" | sed 's/^/   /'
+        grep -aE '^\[  (PASSED|FAILED)  \]|tests passed|tests failed|^fuzz_' "$log" | sed 's/^/   /'
     else
         failed_steps+=("$name")
         tail -n 60 "$log"
@@ -45,6 +45,14 @@ if [ -x $native/tests/core_tests ]; then
     step native-core env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $native/tests/core_tests
     step native-dovecot env ASAN_OPTIONS=detect_leaks=1 $native/tests/dovecot_tests
 fi
+# The same core tests again under ThreadSanitizer: any report fails the step.
+tsan=build/tsan
+step tsan-build bash -c "cmake -S . -B $tsan -DTARNWICK_TSAN=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null && cmake --build $tsan -j$jobs --target core_tests"
+if [ -x $tsan/tests/core_tests ]; then
+    step tsan-core env TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $tsan/tests/core_tests
+fi
+# Each fuzzing harness for a short while, so that a regression shows here.
+step fuzz env FUZZ_SECONDS="${FUZZ_SECONDS:-30}" ./tools/fuzz.sh
 
 # ---- cross -------------------------------------------------------------------------------
 . tools/wine-env.sh
@@ -76,6 +84,13 @@ wine_display() { # null | x11
         wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     fi
+    stop_wine
+    wineserver -p 2>/dev/null || true
+}
+
+wine_dpi() { # dots per inch of the display Wine pretends to have
+    stop_wine
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
     stop_wine
     wineserver -p 2>/dev/null || true
 }
@@ -115,7 +130,15 @@ for arch in $archs; do
         ./tools/dovecot.sh stop "$dovecot_dir" >/dev/null 2>&1
         rm -rf "$dovecot_dir"
     fi
-    [ -f $cross/tests/ui_shots.exe ] && step screenshots-$arch ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots/$arch
+    [ -f $cross/tests/instance_probe.exe ] && step wine-packages-$arch ./tools/package-wine.sh $arch $cross/tests/instance_probe.exe
+    if [ -f $cross/tests/ui_shots.exe ]; then
+        step screenshots-$arch ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots/$arch
+        # The same sights on a 192 DPI display.
+        wine_dpi 192
+        step screenshots-192dpi-$arch ./tools/screenshots.sh $cross/tests/ui_shots.exe \
+            build/screenshots/$arch-192dpi build/screenshots/$arch
+        wine_dpi 96
+    fi
     stop_wine
     kill $xvfb 2>/dev/null
     wait $xvfb 2>/dev/null

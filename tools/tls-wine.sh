@@ -34,7 +34,7 @@ check() { # sets out, err, code
 }
 
 # The test authority is trusted nowhere: 127.0.0.N serves these certificates.
-for served in 1:good:"unknown issuer" 3:expired:expired 4:self:self-signed; do
+for served in 1:good:"unknown issuer" 3:expired:expired 5:future:"not yet valid" 4:self:self-signed; do
     IFS=: read -r n name reason <<<"$served"
     setup "127.0.0.$n:$tls_port" tls
     check

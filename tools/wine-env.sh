@@ -61,6 +61,22 @@ wine_use() { # root arch [prefix]
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "== creating the $arch Wine prefix"
         "$WINE" wineboot -i >/dev/null 2>&1
+        wine_fonts
         wineserver -w
+    elif [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+        wine_fonts # a prefix made before the fonts were set up
     fi
+}
+
+# Fonts for mail in every language and for the caption buttons. This Wine does not look in
+# its own font folder, so marlett (the close box would be a letter "r") goes into the
+# prefix; DejaVu Sans, which the dialog fonts fall back to and which has Cyrillic and Greek,
+# gets a CJK font linked behind it.
+wine_fonts() {
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts" link
+    mkdir -p "$fonts"
+    [ -f /usr/share/wine/fonts/marlett.ttf ] && ln -sf /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+    "$WINE" reg add "$link" /v "DejaVu Sans" /t REG_MULTI_SZ \
+        /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null 2>&1
 }

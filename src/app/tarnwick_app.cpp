@@ -1,5 +1,7 @@
 #include "app/tarnwick_app.h"
 
+#include "app/single_instance.h"
+
 #include "framework/message_box.h"
 #include "mainwnd/tarnwick_dlg.h"
 #include "res/resource.h"
@@ -7,6 +9,14 @@
 #include "update/auto_update_client.h"
 
 #include <winsock2.h>
+
+namespace {
+
+// How long a second start looks for the first one's window, which a first start that is
+// still setting up may not have made yet.
+constexpr DWORD kFindRunningMs = 10000;
+
+} // namespace
 
 CTarnwickApp::CTarnwickApp() : CWinApp("Tarnwick") {}
 
@@ -18,6 +28,11 @@ void CTarnwickApp::RunVersionGate() {
 }
 
 bool CTarnwickApp::InitInstance() {
+    CSingleInstance instance;
+    if (!instance.Claim()) {
+        CSingleInstance::ActivateRunning(kFindRunningMs);
+        return false;
+    }
     WSADATA data;
     if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) {
         char text[512] = {};
@@ -28,6 +43,7 @@ bool CTarnwickApp::InitInstance() {
     RunVersionGate();
     {
         CTarnwickDlg dialog;
+        instance.CreateInstanceWindow(&dialog);
         dialog.DoModal();
     }
     ::WSACleanup();

@@ -35,10 +35,11 @@ int RunCheck(const cli::Options& options) {
     const std::unique_ptr<Messages> list(raw);
 
     const cli::Report report = cli::MakeReport(account, list.get());
-    std::cout << (options.json ? cli::FormatJson(report) : cli::FormatText(report));
     std::cout.flush();
+    cli::WriteText(stdout, options.json ? cli::FormatJson(report) : cli::FormatText(report));
     if (report.failed) {
-        std::cerr << report.error << "\n";
+        std::cerr.flush();
+        cli::WriteText(stderr, report.error + "\n");
         if (account.CertificateRejected()) {
             std::cerr << "If this is your server's certificate, trust it with:\n"
                       << "  tarnwick-check --trust-certificate " << account.GetServerFingerprint()

@@ -1,5 +1,6 @@
 #include "cli/report.h"
 
+#include "mime/utf8.h"
 #include "pop3/messages.h"
 #include "settings/account.h"
 
@@ -13,53 +14,31 @@ std::string Escaped(const char* prefix, unsigned char code) {
     return prefix + std::string{kHex[code >> 4], kHex[code & 0xf]};
 }
 
-// Length of the well-formed UTF-8 sequence at text[i], 0 when there is none.
-std::size_t Utf8Length(const std::string& text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = lead >= 0xc2 && lead <= 0xdf   ? 2
-                               : lead >= 0xe0 && lead <= 0xef ? 3
-                               : lead >= 0xf0 && lead <= 0xf4 ? 4
-                                                              : 0;
-    if (length == 0 || i + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
+// The C1 control U+0080..U+009F as UTF-8 at text[i] (a sequence of `length`), else -1.
+int C1Control(const std::string& text, std::size_t i, std::size_t length) {
+    const auto second = length == 2 ? static_cast<unsigned char>(text[i + 1]) : 0;
+    return static_cast<unsigned char>(text[i]) == 0xc2 && second >= 0x80 && second <= 0x9f ? second
+                                                                                           : -1;
 }
 
 // Keeps one message on one line whatever its headers hold, and keeps a header from
-// driving the terminal or status bar: control characters (C0, DEL, and C1 whether as a
-// byte or in UTF-8) become visible escapes. UTF-8 and Latin-1 text passes unchanged.
+// driving the terminal or status bar: control characters (C0, DEL, C1) become visible
+// escapes, as does any byte that is not UTF-8.
 std::string OneLine(const std::string& text) {
     std::string line;
     for (std::size_t i = 0; i < text.size();) {
         const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = mime::Utf8SequenceLength(text, i);
         if (byte == '\t' || byte == '\r' || byte == '\n') {
             line += ' ';
-        } else if (byte < 0x20 || byte == 0x7f) {
+        } else if (byte < 0x20 || byte == 0x7f || length == 0) {
             line += Escaped("\\x", byte);
-        } else if (byte >= 0x80) {
-            const std::size_t length = Utf8Length(text, i);
-            const auto second = length == 2 ? static_cast<unsigned char>(text[i + 1]) : 0;
-            if (byte == 0xc2 && second >= 0x80 && second <= 0x9f) {
-                line += Escaped("\\u00", second);
-            } else if (length > 0) {
-                line.append(text, i, length);
-            } else if (byte <= 0x9f) {
-                line += Escaped("\\x", byte);
-            } else {
-                line += text[i];
-            }
-            i += length > 0 ? length : 1;
-            continue;
+        } else if (const int c1 = C1Control(text, i, length); c1 >= 0) {
+            line += Escaped("\\u00", static_cast<unsigned char>(c1));
         } else {
-            line += text[i];
+            line.append(text, i, length);
         }
-        ++i;
+        i += length == 0 ? 1 : length;
     }
     return line;
 }
@@ -118,38 +97,44 @@ std::string FormatText(const Report& report) {
 }
 
 std::string JsonString(const std::string& text) {
-    static const char hex[] = "0123456789abcdef";
     std::string out = "\"";
-    for (char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = mime::Utf8SequenceLength(text, i);
+        i += length == 0 ? 1 : length;
         switch (byte) {
         case '"':
             out += "\\\"";
-            break;
+            continue;
         case '\\':
             out += "\\\\";
-            break;
+            continue;
         case '\n':
             out += "\\n";
-            break;
+            continue;
         case '\r':
             out += "\\r";
-            break;
+            continue;
         case '\t':
             out += "\\t";
-            break;
+            continue;
         default:
-            if (byte < 0x20 || byte == 0x7f) {
-                out += "\\u00";
-                out += hex[byte >> 4];
-                out += hex[byte & 0xf];
-            } else if (byte >= 0x80) {
-                // Latin-1 code points are the byte values; two bytes of UTF-8 each.
-                out += static_cast<char>(0xc0 | (byte >> 6));
-                out += static_cast<char>(0x80 | (byte & 0x3f));
+            break;
+        }
+        if (length == 1 && byte >= 0x20 && byte != 0x7f) {
+            out += static_cast<char>(byte);
+        } else if (length > 1) {
+            const int c1 = C1Control(text, i - length, length);
+            if (c1 >= 0) {
+                out += Escaped("\\u00", static_cast<unsigned char>(c1));
             } else {
-                out += c;
+                out.append(text, i - length, length);
             }
+        } else if (byte < 0x20 || byte == 0x7f || byte <= 0x9f) {
+            // C0, DEL, and a stray byte that Latin-1 reads as a C1 control.
+            out += Escaped("\\u00", byte);
+        } else {
+            mime::AppendUtf8(out, byte); // a stray byte, read as Latin-1
         }
     }
     out += "\"";

@@ -32,14 +32,15 @@ Report MakeReport(const Account& account, const Messages* list);
 int ExitStatus(const Report& report);
 
 // The count on one line, then one line per message: number, size, From and Subject
-// separated by tabs, control characters shown as \xHH (\u00HH for C1 in UTF-8). Nothing for
-// a failure (that goes to standard error).
+// separated by tabs, in UTF-8; control characters shown as \xHH (\u00HH for C1), as is any
+// byte that is not UTF-8. Nothing for a failure (that goes to standard error).
 std::string FormatText(const Report& report);
 
-// One JSON object followed by a line end; "secure":true when the check ran over TLS.
+// One JSON object in UTF-8 followed by a line end; "secure":true when the check ran over TLS.
 std::string FormatJson(const Report& report);
 
-// A JSON string literal of 8-bit text, read as Latin-1.
+// A JSON string literal of UTF-8 text, control characters (C0, DEL, C1) escaped; a byte
+// that is not UTF-8 is read as Latin-1.
 std::string JsonString(const std::string& text);
 
 } // namespace cli

@@ -80,6 +80,11 @@ bool ReadLine(int fd, std::string& line) {
 
 } // namespace
 
+void WriteText(std::FILE* stream, const std::string& utf8) {
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+    std::fflush(stream);
+}
+
 bool AskTerminal(const std::string& prompt, bool echo, std::string& answer) {
     Fd tty(open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (tty.Get() < 0) {

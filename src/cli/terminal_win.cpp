@@ -1,5 +1,9 @@
 #include "cli/terminal.h"
 
+#include "mime/utf16_win.h"
+
+#include <algorithm>
+
 #include <windows.h>
 
 namespace cli {
@@ -64,6 +68,29 @@ bool ReadLine(HANDLE input, std::string& line) {
 }
 
 } // namespace
+
+void WriteText(std::FILE* stream, const std::string& utf8) {
+    const HANDLE handle = ::GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !::GetConsoleMode(handle, &mode)) {
+        std::fwrite(utf8.data(), 1, utf8.size(), stream);
+        std::fflush(stream);
+        return;
+    }
+    std::fflush(stream); // what went through the C library comes first
+    const std::wstring wide = mime::ToUtf16(utf8);
+    std::size_t done = 0;
+    while (done < wide.size()) {
+        // Large writes can fail on old consoles; a few thousand characters always work.
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+        DWORD written = 0;
+        if (!::WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) ||
+            written == 0) {
+            return;
+        }
+        done += written;
+    }
+}
 
 bool AskTerminal(const std::string& prompt, bool echo, std::string& answer) {
     // The console itself, so that a redirected standard input stays untouched.

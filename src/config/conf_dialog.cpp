@@ -28,6 +28,7 @@ void CConfDialog::ApplyChanges() {
     m_Configuration.m_CheckMailOnStartup = m_GeneralPage.m_CheckMailOnStartup;
     m_Configuration.m_UseDefaultSound = m_NotificationPage.m_UseDefaultSound;
     m_Configuration.m_NotificationSoundFile = m_NotificationPage.m_NotificationSoundFile;
+    m_Configuration.m_ShowNotice = m_NotificationPage.m_ShowNotice;
     m_Configuration.m_UseDefaultEmail = m_GeneralPage.m_UseDefaultEmail;
     m_Configuration.m_EmailClient = m_GeneralPage.m_EmailClient;
     m_Configuration.m_Interval = m_GeneralPage.m_Interval;

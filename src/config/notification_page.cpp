@@ -10,6 +10,7 @@ NotificationPage::NotificationPage() : CPropertyPage(IDD_NOTIFICATION_PAGE) {
     configuration.Load();
     m_UseDefaultSound = configuration.m_UseDefaultSound;
     m_NotificationSoundFile = configuration.m_NotificationSoundFile;
+    m_ShowNotice = configuration.m_ShowNotice;
 }
 
 NotificationPage::~NotificationPage() = default;
@@ -18,6 +19,7 @@ void NotificationPage::DoDataExchange(CDataExchange* dx) {
     CPropertyPage::DoDataExchange(dx);
     DDX_Check(dx, IDC_DEFAULT_SOUND, m_UseDefaultSound);
     DDX_Text(dx, IDC_SOUND_FILE, m_NotificationSoundFile);
+    DDX_Check(dx, IDC_SHOW_NOTICE, m_ShowNotice);
 }
 
 bool NotificationPage::OnInitDialog() {

@@ -12,6 +12,7 @@ public:
 
     int m_UseDefaultSound = 0;
     std::string m_NotificationSoundFile;
+    int m_ShowNotice = 0;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;

@@ -46,8 +46,7 @@ INT_PTR CDialog::DoModal() {
     m_modal = true;
     m_ending = false;
     m_result = -1;
-    HWND hwnd = ::CreateDialogParamA(Instance(), MAKEINTRESOURCEA(m_templateId), m_parent,
-                                     &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND hwnd = CreateFromTemplate();
     if (hwnd == nullptr) {
         m_modal = false;
         return -1;
@@ -90,14 +89,20 @@ bool CDialog::RouteToDialog(MSG* msg) {
     return dialog != nullptr && ::IsDialogMessageA(root, msg) != FALSE;
 }
 
+HWND CDialog::CreateFromTemplate() {
+    // Made wide, so that its controls are Unicode windows and show mail text in any
+    // language; the template itself is Unicode already.
+    return ::CreateDialogParamW(Instance(), MAKEINTRESOURCEW(m_templateId), m_parent,
+                                &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
 bool CDialog::Create(HWND parent) {
     if (m_hWnd != nullptr)
         return false;
     if (parent != nullptr)
         m_parent = parent;
     m_modal = false;
-    HWND hwnd = ::CreateDialogParamA(Instance(), MAKEINTRESOURCEA(m_templateId), m_parent,
-                                     &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND hwnd = CreateFromTemplate();
     return hwnd != nullptr && m_hWnd == hwnd;
 }
 
@@ -171,7 +176,9 @@ LRESULT CDialog::RunDefault(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     const Bypass outer = t_bypass;
     t_bypass = {m_hWnd, msg};
-    const LRESULT result = ::DefDlgProcA(m_hWnd, msg, wParam, lParam);
+    // Property pages are made by the narrow sheet call; the default must match the window.
+    const LRESULT result = ::IsWindowUnicode(m_hWnd) ? ::DefDlgProcW(m_hWnd, msg, wParam, lParam)
+                                                     : ::DefDlgProcA(m_hWnd, msg, wParam, lParam);
     t_bypass = outer;
     return result;
 }

@@ -52,6 +52,7 @@ protected:
     HWND m_parent;
 
 private:
+    HWND CreateFromTemplate();
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     UINT m_templateId;

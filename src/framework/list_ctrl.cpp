@@ -1,5 +1,7 @@
 #include "framework/list_ctrl.h"
 
+#include "mime/utf16_win.h"
+
 #include <vector>
 
 bool CListCtrl::Create(DWORD style, const RECT& rect, HWND parent, int id) {
@@ -22,19 +24,22 @@ int CListCtrl::GetColumnWidth(int column) const {
     return static_cast<int>(SendMessage(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column)));
 }
 
+// Item texts are mail texts in any language: they go in and out wide.
 int CListCtrl::InsertItem(int item, const std::string& text) {
-    LVITEMA lvItem = {};
+    std::wstring wide = mime::ToUtf16(text);
+    LVITEMW lvItem = {};
     lvItem.mask = LVIF_TEXT;
     lvItem.iItem = item;
-    lvItem.pszText = const_cast<char*>(text.c_str());
-    return static_cast<int>(SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&lvItem)));
+    lvItem.pszText = wide.data();
+    return static_cast<int>(SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&lvItem)));
 }
 
 bool CListCtrl::SetItemText(int item, int subItem, const std::string& text) {
-    LVITEMA lvItem = {};
+    std::wstring wide = mime::ToUtf16(text);
+    LVITEMW lvItem = {};
     lvItem.iSubItem = subItem;
-    lvItem.pszText = const_cast<char*>(text.c_str());
-    return SendMessage(LVM_SETITEMTEXTA, static_cast<WPARAM>(item),
+    lvItem.pszText = wide.data();
+    return SendMessage(LVM_SETITEMTEXTW, static_cast<WPARAM>(item),
                        reinterpret_cast<LPARAM>(&lvItem)) != FALSE;
 }
 
@@ -42,15 +47,15 @@ std::string CListCtrl::GetItemText(int item, int subItem) const {
     // The control copies at most the buffer and says how much it copied; a full buffer
     // may mean a cut text, so grow and ask again.
     for (size_t size = 256;; size *= 2) {
-        std::vector<char> buffer(size);
-        LVITEMA lvItem = {};
+        std::vector<wchar_t> buffer(size);
+        LVITEMW lvItem = {};
         lvItem.iSubItem = subItem;
         lvItem.pszText = buffer.data();
         lvItem.cchTextMax = static_cast<int>(size);
-        const LRESULT copied = SendMessage(LVM_GETITEMTEXTA, static_cast<WPARAM>(item),
+        const LRESULT copied = SendMessage(LVM_GETITEMTEXTW, static_cast<WPARAM>(item),
                                            reinterpret_cast<LPARAM>(&lvItem));
         if (copied < static_cast<LRESULT>(size) - 1 || size >= 65536)
-            return std::string(buffer.data());
+            return mime::FromUtf16(buffer.data());
     }
 }
 

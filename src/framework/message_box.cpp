@@ -1,6 +1,7 @@
 #include "framework/message_box.h"
 
 #include "framework/win_app.h"
+#include "mime/utf16_win.h"
 
 #include <utility>
 
@@ -29,7 +30,8 @@ std::string ModuleBaseName() {
 int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags) {
     if (Handler())
         return Handler()(owner, text, caption, flags);
-    return ::MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+    // Wide, so that a server's text and the From and Subject it quotes show in any language.
+    return ::MessageBoxW(owner, mime::ToUtf16(text).c_str(), mime::ToUtf16(caption).c_str(), flags);
 }
 
 int AfxMessageBox(const std::string& text, UINT flags, HWND owner) {

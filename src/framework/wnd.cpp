@@ -1,6 +1,7 @@
 #include "framework/wnd.h"
 
 #include "framework/reflect.h"
+#include "mime/utf16_win.h"
 
 #include <commctrl.h>
 
@@ -102,6 +103,20 @@ void CWnd::UnsubclassWindow() {
     ::RemovePropA(m_hWnd, kObjectProp);
     m_hWnd = nullptr;
     m_subclassed = false;
+}
+
+void CWnd::SetWindowText(const std::string& text) const {
+    ::SetWindowTextW(m_hWnd, mime::ToUtf16(text).c_str());
+}
+
+std::string CWnd::GetWindowText() const {
+    const int length = ::GetWindowTextLengthW(m_hWnd);
+    if (length <= 0)
+        return std::string();
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+    const int copied = ::GetWindowTextW(m_hWnd, buffer.data(), length + 1);
+    return mime::FromUtf16(
+        std::wstring_view(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0));
 }
 
 std::string CWnd::GetWindowTextOf(HWND hwnd) {

@@ -45,8 +45,9 @@ public:
     bool IsWindowVisible() const { return ::IsWindowVisible(m_hWnd) != FALSE; }
     bool EnableWindow(bool enable) const { return ::EnableWindow(m_hWnd, enable) != FALSE; }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
-    void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
-    std::string GetWindowText() const { return GetWindowTextOf(m_hWnd); }
+    // UTF-8, through the wide calls: a title may quote mail text.
+    void SetWindowText(const std::string& text) const;
+    std::string GetWindowText() const;
     LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return ::SendMessageA(m_hWnd, msg, wParam, lParam);
     }

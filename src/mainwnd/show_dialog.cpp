@@ -2,6 +2,7 @@
 
 #include "framework/data_exchange.h"
 #include "mainwnd/window_messages.h"
+#include "mime/utf16_win.h"
 #include "res/resource.h"
 
 namespace {
@@ -21,7 +22,7 @@ int CShowDialog::CreatePopup() {
 void CShowDialog::SetSummaryText(const std::string& text) {
     m_timer.Kill();
     StartCountdown();
-    ::SetDlgItemTextA(m_hWnd, IDC_SUMMARY_TEXT, text.c_str());
+    ::SetDlgItemTextW(m_hWnd, IDC_SUMMARY_TEXT, mime::ToUtf16(text).c_str());
 }
 
 void CShowDialog::StartCountdown() {

@@ -75,12 +75,15 @@ CTarnwickDlg::CTarnwickDlg(HWND parent) : CDialog(IDD_TARNWICK_DIALOG, parent) {
     m_account.Load();
     m_config.Load();
     m_popup = std::make_unique<CShowDialog>(this);
-    m_iconNoMail.Load(IDI_NOMAIL);
-    m_iconMail.Load(IDI_MAIL);
-    m_iconDisabled.Load(IDI_DISABLED);
+    // The notification area shows small icons: the picture drawn for that size, not a large
+    // one the shell would shrink.
+    const int tray = ::GetSystemMetrics(SM_CXSMICON);
+    m_iconNoMail.Load(IDI_NOMAIL, tray, tray);
+    m_iconMail.Load(IDI_MAIL, tray, tray);
+    m_iconDisabled.Load(IDI_DISABLED, tray, tray);
     const UINT frames[4] = {IDI_SPIN_0, IDI_SPIN_90, IDI_SPIN_180, IDI_SPIN_270};
     for (int i = 0; i < 4; ++i)
-        m_animFrames[i].Load(frames[i]);
+        m_animFrames[i].Load(frames[i], tray, tray);
 }
 
 CTarnwickDlg::~CTarnwickDlg() {
@@ -253,6 +256,11 @@ LRESULT CTarnwickDlg::FinishCheck(Job& job) {
     ++m_listGeneration;
     m_account.TakeCheckOutcome(job.account);
     if (m_account.m_Status == Account::CheckFailed) {
+        if (m_resume.DefersFailure(m_account.m_LastError, ::GetTickCount64())) {
+            m_resumeTimer.Set(m_hWnd, ID_TIMER_RESUME, m_resume.m_RetryDelayMs);
+            UpdateEnabledState();
+            return 0;
+        }
         if (m_retry.ShouldRetry(m_account.FailedInTransit())) {
             m_retryTimer.Set(m_hWnd, ID_TIMER_RETRY, m_retry.RetryDelayMs());
             ShowIdleState();
@@ -353,9 +361,12 @@ void CTarnwickDlg::UpdateMailState() {
     const int count = m_account.m_MessageCount;
     if (count != 0) {
         m_statusText = "Tarnwick - You have " + std::to_string(count) + " messages waiting.";
-        if (count != g_lastAnnouncedCount)
+        if (count != g_lastAnnouncedCount) {
             PlaySoundFile(m_config.m_UseDefaultSound ? ProgramFolder() + "\\GotMail.wav"
                                                      : m_config.m_NotificationSoundFile);
+            if (m_config.m_ShowNotice)
+                ShowNewMailNotice(count);
+        }
     } else {
         m_statusText = "Tarnwick - NO messages waiting.";
     }
@@ -365,6 +376,15 @@ void CTarnwickDlg::UpdateMailState() {
     m_trayIcon.SetTipText(tip.c_str());
     UpdateData(false);
     g_lastAnnouncedCount = count;
+}
+
+void CTarnwickDlg::ShowNewMailNotice(int count) {
+    std::string text = "Open Tarnwick to see them.";
+    // The list names the newest message last; a list from an earlier count names others.
+    if (m_messages && m_messages->GetCount() == count)
+        text = "From: " + m_messages->GetFrom(count - 1) +
+               "\nSubject: " + m_messages->GetSubject(count - 1);
+    m_trayIcon.ShowBalloon(std::to_string(count) + " messages waiting", text);
 }
 
 void CTarnwickDlg::UpdateBusyState() {
@@ -482,6 +502,10 @@ void CTarnwickDlg::OnTimer(UINT_PTR id) {
         } else {
             CloseOpenBoxes();
         }
+    } else if (id == ID_TIMER_RESUME) {
+        m_resumeTimer.Kill();
+        if (m_enabled)
+            OnCheckTick();
     }
     Default();
 }
@@ -647,6 +671,12 @@ LRESULT CTarnwickDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             StopWorker();
         }
         return 0;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
+            m_resume.Resumed(::GetTickCount64());
+            m_resumeTimer.Set(m_hWnd, ID_TIMER_RESUME, m_resume.m_FirstCheckDelayMs);
+        }
+        return TRUE;
     default:
         return CDialog::OnMessage(msg, wParam, lParam);
     }
@@ -778,7 +808,7 @@ LRESULT CTarnwickDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
         // Run once the menu is gone, so that its choice may open a box or a sheet.
         if (command != 0)
             SendMessage(WM_COMMAND, command, 0);
-    } else if (lParam == WM_LBUTTONDBLCLK) {
+    } else if (lParam == WM_LBUTTONDBLCLK || lParam == NIN_BALLOONUSERCLICK) {
         SendMessage(WM_COMMAND, popup.GetMenuItemID(0), 0);
     }
     return 1;

@@ -8,6 +8,7 @@
 #include "framework/menu.h"
 #include "framework/worker_thread.h"
 #include "mainwnd/check_retry_policy.h"
+#include "mainwnd/resume_grace.h"
 #include "settings/account.h"
 #include "settings/configuration.h"
 #include "tray/tray_notify_icon.h"
@@ -38,6 +39,8 @@ public:
     void ToggleEnabled();
     void UpdateEnabledState();
     void UpdateMailState();
+    // The balloon of new mail: the count, and the newest message's sender and subject.
+    void ShowNewMailNotice(int count);
     void UpdateBusyState();
     void RunFirstTimeSetup();
     void SetupColumns();
@@ -169,4 +172,6 @@ protected:
     bool m_listStale = false;
     // How often the list was given new rows.
     int m_refills = 0;
+    ResumeGrace m_resume;
+    CTimer m_resumeTimer;
 };

@@ -21,3 +21,5 @@ constexpr UINT_PTR ID_TIMER_UPDATE = 1034;
 constexpr UINT_PTR ID_TIMER_RETRY = 1040;
 // While the program ends: waits for the boxes it closed to be gone.
 constexpr UINT_PTR ID_TIMER_EXIT = 1041;
+// One shot: a check once the network is likely back after the machine resumed.
+constexpr UINT_PTR ID_TIMER_RESUME = 1035;

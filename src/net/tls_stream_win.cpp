@@ -109,6 +109,23 @@ bool NamesAddress(PCCERT_CONTEXT cert, const std::string& host) {
     return false;
 }
 
+// The policy's CERT_E_EXPIRED and the chain's CERT_TRUST_IS_NOT_TIME_VALID both mean outside
+// the validity period, on either side of it: the first certificate from the server's up
+// that is outside its period tells which side.
+const char* TimeReason(PCCERT_CONTEXT cert, PCCERT_CHAIN_CONTEXT chain) {
+    if (chain->cChain > 0) {
+        const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
+        for (DWORD i = 0; i < simple->cElement; ++i) {
+            const LONG at =
+                CertVerifyTimeValidity(nullptr, simple->rgpElement[i]->pCertContext->pCertInfo);
+            if (at != 0) {
+                return at < 0 ? "not yet valid" : "expired";
+            }
+        }
+    }
+    return CertVerifyTimeValidity(nullptr, cert->pCertInfo) < 0 ? "not yet valid" : "expired";
+}
+
 // The system's SSL policy's verdict, as a reason; empty when the certificate is trusted.
 std::string Judge(PCCERT_CONTEXT cert, const std::string& host) {
     LPSTR serverUsage[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
@@ -146,7 +163,7 @@ std::string Judge(PCCERT_CONTEXT cert, const std::string& host) {
     case static_cast<DWORD>(CERT_E_CN_NO_MATCH):
         return "wrong host name";
     case static_cast<DWORD>(CERT_E_EXPIRED):
-        return "expired";
+        return TimeReason(cert, chain.get());
     case static_cast<DWORD>(CERT_E_UNTRUSTEDROOT):
         // A chain of one is the server's certificate vouching for itself.
         return chain->cChain > 0 && chain->rgpChain[0]->cElement == 1 ? "self-signed"
@@ -167,7 +184,7 @@ std::string Judge(PCCERT_CONTEXT cert, const std::string& host) {
         return "unknown issuer";
     }
     if (trust & CERT_TRUST_IS_NOT_TIME_VALID) {
-        return "expired";
+        return TimeReason(cert, chain.get());
     }
     return address && !NamesAddress(cert, host) ? "wrong host name" : "";
 }

@@ -2,50 +2,41 @@
 
 #include <algorithm>
 
-Messages::Messages(int capacity)
-    : m_FromList(static_cast<std::size_t>(std::max(capacity, 0))), m_SubjectList(m_FromList.size()),
-      m_SizeList(m_FromList.size()), m_SummaryList(m_FromList.size()), m_UidList(m_FromList.size()),
-      m_Capacity(std::max(capacity, 0)) {}
+Messages::Messages(int capacity) : m_Capacity(std::max(capacity, 0)) {}
 
-void Messages::Add(const std::string& from, const std::string& subject, int sizeKb,
+void Messages::Add(const std::string& from, const std::string& subject, std::int64_t sizeKb,
                    const std::string& summary) {
-    if (m_Count >= m_Capacity) {
+    if (m_Count >= m_Capacity || !m_FromList.Fits(from.size()) ||
+        !m_SubjectList.Fits(subject.size()) || !m_SummaryList.Fits(summary.size())) {
         return;
     }
-    const auto i = static_cast<std::size_t>(m_Count);
-    m_FromList[i] = from;
-    m_SubjectList[i] = subject;
-    m_SizeList[i] = std::to_string(sizeKb);
-    m_SummaryList[i] = summary;
+    m_FromList.Append(from);
+    m_SubjectList.Append(subject);
+    m_SizeList.push_back(sizeKb);
+    m_SummaryList.Append(summary);
+    m_UidList.Append("");
     ++m_Count;
 }
 
-namespace {
-
-std::string Entry(const std::vector<std::string>& list, int i, int count) {
-    return (i >= 0 && i < count) ? list[static_cast<std::size_t>(i)] : std::string();
-}
-
-} // namespace
-
 std::string Messages::GetFrom(int i) const {
-    return Entry(m_FromList, i, m_Count);
+    return i >= 0 ? m_FromList.At(static_cast<std::size_t>(i)) : std::string();
 }
 std::string Messages::GetSubject(int i) const {
-    return Entry(m_SubjectList, i, m_Count);
+    return i >= 0 ? m_SubjectList.At(static_cast<std::size_t>(i)) : std::string();
 }
 std::string Messages::GetSize(int i) const {
-    return Entry(m_SizeList, i, m_Count);
+    return i >= 0 && i < m_Count ? std::to_string(m_SizeList[static_cast<std::size_t>(i)])
+                                 : std::string();
 }
 std::string Messages::GetSummary(int i) const {
-    return Entry(m_SummaryList, i, m_Count);
+    return i >= 0 ? m_SummaryList.At(static_cast<std::size_t>(i)) : std::string();
 }
 std::string Messages::GetUid(int i) const {
-    return Entry(m_UidList, i, m_Count);
+    return i >= 0 ? m_UidList.At(static_cast<std::size_t>(i)) : std::string();
 }
 
 void Messages::SetUid(int i, const std::string& uid) {
-    if (i >= 0 && i < m_Capacity) {
-        m_UidList[static_cast<std::size_t>(i)] = uid;
+    if (i >= 0) {
+        m_UidList.Replace(static_cast<std::size_t>(i), uid);
     }
 }

@@ -1,17 +1,22 @@
 #pragma once
 
+#include <cstdint>
+#include <deque>
 #include <string>
-#include <vector>
+
+#include "pop3/packed_texts.h"
 
 // The result of a check that built a list: entry i describes message i + 1 on the server.
 // Copyable, so that a worker can check against a copy of what the window shows.
 class Messages {
 public:
+    // capacity: the most entries it will take. Nothing is set aside for them: the count
+    // comes from the server, and rows take memory only as they are added.
     explicit Messages(int capacity);
     virtual ~Messages() = default;
 
-    // Ignored once the record is full.
-    void Add(const std::string& from, const std::string& subject, int sizeKb,
+    // Ignored once the record is full, or holds 4 GiB of one kind of text.
+    void Add(const std::string& from, const std::string& subject, std::int64_t sizeKb,
              const std::string& summary);
 
     int GetCount() const { return m_Count; }
@@ -19,16 +24,18 @@ public:
     std::string GetSubject(int i) const;
     std::string GetSize(int i) const;
     std::string GetSummary(int i) const;
-    // The message's unique id on the server; empty when the server gave none.
+    // The message's unique id on the server; empty when the server gave none. Only for an
+    // entry already added.
     void SetUid(int i, const std::string& uid);
     std::string GetUid(int i) const;
 
 private:
-    std::vector<std::string> m_FromList;
-    std::vector<std::string> m_SubjectList;
-    std::vector<std::string> m_SizeList;
-    std::vector<std::string> m_SummaryList;
-    std::vector<std::string> m_UidList;
+    // Packed, so that a row costs about what the server sent for it however short that was.
+    pop3::PackedTexts m_FromList;
+    pop3::PackedTexts m_SubjectList;
+    std::deque<std::int64_t> m_SizeList; // kilobytes
+    pop3::PackedTexts m_SummaryList;
+    pop3::PackedTexts m_UidList;
     int m_Capacity;
     int m_Count = 0;
 };

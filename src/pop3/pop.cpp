@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 
 #include "net/tcp_socket.h"
@@ -12,12 +14,14 @@
 #include "pop3/pop_text.h"
 #include "pop3/scratch_file.h"
 #include "pop3/scratch_folder.h"
+#include "pop3/top_reply.h"
 
 namespace {
 
 // A command line with its CR LF must fit what servers are required to accept.
 constexpr std::size_t kMaxCommandLine = 511;
 constexpr char kNoStls[] = "The server does not offer a secure connection (STLS)";
+// Characters of a summary, whatever the number of lines asked for.
 constexpr std::size_t kSummaryLimit = 1024;
 // Status lines are at most 512 characters by the protocol; far beyond that a server that
 // never ends its line could only make the client hoard memory.
@@ -33,6 +37,27 @@ constexpr std::size_t kReceiveRoom = 16384;
 constexpr std::size_t kAheadWindow = 4096;
 
 constexpr long long kMaxAllowanceMs = 10 * 60 * 1000;
+
+// What a reply may hold. A capability list is a few hundred bytes. A listing line is a
+// number, a blank and a size or a unique id of at most 70 characters (RFC 1939), so 100
+// bytes a counted message leaves room for blanks. A TOP holds headers and a few lines; the
+// bytes that earn a reply its whole allowance are far more than any of those.
+constexpr std::size_t kMaxCapaReply = 64 * 1024;
+constexpr std::size_t kListingBytesPerMessage = 100;
+constexpr std::size_t kListingSlack = 4096;
+constexpr std::size_t kMaxTopReply =
+    static_cast<std::size_t>(kMaxAllowanceMs / 1000 * CPop::kAllowanceBytesPerSecond);
+constexpr std::size_t kUnlimited = static_cast<std::size_t>(-1);
+
+// The whole session's deadline grows by this share of its base limit for every status line
+// and for every 64 KiB received (see SessionDeadline()).
+constexpr std::uint64_t kRepliesPerBase = 480;
+constexpr std::uint64_t kChunksPerBase = 120;
+constexpr std::uint64_t kChunkBytes = 64 * 1024;
+
+constexpr char kTooMuch[] = "The server sent more than expected";
+constexpr char kNotUnderstood[] = "The server's reply was not understood";
+constexpr char kLate[] = "Server did not answer in time";
 
 constexpr char kTerminator[] = "\r\n.\r\n";
 constexpr std::size_t kTerminatorLength = sizeof kTerminator - 1;
@@ -64,14 +89,6 @@ std::string_view FirstWord(std::string_view text, std::string_view* rest = nullp
     return text.substr(0, end);
 }
 
-bool StartsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
-}
-
-std::string After(const std::string& text, std::size_t count) {
-    return text.size() > count ? text.substr(count) : std::string();
-}
-
 // Without a private folder the path is empty and the file cannot be created: a scratch
 // file never lands in the working directory.
 pop3::ScratchFile CreateScratch(const char* name) {
@@ -79,16 +96,19 @@ pop3::ScratchFile CreateScratch(const char* name) {
     return pop3::ScratchFile(folder.empty() ? folder : folder / name);
 }
 
-// Splits text as std::getline does: at each LF, which the line loses; a last line without
-// one counts when it is not empty. `complete` tells whether the line had its LF.
-bool NextLine(std::string_view& rest, std::string_view& line, bool& complete) {
-    if (rest.empty()) {
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// A count or size as RFC 1939 writes them: decimal digits and nothing else.
+bool ParseNumber(std::string_view text, std::int64_t& value) {
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != text.npos) {
         return false;
     }
-    const std::size_t newline = rest.find('\n');
-    complete = newline != std::string_view::npos;
-    line = rest.substr(0, newline);
-    rest.remove_prefix(complete ? newline + 1 : rest.size());
+    value = 0;
+    for (const char c : text) {
+        value = value * 10 + (c - '0');
+    }
     return true;
 }
 
@@ -109,6 +129,7 @@ bool CPop::Break(const char* text) {
     }
     m_Error = text;
     m_Broken = true;
+    m_OutOfStep = false;
     if (m_Stream) {
         m_Stream->Close();
         m_Stream.reset();
@@ -116,6 +137,13 @@ bool CPop::Break(const char* text) {
     m_Begin = m_End = 0;
     m_PlanTotal = m_PlanRead = m_PlanSent = 0;
     m_AheadBytes = 0;
+    return false;
+}
+
+bool CPop::BreakOutOfStep(const char* text) {
+    const bool first = !m_Broken;
+    Break(text);
+    m_OutOfStep = m_OutOfStep || first;
     return false;
 }
 
@@ -134,6 +162,8 @@ bool CPop::Connect(const std::string& host, unsigned int port, const std::string
     }
     m_Begin = m_End = 0;
     m_SecureError.clear();
+    m_SessionStart = Clock::now();
+    m_SessionBytes = m_SessionReplies = 0;
     m_Stream = port > 65535 ? nullptr : OpenStream(host, static_cast<unsigned short>(port));
     if (!m_Stream) {
         return Break(m_SecureError.empty() ? "Server cannot be connected" : m_SecureError.c_str());
@@ -149,7 +179,7 @@ bool CPop::Connect(const std::string& host, unsigned int port, const std::string
 std::unique_ptr<net::Stream> CPop::OpenStream(const std::string& host, unsigned short port) {
     auto socket = std::make_unique<net::TcpSocket>();
     socket->SetCancelSignal(m_Cancel);
-    if (!socket->Connect(host, port, m_TimeoutMs)) {
+    if (!socket->Connect(host, port, SendLimitMs())) {
         return nullptr;
     }
     if (m_Security == pop3::Security::Tls) {
@@ -165,7 +195,7 @@ void CPop::SetSecurity(pop3::Security security, const std::string& trustedCertif
 
 std::unique_ptr<net::Stream> CPop::Secure(net::TcpSocket socket, const std::string& host) {
     auto tls = std::make_unique<net::TlsStream>();
-    const bool ok = tls->Handshake(std::move(socket), host, m_TrustedCertificate, m_TimeoutMs);
+    const bool ok = tls->Handshake(std::move(socket), host, m_TrustedCertificate, SendLimitMs());
     m_ServerFingerprint = tls->Fingerprint();
     m_CertificateRejected = tls->CertificateRejected();
     if (!ok) {
@@ -187,12 +217,13 @@ bool CPop::StartTls(const std::string& host) {
         return Break(kNoStls);
     }
     std::string status;
-    if (!SendCommand("STLS\r\n") || !ReadLine(status)) {
+    bool ok = false;
+    if (!SendCommand("STLS\r\n") || !ReadStatusLine(status, ok)) {
         return false;
     }
     // Bytes after the "+OK" came in plain text: taking them into the secure session would
     // let anyone on the way write its first reply.
-    if (pop3::BeginsWithErr(status) || m_Begin != m_End) {
+    if (!ok || m_Begin != m_End) {
         return Break(kNoStls);
     }
     auto& plain = static_cast<net::TcpSocket&>(*m_Stream); // OpenStream made it
@@ -213,63 +244,93 @@ bool CPop::Capa() {
     m_Stls = false;
     m_UidlSupport = Support::No;
     std::string status;
-    if (!SendCommand("CAPA\r\n") || !ReadLine(status)) {
+    bool ok = false;
+    if (!SendCommand("CAPA\r\n") || !ReadStatusLine(status, ok)) {
         return false;
     }
-    if (pop3::BeginsWithErr(status)) {
+    if (!ok) {
         m_UidlSupport = Support::Unknown; // a server from before CAPA may still know UIDL
         return false;
     }
-    std::vector<std::string> lines;
-    if (!ReadBodyLines(lines)) {
+    bool pipelining = false, stls = false;
+    Support uidl = Support::No;
+    // Taken only from a whole reply: one cut short may not decide how the session goes on.
+    if (!ReadBodyLines(kMaxCapaReply, [&](std::string_view clean) {
+            const std::string_view name = FirstWord(clean);
+            if (EqualsIgnoringCase(name, "PIPELINING")) {
+                pipelining = true;
+            } else if (EqualsIgnoringCase(name, "UIDL")) {
+                uidl = Support::Yes;
+            } else if (EqualsIgnoringCase(name, "STLS")) {
+                stls = true;
+            }
+            return true;
+        })) {
         return false;
     }
-    for (const std::string& clean : lines) {
-        const std::string_view name = FirstWord(clean);
-        if (EqualsIgnoringCase(name, "PIPELINING")) {
-            m_Pipelining = true;
-        } else if (EqualsIgnoringCase(name, "UIDL")) {
-            m_UidlSupport = Support::Yes;
-        } else if (EqualsIgnoringCase(name, "STLS")) {
-            m_Stls = true;
-        }
-    }
+    m_Pipelining = pipelining;
+    m_Stls = stls;
+    m_UidlSupport = uidl;
     return true;
 }
 
-bool CPop::ReadBodyLines(std::vector<std::string>& lines) {
-    std::string text;
-    if (!ReadBody([&text](const char* data, std::size_t length) { text.append(data, length); })) {
+CPop::Sink CPop::SplitLines(std::string& partial, const LineHandler& handler) {
+    // partial holds a line whose LF has not come yet; the reply's limit bounds it.
+    return [&partial, &handler](const char* data, std::size_t length) {
+        std::string_view chunk(data, length);
+        for (std::size_t lf; (lf = chunk.find('\n')) != std::string_view::npos;) {
+            partial.append(chunk.data(), lf);
+            if (!handler(pop3::CleanView(partial))) {
+                return false;
+            }
+            partial.clear();
+            chunk.remove_prefix(lf + 1);
+        }
+        partial.append(chunk.data(), chunk.size());
+        return true;
+    };
+}
+
+bool CPop::ReadBodyLines(std::size_t limit, const LineHandler& handler) {
+    std::string partial;
+    return ReadBody(SplitLines(partial, handler), limit);
+}
+
+std::size_t CPop::ListingLimit() const {
+    const auto counted = static_cast<std::uint64_t>(m_Counted ? m_MessageCount : 0);
+    const std::uint64_t limit = counted * kListingBytesPerMessage + kListingSlack;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(limit, kUnlimited));
+}
+
+bool CPop::StoreUid(int message, std::string_view uid) {
+    // Numbers above the count, or out of order, cannot be this mailbox's listing.
+    if ((m_Counted && message > m_MessageCount) ||
+        (!m_Uids.empty() && message <= m_Uids.back().message) ||
+        m_UidText.size() + uid.size() > UINT32_MAX) {
         return false;
     }
-    std::string_view rest = text;
-    std::string_view line;
-    bool complete = false;
-    while (NextLine(rest, line, complete)) {
-        lines.push_back(pop3::CleanLine(line));
-    }
+    m_UidText.insert(m_UidText.end(), uid.begin(), uid.end());
+    m_Uids.push_back({message, static_cast<std::uint32_t>(m_UidText.size())});
     return true;
 }
 
 bool CPop::Uidl() {
     m_Uids.clear();
+    m_UidText.clear();
     std::string status;
-    std::vector<std::string> lines;
-    if (!SendCommand("UIDL\r\n") || !ReadStatus(ReplyKind::Uidl, status) || !ReadBodyLines(lines)) {
+    if (!SendCommand("UIDL\r\n") || !ReadStatus(ReplyKind::Uidl, status)) {
         return false;
     }
-    for (const std::string& clean : lines) {
+    return ReadBodyLines(ListingLimit(), [this](std::string_view clean) {
         std::string_view uid;
         const int message = pop3::ReadInt(FirstWord(clean, &uid));
-        if (message >= 1 && !uid.empty()) {
-            m_Uids[message] = std::string(FirstWord(uid));
-        }
-    }
-    return true;
+        return message < 1 || uid.empty() || StoreUid(message, FirstWord(uid));
+    });
 }
 
 bool CPop::Uidl(int message) {
-    m_Uids.erase(message);
+    m_Uids.clear();
+    m_UidText.clear();
     std::string status;
     if (!SendCommand("UIDL " + std::to_string(message) + "\r\n") ||
         !ReadStatus(ReplyKind::Uidl, status)) {
@@ -281,14 +342,20 @@ bool CPop::Uidl(int message) {
     FirstWord(clean, &rest);
     std::string_view uid;
     if (pop3::ReadInt(FirstWord(rest, &uid)) == message && !uid.empty()) {
-        m_Uids[message] = std::string(FirstWord(uid));
+        StoreUid(message, FirstWord(uid));
     }
     return true;
 }
 
 std::string CPop::GetUid(int message) const {
-    const auto found = m_Uids.find(message);
-    return found == m_Uids.end() ? std::string() : found->second;
+    const auto found =
+        std::lower_bound(m_Uids.begin(), m_Uids.end(), message,
+                         [](const UidEntry& entry, int number) { return entry.message < number; });
+    if (found == m_Uids.end() || found->message != message) {
+        return std::string();
+    }
+    const std::uint32_t start = found == m_Uids.begin() ? 0 : std::prev(found)->end;
+    return std::string(m_UidText.begin() + start, m_UidText.begin() + found->end);
 }
 
 bool CPop::PlanListing(int count, int lines) {
@@ -324,10 +391,14 @@ void CPop::AppendPlanned(std::string& out) {
 bool CPop::SendPlanned() {
     std::string out;
     AppendPlanned(out);
-    if (!out.empty() && !m_Stream->SendAll(out.data(), out.size(), m_TimeoutMs)) {
-        return Break("Error writing to socket!");
+    if (out.empty()) {
+        return true;
     }
-    return true;
+    const int limit = SendLimitMs();
+    if (limit <= 0) {
+        return Break(kLate);
+    }
+    return m_Stream->SendAll(out.data(), out.size(), limit) || Break("Error writing to socket!");
 }
 
 void CPop::BeginExchange() {
@@ -352,32 +423,73 @@ CPop::Clock::time_point CPop::ReplyDeadline() const {
     return deadline;
 }
 
+CPop::Clock::time_point CPop::SessionDeadline() const {
+    // The session's own limit, 2 minutes by default, grows by a 480th of itself (250 ms) for
+    // every status line and by a 120th (1 s) for every 64 KiB received. A mailbox that takes
+    // long takes long because it is large, and a large one sends much: 5000 messages listed
+    // one by one over a 50 ms round trip take about 260 s and raise the deadline past
+    // 1300 s; a 30 MB message at 1 Mbit/s takes 240 s and raises it to about 580 s. A server
+    // that answers every reply 25 s late earns 1 % of what it spends, and one that trickles
+    // 10 KiB a second 16 %; both are cut off within about 2.5 minutes, whatever count they
+    // claimed.
+    const auto base = static_cast<std::uint64_t>(std::max(m_SessionLimitMs, 0));
+    const std::uint64_t earned = base * m_SessionReplies / kRepliesPerBase +
+                                 base * m_SessionBytes / kChunkBytes / kChunksPerBase;
+    return m_SessionStart + std::chrono::milliseconds(base + earned);
+}
+
+int CPop::SendLimitMs() const {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(SessionDeadline() - Clock::now())
+            .count();
+    return static_cast<int>(std::max<long long>(0, std::min<long long>(left, m_TimeoutMs)));
+}
+
 bool CPop::Stat() {
     std::string status;
     if (!SendCommand("STAT\r\n") || !ReadStatus(ReplyKind::Stat, status)) {
         return false;
     }
-    ParseStat(status);
-    return true;
+    return ParseStat(status) || BreakOutOfStep(kNotUnderstood);
 }
 
-void CPop::ParseStat(const std::string& status) {
-    // Counts follow the first and the second blank or tab, read as atoi reads them;
-    // the scan, like a C string, ends at the first NUL.
-    const std::string text = status.substr(0, status.find('\0'));
-    int separators = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != ' ' && text[i] != '\t') {
-            continue;
+bool CPop::ParseStat(const std::string& status) {
+    // "+OK count octets": a count that is missing, negative or no number would be believed as
+    // a number of messages, so it ends the session. The size, only informative, may be
+    // missing and then stays as it was.
+    std::string_view rest = std::string_view(status).substr(3);
+    rest.remove_suffix(2); // CR LF
+    const auto separator = [](char c) { return c == ' ' || c == '\t'; };
+    const auto skip = [&] {
+        const std::size_t from = rest.find_first_not_of(" \t");
+        rest.remove_prefix(std::min(from, rest.size()));
+    };
+    const auto word = [&] {
+        std::size_t end = 0;
+        while (end < rest.size() && !separator(rest[end])) {
+            ++end;
         }
-        const int value = pop3::ReadInt(std::string_view(text).substr(i));
-        if (++separators == 1) {
-            m_MessageCount = value;
-        } else {
-            m_TotalSize = value;
-            return;
-        }
+        const std::string_view found = rest.substr(0, end);
+        rest.remove_prefix(end);
+        return found;
+    };
+    if (rest.empty() || !separator(rest.front())) {
+        return false;
     }
+    skip();
+    std::int64_t count = 0;
+    if (!ParseNumber(word(), count) || count > INT_MAX) {
+        return false;
+    }
+    skip();
+    std::int64_t total = 0;
+    if (ParseNumber(word(), total)) {
+        m_TotalSize = total;
+    }
+    m_MessageCount = static_cast<int>(count);
+    // After a deletion the count no longer tells the highest message number.
+    m_Counted = m_Deleted == 0;
+    return true;
 }
 
 bool CPop::List() {
@@ -389,36 +501,45 @@ bool CPop::List() {
     // Made while the server works on the command, where it costs no time.
     pop3::ScratchFile file = CreateScratch("templist.pop");
     std::string status;
-    std::string text;
-    if (!ReadStatus(ReplyKind::List, status) || !SpoolBody(file)) {
+    // Parsed as it arrives, so that the listing is never held whole.
+    const LineHandler parse = [this](std::string_view clean) { return ParseListLine(clean); };
+    if (!ReadStatus(ReplyKind::List, status) || !SpoolBody(file, ListingLimit(), parse)) {
         return false;
     }
-    if (!file.ReadBack(text)) {
-        return Fail("cant open templist file");
+    // Every message not deleted has its line: one missing would give another's size to it,
+    // or leave rows to be filled from replies nobody listed.
+    const auto listed = static_cast<std::size_t>(std::max(m_MessageCount - m_Deleted, 0));
+    return !m_Counted || m_Sizes.size() == listed || BreakOutOfStep(kNotUnderstood);
+}
+
+bool CPop::ParseListLine(std::string_view clean) {
+    const std::size_t blank = clean.find(' ');
+    if (blank == std::string_view::npos) {
+        return true; // the closing "." line, or anything that is no listing
     }
-    ParseList(text);
+    const int message = pop3::ReadInt(clean.substr(0, blank));
+    if (message < 1) {
+        return true;
+    }
+    // Numbers above the count, or out of order, cannot be this mailbox's listing.
+    if ((m_Counted && message > m_MessageCount) ||
+        (!m_Sizes.empty() && message <= m_Sizes.back().first)) {
+        return false;
+    }
+    // The digits that begin the size, as atoi would take them, but 64-bit.
+    std::string_view size = clean.substr(blank + 1);
+    size.remove_prefix(std::min(size.find_first_not_of(' '), size.size()));
+    std::int64_t octets = 0;
+    ParseNumber(size.substr(0, size.find_first_not_of("0123456789")), octets);
+    m_Sizes.emplace_back(message, octets);
     return true;
 }
 
-void CPop::ParseList(std::string_view text) {
-    std::string_view line;
-    bool complete = false;
-    while (NextLine(text, line, complete)) {
-        const std::string clean = pop3::CleanLine(line);
-        const std::size_t blank = clean.find(' ');
-        if (blank == std::string::npos) {
-            continue; // the closing "." line, or anything that is no listing
-        }
-        const int message = pop3::ReadInt(std::string_view(clean).substr(0, blank));
-        if (message >= 1) {
-            m_Sizes[message] = pop3::ReadInt(std::string_view(clean).substr(blank + 1));
-        }
-    }
-}
-
-int CPop::GetMessageSize(int message) const {
-    const auto found = m_Sizes.find(message);
-    return found == m_Sizes.end() ? 0 : found->second;
+std::int64_t CPop::GetMessageSize(int message) const {
+    const auto found = std::lower_bound(
+        m_Sizes.begin(), m_Sizes.end(), message,
+        [](const std::pair<int, std::int64_t>& entry, int number) { return entry.first < number; });
+    return found == m_Sizes.end() || found->first != message ? 0 : found->second;
 }
 
 bool CPop::Top(int message, int lines) {
@@ -438,7 +559,7 @@ bool CPop::Top(int message, int lines) {
     pop3::ScratchFile file = CreateScratch("temptop.pop");
     std::string status;
     std::string text;
-    if (!ReadStatus(ReplyKind::Top, status) || !SpoolBody(file)) {
+    if (!ReadStatus(ReplyKind::Top, status) || !SpoolBody(file, kMaxTopReply)) {
         return false;
     }
     if (!file.ReadBack(text)) {
@@ -448,26 +569,12 @@ bool CPop::Top(int message, int lines) {
 }
 
 bool CPop::ParseHeaders(std::string_view text) {
-    std::string_view line;
-    bool complete = false;
-    while (NextLine(text, line, complete)) {
-        if (line == "\r" && complete) {
-            // The empty line ends the headers; the body follows as received.
-            m_Summary.assign(text.substr(0, kSummaryLimit));
-            break;
-        }
-        const std::string clean = pop3::CleanLine(line);
-        // The counts assume one blank after the colon; the names keep their case.
-        if (StartsWith(clean, "To:")) {
-            m_To = After(clean, 4);
-        } else if (StartsWith(clean, "From:")) {
-            m_From = After(clean, 6);
-        } else if (StartsWith(clean, "Subject:")) {
-            m_Subject = After(clean, 9);
-        } else if (StartsWith(clean, "Date:")) {
-            m_Date = After(clean, 6);
-        }
-    }
+    pop3::TopReply reply = pop3::ReadTopReply(text, kSummaryLimit);
+    m_To = std::move(reply.to);
+    m_From = std::move(reply.from);
+    m_Subject = std::move(reply.subject);
+    m_Date = std::move(reply.date);
+    m_Summary = std::move(reply.summary);
     return !m_To.empty() && !m_From.empty() && !m_Date.empty();
 }
 
@@ -478,7 +585,12 @@ bool CPop::Retr(int message) {
         return false;
     }
     std::string text;
-    if (!ReadBody([&text](const char* data, std::size_t length) { text.append(data, length); })) {
+    if (!ReadBody(
+            [&text](const char* data, std::size_t length) {
+                text.append(data, length);
+                return true;
+            },
+            kUnlimited)) {
         return false;
     }
     m_RetrText = std::move(text);
@@ -496,9 +608,12 @@ bool CPop::Retr(int message, const std::string& outputFile) {
     std::string status;
     if (!SendCommand("RETR " + std::to_string(message) + "\r\n") ||
         !ReadStatus(ReplyKind::Retr, status) ||
-        !ReadBody([&out](const char* data, std::size_t length) {
-            out.write(data, static_cast<std::streamsize>(length));
-        })) {
+        !ReadBody(
+            [&out](const char* data, std::size_t length) {
+                out.write(data, static_cast<std::streamsize>(length));
+                return true;
+            },
+            kUnlimited)) {
         return false;
     }
     out.close();
@@ -506,7 +621,11 @@ bool CPop::Retr(int message, const std::string& outputFile) {
 }
 
 bool CPop::Dele(int message) {
-    return Command("DELE " + std::to_string(message) + "\r\n", ReplyKind::Dele);
+    if (!Command("DELE " + std::to_string(message) + "\r\n", ReplyKind::Dele)) {
+        return false;
+    }
+    ++m_Deleted;
+    return true;
 }
 
 bool CPop::Noop() {
@@ -514,12 +633,20 @@ bool CPop::Noop() {
 }
 
 bool CPop::Rset() {
-    return Command("RSET\r\n", ReplyKind::Rset);
+    if (!Command("RSET\r\n", ReplyKind::Rset)) {
+        return false;
+    }
+    m_Deleted = 0;
+    return true;
 }
 
 bool CPop::Quit() {
     if (!Command("QUIT\r\n", ReplyKind::Quit)) {
         return false; // the connection stays until the object goes
+    }
+    if (m_Begin != m_End) {
+        // More came than was asked for: some reply before was taken for another.
+        return BreakOutOfStep(kNotUnderstood);
     }
     m_Stream.reset();
     m_Begin = m_End = 0;
@@ -551,9 +678,17 @@ bool CPop::SendCommand(const std::string& line) {
             m_PlanTotal = m_PlanRead = m_PlanSent = 0; // the plan was dropped before it began
         }
     }
+    if (m_Begin != m_End) {
+        // Bytes nobody asked for: a reply before ended early, or the server runs ahead.
+        return BreakOutOfStep(kNotUnderstood);
+    }
     std::string out = line;
     AppendPlanned(out);
-    if (!m_Stream || !m_Stream->SendAll(out.data(), out.size(), m_TimeoutMs)) {
+    const int limit = SendLimitMs();
+    if (m_Stream && limit <= 0) {
+        return Break(kLate);
+    }
+    if (!m_Stream || !m_Stream->SendAll(out.data(), out.size(), limit)) {
         return Break("Error writing to socket!");
     }
     BeginExchange();
@@ -565,12 +700,24 @@ bool CPop::Command(const std::string& line, ReplyKind kind) {
     return SendCommand(line) && ReadStatus(kind, status);
 }
 
-bool CPop::ReadStatus(ReplyKind kind, std::string& status) {
+bool CPop::ReadStatusLine(std::string& status, bool& ok) {
     if (!ReadLine(status)) {
         return false;
     }
-    if (!pop3::BeginsWithErr(status)) {
-        return true; // "+OK" is never required: anything but "-ERR" is a success
+    ++m_SessionReplies;
+    // Upper case, as RFC 1939 writes them. Anything else is a line of some other reply, so
+    // the session is out of step and nothing read from now on can be trusted.
+    ok = StartsWith(status, "+OK");
+    return ok || StartsWith(status, "-ERR") || BreakOutOfStep(kNotUnderstood);
+}
+
+bool CPop::ReadStatus(ReplyKind kind, std::string& status) {
+    bool ok = false;
+    if (!ReadStatusLine(status, ok)) {
+        return false;
+    }
+    if (ok) {
+        return true;
     }
     switch (kind) {
     case ReplyKind::Greeting:
@@ -631,10 +778,18 @@ bool CPop::ReadLine(std::string& line) {
     }
 }
 
-bool CPop::ReadBody(const Sink& sink) {
+bool CPop::ReadBody(const Sink& sink, std::size_t limit) {
     m_MultiLine = true;
     // The status line's CR LF precedes the body, so the body may open with the "." line.
     bool atStart = true;
+    std::size_t taken = 0;
+    const auto take = [&](const char* data, std::size_t length) {
+        taken += length;
+        if (taken > limit) {
+            return BreakOutOfStep(kTooMuch);
+        }
+        return sink(data, length) || BreakOutOfStep(kNotUnderstood);
+    };
     for (;;) {
         const std::string_view pending = Pending();
         std::size_t end = std::string_view::npos;
@@ -645,16 +800,17 @@ bool CPop::ReadBody(const Sink& sink) {
             end = found + kTerminatorLength;
         }
         if (end != std::string_view::npos) {
-            sink(pending.data(), end);
             m_Begin += end; // anything after the reply is the next one's
-            return true;
+            return take(pending.data(), end);
         }
         // Hand on all but what may be the start of a terminator that the next read completes.
         if (pending.size() >= kTerminatorLength) {
             const std::size_t done = pending.size() - (kTerminatorLength - 1);
-            sink(pending.data(), done);
             m_Begin += done;
             atStart = false;
+            if (!take(pending.data(), done)) {
+                return false;
+            }
         }
         if (!ReceiveMore()) {
             return false;
@@ -681,22 +837,24 @@ bool CPop::ReceiveMore() {
             m_Buffer.resize(m_Buffer.size() * 2);
         }
     }
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(ReplyDeadline() - Clock::now())
-            .count();
+    // Silence never lasts longer than the limit, whatever the reply has earned.
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::min(ReplyDeadline(), SessionDeadline()) - Clock::now())
+                          .count();
     if (left <= 0) {
-        return Break("Server did not answer in time");
+        return Break(kLate);
     }
     const net::RecvResult result =
         m_Stream->Receive(m_Buffer.data() + m_End, m_Buffer.size() - m_End,
-                          static_cast<int>(std::min<long long>(left, INT_MAX)));
+                          static_cast<int>(std::min<long long>(left, m_TimeoutMs)));
     switch (result.status) {
     case net::RecvStatus::Data:
         m_End += result.bytes;
         m_ExchangeBytes += result.bytes;
+        m_SessionBytes += result.bytes;
         return true;
     case net::RecvStatus::TimedOut:
-        return Break("Server did not answer in time");
+        return Break(kLate);
     case net::RecvStatus::Closed:
     case net::RecvStatus::Error:
         break;
@@ -704,12 +862,17 @@ bool CPop::ReceiveMore() {
     return Break("Error reading from socket!");
 }
 
-bool CPop::SpoolBody(pop3::ScratchFile& file) {
+bool CPop::SpoolBody(pop3::ScratchFile& file, std::size_t limit, const LineHandler& lines) {
     bool written = file.IsOpen();
+    std::string partial;
+    const Sink split = lines ? SplitLines(partial, lines) : Sink();
     // Without the file the reply is still read to its end, so that the session stays in step.
-    const bool received = ReadBody([&file, &written](const char* data, std::size_t length) {
-        written = written && file.Write(data, length);
-    });
+    const bool received = ReadBody(
+        [&](const char* data, std::size_t length) {
+            written = written && file.Write(data, length);
+            return !split || split(data, length);
+        },
+        limit);
     if (!received) {
         return false;
     }

@@ -2,9 +2,10 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,12 +28,18 @@ class ScratchFile;
 // bytes it has delivered. An exchange's clock starts when its command is sent, or when the
 // reply before it ended, whichever is later.
 //
+// Whatever a reply has earned, no single wait for bytes lasts longer than the limit, and the
+// session as a whole, from the connect on, has a deadline that grows only with what the
+// server really delivered (see SessionDeadline()).
+//
 // A failure that can leave the session out of step with the server (a time limit, a failed
-// send or receive, the end of the connection, an over-long line) breaks it: the connection
-// is closed, and every later operation fails at once with that first failure's text.
+// send or receive, the end of the connection, an over-long line, a reply larger than its
+// command can give, a reply that is no POP3 status line) breaks it: the connection is
+// closed, and every later operation fails at once with that first failure's text.
 class CPop {
 public:
     static constexpr int kDefaultTimeoutMs = 30000;
+    static constexpr int kDefaultSessionLimitMs = 120000;
     // Allowance of a multi-line reply: one second for every this many bytes received. See
     // ReplyDeadline() for the reasons.
     static constexpr long kAllowanceBytesPerSecond = 4096;
@@ -92,12 +99,15 @@ public:
     bool Quit();
 
     int GetMessageCount() const { return m_MessageCount; }
-    int GetTotalSize() const { return m_TotalSize; }
-    int GetMessageSize(int message) const;
+    std::int64_t GetTotalSize() const { return m_TotalSize; }
+    std::int64_t GetMessageSize(int message) const;
     std::string GetSummary() const { return m_Summary; }
     std::string GetErrorText() const { return m_Error; }
     // The connection was lost or left out of step; nothing more will work.
     bool IsBroken() const { return m_Broken; }
+    // Broken because a reply could not be what was asked for: what came before it may have
+    // been misread too.
+    bool IsOutOfStep() const { return m_OutOfStep; }
     std::string GetRetrText() const { return m_RetrText; }
 
     void SetHost(const std::string& host) { m_Host = host; }
@@ -108,13 +118,15 @@ public:
     std::string GetPass() const { return m_Pass; }
     void SetPort(unsigned int port) { m_Port = static_cast<int>(port); }
 
-    // Time limit of the connect (lookup included) and of every exchange.
+    // Time limit of the connect (lookup included), of every exchange and of every silence.
     void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
     // Lets another thread stop the next Connect and everything after it at once; the
     // session then breaks as if the connection were lost.
     void SetCancelSignal(std::shared_ptr<net::CancelSignal> signal) {
         m_Cancel = std::move(signal);
     }
+    // The session's deadline before it has earned anything.
+    void SetSessionLimit(int milliseconds) { m_SessionLimitMs = milliseconds; }
 
     // Read directly by the account after Top().
     std::string m_To;
@@ -138,7 +150,9 @@ private:
         Capa,
         Uidl
     };
-    using Sink = std::function<void(const char* data, std::size_t length)>;
+    // Takes the next bytes of a body; false when they cannot belong to the reply.
+    using Sink = std::function<bool(const char* data, std::size_t length)>;
+    using LineHandler = std::function<bool(std::string_view cleanLine)>;
     using Clock = std::chrono::steady_clock;
 
     // The one place the transport is made: with Tls, the secure channel over the socket.
@@ -153,23 +167,42 @@ private:
     bool SendPlanned();
     void BeginExchange();
     Clock::time_point ReplyDeadline() const;
+    Clock::time_point SessionDeadline() const;
+    int SendLimitMs() const;
     bool Command(const std::string& line, ReplyKind kind);
     bool ReadStatus(ReplyKind kind, std::string& status);
+    // A status line, which must begin "+OK" or "-ERR"; ok tells which.
+    bool ReadStatusLine(std::string& status, bool& ok);
     bool ReadLine(std::string& line);
-    bool ReadBody(const Sink& sink);
-    // A short multi-line body (CAPA, UIDL) read whole, as cleaned lines.
-    bool ReadBodyLines(std::vector<std::string>& lines);
+    // A body of at most limit bytes (its closing line included).
+    bool ReadBody(const Sink& sink, std::size_t limit);
+    // A multi-line body handed on line by line as it arrives, each line cleaned.
+    bool ReadBodyLines(std::size_t limit, const LineHandler& handler);
+    static Sink SplitLines(std::string& partial, const LineHandler& handler);
+    // Bytes a LIST or UIDL body may hold: one short line per counted message.
+    std::size_t ListingLimit() const;
     bool ReceiveMore();
     std::string_view Pending() const;
-    bool SpoolBody(pop3::ScratchFile& file);
-    void ParseList(std::string_view text);
+    // The body into the file, and, when given, line by line to lines as well.
+    bool SpoolBody(pop3::ScratchFile& file, std::size_t limit, const LineHandler& lines = {});
+    bool ParseListLine(std::string_view clean);
     bool ParseHeaders(std::string_view text);
-    void ParseStat(const std::string& status);
+    bool ParseStat(const std::string& status);
+    bool StoreUid(int message, std::string_view uid);
     bool Fail(const char* text);
     bool Break(const char* text);
+    bool BreakOutOfStep(const char* text);
 
-    std::map<int, int> m_Sizes;        // message number -> octets, from the last LIST
-    std::map<int, std::string> m_Uids; // message number -> unique id, from UIDL
+    // Message number -> octets from the last LIST, and message number -> where its unique id
+    // lies in m_UidText, from UIDL; both in ascending order of number. Kept this compact so
+    // that a long listing costs about what it took to send.
+    struct UidEntry {
+        int message;
+        std::uint32_t end; // its id ends here, and starts where the one before ended
+    };
+    std::deque<std::pair<int, std::int64_t>> m_Sizes;
+    std::deque<UidEntry> m_Uids;
+    std::deque<char> m_UidText; // in pieces: growing it never copies what it holds
     std::string m_Summary;
     std::string m_Error;
     std::string m_Pass;
@@ -177,12 +210,16 @@ private:
     std::string m_Host;
     std::string m_RetrText;
     int m_Port = 0;
-    int m_TotalSize = 0;
+    std::int64_t m_TotalSize = 0;
     int m_MessageCount = 0;
+    bool m_Counted = false; // a STAT gave the count that listings are held to
+    int m_Deleted = 0;      // messages marked since the session began, or since RSET
     int m_TimeoutMs = kDefaultTimeoutMs;
+    int m_SessionLimitMs = kDefaultSessionLimitMs;
     std::unique_ptr<net::Stream> m_Stream; // null until connected, and once closed
     std::shared_ptr<net::CancelSignal> m_Cancel;
     bool m_Broken = false;
+    bool m_OutOfStep = false;
     bool m_Pipelining = false;
     bool m_Stls = false;
     pop3::Security m_Security = pop3::Security::None;
@@ -199,6 +236,9 @@ private:
     std::size_t m_PlanSent = 0;
     int m_PlanLines = 0;
     std::size_t m_AheadBytes = 0; // of commands sent ahead and not yet taken
+    Clock::time_point m_SessionStart;
+    std::uint64_t m_SessionBytes = 0;   // received since the connect
+    std::uint64_t m_SessionReplies = 0; // status lines read since the connect
     Clock::time_point m_ExchangeStart;
     std::size_t m_ExchangeBytes = 0; // received since the exchange began
     bool m_MultiLine = false;        // the exchange is reading a multi-line body

@@ -67,7 +67,7 @@ bool BeginsWithErr(std::string_view reply) {
     return true;
 }
 
-std::string CleanLine(std::string_view line) {
+std::string_view CleanView(std::string_view line) {
     line = Trim(line);
     if (line.find('\r') != std::string_view::npos) {
         line.remove_suffix(1);
@@ -75,7 +75,11 @@ std::string CleanLine(std::string_view line) {
     if (line.find('\n') != std::string_view::npos) {
         line.remove_suffix(1);
     }
-    return std::string(Trim(line));
+    return Trim(line);
+}
+
+std::string CleanLine(std::string_view line) {
+    return std::string(CleanView(line));
 }
 
 } // namespace pop3

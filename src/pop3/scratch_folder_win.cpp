@@ -4,18 +4,22 @@
 
 #include <windows.h>
 
-namespace pop3 {
+namespace pop3::detail {
 
-std::filesystem::path CreatePrivateFolder() {
+std::vector<std::filesystem::path> ScratchBases() {
+    // The user's temporary folder is already private to the user.
     wchar_t base[MAX_PATH + 1];
     const DWORD length = ::GetTempPathW(MAX_PATH + 1, base);
     if (length == 0 || length > MAX_PATH) {
         return {};
     }
-    // The user's temporary folder is already private to the user; the process id and a
-    // counter keep two instances (or a leftover of a crashed one) apart.
-    const std::wstring stem =
-        std::wstring(base) + L"tarnwick-" + std::to_wstring(::GetCurrentProcessId()) + L"-";
+    return {std::filesystem::path(base)};
+}
+
+std::filesystem::path MakePrivateFolder(const std::filesystem::path& base,
+                                        const std::string& prefix) {
+    // A counter keeps apart the folders of an earlier process that had the same id.
+    const std::wstring stem = (base / prefix).wstring();
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::wstring candidate = stem + std::to_wstring(attempt);
         if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
@@ -28,4 +32,11 @@ std::filesystem::path CreatePrivateFolder() {
     return {};
 }
 
-} // namespace pop3
+bool IsOwnFolder(const std::filesystem::path& path) {
+    // A junction or link is never followed out of the temporary folder.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+} // namespace pop3::detail

@@ -72,6 +72,7 @@
 #define IDC_DEFAULT_SOUND 1020
 #define IDC_SOUND_FILE 1021
 #define IDC_BROWSE_SOUND 1022
+#define IDC_SHOW_NOTICE 1051
 
 // Settings page "General"
 #define IDD_GENERAL_PAGE 133

@@ -1,26 +1,26 @@
 #include "settings/account.h"
 
+#include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <utility>
 
 #include "net/host_port.h"
 #include "pop3/messages.h"
 #include "pop3/pop.h"
+#include "settings/password_protection.h"
 #include "settings/profile.h"
 
 namespace {
 
 const char kSection[] = "MailSettings";
 const char kNoServer[] = "Server cannot be connected";
-const char kNoMemory[] = "Not enough memory to list the messages";
 const char kStale[] = "The mailbox changed: that message is no longer where the list shows it";
 
 // Kilobytes of 1024 octets, rounded up.
-int ToKilobytes(int octets) {
+std::int64_t ToKilobytes(std::int64_t octets) {
     if (octets <= 0)
         return 0;
-    return static_cast<int>((static_cast<long long>(octets) + 1023) / 1024);
+    return octets / 1024 + (octets % 1024 != 0 ? 1 : 0);
 }
 
 } // namespace
@@ -29,7 +29,12 @@ bool Account::Load() {
     const Profile& profile = Profile::Application();
     m_MailServer = profile.GetString(kSection, "Mail server");
     m_UserName = profile.GetString(kSection, "User name");
-    m_Password = Scramble(profile.GetString(kSection, "RegKey"), s_PasswordKey);
+    // Saving empties the scrambled form, so a scrambled password is newer than the protected
+    // one: a profile from before, or one an older version wrote to since.
+    const std::string scrambled = profile.GetString(kSection, "RegKey");
+    if (!scrambled.empty() || !password_protection::Unprotect(
+                                  profile.GetString(kSection, "ProtectedPassword"), &m_Password))
+        m_Password = Scramble(scrambled, s_PasswordKey);
     m_SummarySize = profile.GetInt(kSection, "Summarysize", 8);
     m_Summaries = profile.GetInt(kSection, "Summaries", 1);
     m_Security = pop3::Security::None;
@@ -42,7 +47,14 @@ bool Account::Save() {
     Profile& profile = Profile::Application();
     profile.WriteString(kSection, "Mail server", m_MailServer);
     profile.WriteString(kSection, "User name", m_UserName);
-    profile.WriteString(kSection, "RegKey", Scramble(m_Password, s_PasswordKey));
+    std::string protectedPassword;
+    if (password_protection::Protect(m_Password, &protectedPassword)) {
+        profile.WriteString(kSection, "ProtectedPassword", protectedPassword);
+        // The scrambled form is as good as plain text: it goes once the protected one is in.
+        profile.WriteString(kSection, "RegKey", "");
+    } else {
+        profile.WriteString(kSection, "RegKey", Scramble(m_Password, s_PasswordKey));
+    }
     profile.WriteInt(kSection, "Summarysize", m_SummarySize);
     profile.WriteInt(kSection, "Summaries", m_Summaries);
     profile.WriteString(kSection, "Security", pop3::SecurityName(m_Security));
@@ -98,6 +110,7 @@ bool Account::ConnectAndLogin(CPop& pop) {
     }
     pop.SetTimeout(m_TimeoutMs);
     pop.SetCancelSignal(m_Cancel);
+    pop.SetSessionLimit(m_SessionLimitMs);
     pop.SetSecurity(security, m_TrustedCertificate);
     const bool connected = pop.Connect(server->host, server->port, m_UserName, m_Password);
     m_Secure = pop.IsSecure();
@@ -141,8 +154,7 @@ void Account::CheckMail(Messages*& list) {
         return;
     }
     if (m_Summaries == 0) {
-        pop.Quit();
-        m_Status = CountOnly;
+        QuitAfterCheck(pop, CountOnly, oldCount);
         return;
     }
     // A refused UIDL only means the server has none; the check goes on as without.
@@ -159,22 +171,11 @@ void Account::CheckMail(Messages*& list) {
         }
     }
     if (same) {
-        pop.Quit();
-        m_Status = CountOnly;
+        QuitAfterCheck(pop, CountOnly, oldCount);
         return;
     }
 
-    // A hostile count must fail the check, not end the program.
-    std::unique_ptr<Messages> fresh;
-    try {
-        fresh = std::make_unique<Messages>(count);
-    } catch (const std::exception&) { // bad_alloc, or length_error on 32-bit
-        CheckFailedWith(pop, oldCount);
-        m_LastError = kNoMemory;
-        m_FailedInTransit = false;
-        return;
-    }
-
+    auto fresh = std::make_unique<Messages>(count);
     pop.PlanListing(count, m_SummarySize);
     if (!pop.List()) {
         CheckFailedWith(pop, oldCount);
@@ -191,10 +192,22 @@ void Account::CheckMail(Messages*& list) {
         fresh->Add(pop.m_From, pop.m_Subject, ToKilobytes(pop.GetMessageSize(n)), pop.GetSummary());
         fresh->SetUid(n - 1, pop.GetUid(n));
     }
+    if (QuitAfterCheck(pop, ListRebuilt, oldCount)) {
+        delete list;
+        list = fresh.release();
+    }
+}
+
+bool Account::QuitAfterCheck(CPop& pop, int status, int oldCount) {
+    // QUIT's answer is otherwise of no account; but when what came is no answer to QUIT,
+    // a reply before it ended early, and what was read may belong to other messages.
     pop.Quit();
-    delete list;
-    list = fresh.release();
-    m_Status = ListRebuilt;
+    if (pop.IsOutOfStep()) {
+        CheckFailedWith(pop, oldCount);
+        return false;
+    }
+    m_Status = status;
+    return true;
 }
 
 bool Account::DeleteMessage(int message) {

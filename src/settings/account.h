@@ -47,7 +47,7 @@ public:
     bool DeleteRefusedAsStale() const { return m_DeleteRefusedAsStale; }
 
     int GetStatus() const { return m_Status; }
-    // Time limit of each connect and exchange of the sessions; tests shorten it.
+    // Time limit of each connect, exchange and silence of the sessions; tests shorten it.
     void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
     // Lets another thread stop the sessions of this record at once (see CPop).
     void SetCancelSignal(std::shared_ptr<net::CancelSignal> signal) {
@@ -56,6 +56,8 @@ public:
     // The last check failed on the way (no connection, a time limit, the connection lost),
     // not by the server's answer: trying again later may succeed.
     bool FailedInTransit() const { return m_FailedInTransit; }
+    // Deadline of each whole session before it earns more by what the server sends.
+    void SetSessionLimit(int milliseconds) { m_SessionLimitMs = milliseconds; }
     std::string GetErrorText() const { return m_LastError; }
     // The security a session uses: the stored choice, except that a server on port 995 with
     // none chosen gets TLS, as mail programs do.
@@ -88,8 +90,11 @@ private:
     std::string m_ServerFingerprint;
     int m_TimeoutMs = 30000;
     std::shared_ptr<net::CancelSignal> m_Cancel;
+    int m_SessionLimitMs = 120000;
 
     // "Mail server" is a host name or address, optionally followed by ":port".
     bool ConnectAndLogin(CPop& pop);
     void CheckFailedWith(const CPop& pop, int oldCount);
+    // Ends a check that got its answers; false when QUIT showed them not to be trustworthy.
+    bool QuitAfterCheck(CPop& pop, int status, int oldCount);
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 // Whole-file access for small settings files. Writes never leave a half-written file:
@@ -14,7 +15,17 @@ enum class ReadResult { Ok, Missing, Failed };
 ReadResult ReadAll(const std::string& path, std::string& content);
 
 // Creates missing folders, then replaces the file with content. On false the previous
-// file is untouched and no temporary file is left behind.
+// file is untouched and no temporary file is left behind. Temporary files that earlier
+// writers of this file left when they were killed go too.
 bool Replace(const std::string& path, const std::string& content);
+
+namespace detail {
+
+// The temporary file beside target: "<name>.tmp.<process id>.<counter>".
+std::filesystem::path TemporaryName(const std::filesystem::path& target);
+// Removes those of processes that no longer exist.
+void RemoveStrayTemporaries(const std::filesystem::path& target);
+
+} // namespace detail
 
 } // namespace atomic_file

@@ -1,6 +1,5 @@
 #include "settings/atomic_file.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -49,11 +48,6 @@ void CreateFolders(const std::string& path) {
     for (auto slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1))
         ::mkdir(path.substr(0, slash).c_str(), 0700);
-}
-
-std::string TemporaryName(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    return path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(++counter);
 }
 
 bool WriteAll(int fd, const std::string& content) {
@@ -119,7 +113,8 @@ bool Replace(const std::string& givenPath, const std::string& content) {
     if (::stat(path.c_str(), &old) == 0)
         mode = old.st_mode & 0777;
 
-    const std::string temporary = TemporaryName(path);
+    detail::RemoveStrayTemporaries(path);
+    const std::string temporary = detail::TemporaryName(path).string();
     FileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (!file.IsOpen())
         return false;

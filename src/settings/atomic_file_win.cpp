@@ -1,6 +1,5 @@
 #include "settings/atomic_file.h"
 
-#include <atomic>
 #include <windows.h>
 
 #include "settings/wide_path_win.h"
@@ -45,12 +44,6 @@ void CreateFolders(const std::wstring& path) {
             ::CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
 }
 
-std::wstring TemporaryName(const std::wstring& path) {
-    static std::atomic<unsigned> counter{0};
-    return path + L".tmp." + std::to_wstring(::GetCurrentProcessId()) + L"." +
-           std::to_wstring(++counter);
-}
-
 } // namespace
 
 ReadResult ReadAll(const std::string& path, std::string& content) {
@@ -82,7 +75,8 @@ ReadResult ReadAll(const std::string& path, std::string& content) {
 bool Replace(const std::string& path, const std::string& content) {
     const std::wstring target = wide_path::FromText(path);
     CreateFolders(target);
-    const std::wstring temporary = TemporaryName(target);
+    detail::RemoveStrayTemporaries(target);
+    const std::wstring temporary = detail::TemporaryName(target).wstring();
     FileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())

@@ -15,6 +15,7 @@ void CConfiguration::Load() {
     m_EmailClient = profile.GetString(kSection, "EmailClient", "");
     m_Interval = profile.GetInt(kSection, "Interval", 5);
     m_FirstTime = profile.GetInt(kSection, "FirstTime", 1);
+    m_ShowNotice = profile.GetInt(kSection, "ShowNotice", 1);
 }
 
 void CConfiguration::Save() {
@@ -25,6 +26,7 @@ void CConfiguration::Save() {
     profile.WriteString(kSection, "NotificationSoundFile", m_NotificationSoundFile);
     profile.WriteString(kSection, "EmailClient", m_EmailClient);
     profile.WriteInt(kSection, "Interval", m_Interval);
+    profile.WriteInt(kSection, "ShowNotice", m_ShowNotice);
     // Saving ends the first run of this version, whatever this record was loaded with.
     profile.WriteInt(kSection, "FirstTime", 0);
 }

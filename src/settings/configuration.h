@@ -20,4 +20,5 @@ public:
     int m_Interval = 0;
     std::string m_EmailClient;
     int m_FirstTime = 0;
+    int m_ShowNotice = 0; // a balloon on new mail
 };

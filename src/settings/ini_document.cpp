@@ -91,7 +91,13 @@ IniDocument::IniDocument(const std::string& text) : m_lineEnd(kDefaultLineEnd) {
         const auto newline = text.find('\n', pos);
         Line line;
         if (newline == std::string::npos) {
-            line.text = text.substr(pos);
+            // A lone CR ending the file is a line end too, whatever wrote it: kept as this
+            // last line's end, never as part of its value.
+            std::size_t end = text.size();
+            if (text[end - 1] == '\r')
+                --end;
+            line.text = text.substr(pos, end - pos);
+            line.end = text.substr(end);
             pos = text.size();
         } else {
             std::size_t end = newline;
@@ -167,8 +173,11 @@ std::string IniDocument::Text() const {
     std::string text = m_bom;
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         text += m_lines[i].text;
-        // Only the old last line can lack an end; once something follows it, it needs one.
-        text += m_lines[i].end.empty() && i + 1 < m_lines.size() ? m_lineEnd : m_lines[i].end;
+        // Only the old last line can lack an end, or end in a lone CR that no reader takes
+        // for a break; once something follows it, it needs a real one.
+        const std::string& end = m_lines[i].end;
+        const bool lastOnly = end.empty() || end == "\r";
+        text += lastOnly && i + 1 < m_lines.size() ? m_lineEnd : end;
     }
     return text;
 }

@@ -31,7 +31,7 @@ public:
 private:
     struct Line {
         std::string text; // without its line end
-        std::string end;  // "\n", "\r\n" or "" for a last line without one
+        std::string end;  // "\n", "\r\n"; for the last line also "\r" or ""
     };
     // Index of the entry Find would use, or npos.
     std::size_t FindEntry(std::string_view section, std::string_view key) const;

@@ -2,19 +2,32 @@
 
 #include "framework/menu.h"
 #include "framework/wnd.h"
+#include "mime/utf16_win.h"
 #include "tray/tray_ressurection_wnd.h"
 #include "tray/tray_timer_wnd.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 namespace {
 
 constexpr UINT kAllFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
+// Copies as much of the text as fits with its terminating zero, never half a character.
+template <size_t N> void CopyWide(WCHAR (&buffer)[N], const std::string& utf8) {
+    const std::wstring wide = mime::ToUtf16(utf8);
+    size_t length = std::min(wide.size(), N - 1);
+    if (length < wide.size() && length > 0 && IS_HIGH_SURROGATE(wide[length - 1]))
+        --length;
+    std::copy(wide.begin(), wide.begin() + static_cast<std::ptrdiff_t>(length), buffer);
+    buffer[length] = L'\0';
+}
+
 } // namespace
 
-CTrayNotifyIcon::ShellNotifyFn CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconA;
+CTrayNotifyIcon::ShellNotifyFn CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconW;
 
 CTrayNotifyIcon::CTrayNotifyIcon() {
     std::memset(&m_Data, 0, sizeof(m_Data));
@@ -32,11 +45,26 @@ BOOL CTrayNotifyIcon::Notify(DWORD message) {
 }
 
 void CTrayNotifyIcon::CopyTip(const char* tip) {
-    static_assert(sizeof(m_Data.szTip) > kMaxTipLength, "tip buffer too small");
-    // Only the first 64 bytes of the buffer belong to the record size we announce.
-    const size_t length = tip == nullptr ? 0 : ::strnlen(tip, kMaxTipLength);
-    std::memcpy(m_Data.szTip, tip == nullptr ? "" : tip, length);
-    m_Data.szTip[length] = '\0';
+    static_assert(sizeof(NOTIFYICONDATAW::szTip) / sizeof(WCHAR) > kMaxTipLength,
+                  "tip buffer too small");
+    // 64 characters is what the oldest shells show; the record has room for more.
+    const std::wstring wide = mime::ToUtf16(tip == nullptr ? "" : tip);
+    size_t length = std::min(wide.size(), kMaxTipLength);
+    if (length < wide.size() && length > 0 && IS_HIGH_SURROGATE(wide[length - 1]))
+        --length;
+    std::copy(wide.begin(), wide.begin() + static_cast<std::ptrdiff_t>(length), m_Data.szTip);
+    m_Data.szTip[length] = L'\0';
+}
+
+BOOL CTrayNotifyIcon::ShowBalloon(const std::string& title, const std::string& text) {
+    if (!m_Created)
+        return FALSE;
+    m_Data.uFlags = NIF_INFO;
+    m_Data.dwInfoFlags = NIIF_INFO | NIIF_RESPECT_QUIET_TIME;
+    CopyWide(m_Data.szInfoTitle, title);
+    // An empty text would take the balloon away instead of showing it.
+    CopyWide(m_Data.szInfo, text.empty() ? std::string(" ") : text);
+    return Notify(NIM_MODIFY);
 }
 
 BOOL CTrayNotifyIcon::Create(CWnd* notifyWnd, UINT id, const char* tip, HICON icon,
@@ -46,8 +74,9 @@ BOOL CTrayNotifyIcon::Create(CWnd* notifyWnd, UINT id, const char* tip, HICON ic
     if (m_ResurrectionWnd == nullptr && !CreateResurrectionWnd())
         return FALSE;
     m_NotifyWnd = notifyWnd;
-    // The version-1 size: the oldest shells accept nothing else, and we need no more.
-    m_Data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    // The whole record: balloons and their quiet-time flag need the fields of the later
+    // versions, and every shell since Windows 7 takes it.
+    m_Data.cbSize = sizeof(m_Data);
     m_Data.hWnd = notifyWnd->GetSafeHwnd();
     m_Data.uID = id;
     m_Data.uFlags = kAllFlags;
@@ -78,14 +107,14 @@ BOOL CTrayNotifyIcon::SetTipText(const char* tip) {
 }
 
 BOOL CTrayNotifyIcon::SetTipText(UINT stringId) {
-    char text[kMaxTipLength + 1] = {};
-    if (::LoadStringA(CWnd::Instance(), stringId, text, sizeof(text)) <= 0)
+    wchar_t text[kMaxTipLength + 1] = {};
+    if (::LoadStringW(CWnd::Instance(), stringId, text, static_cast<int>(std::size(text))) <= 0)
         return FALSE;
-    return SetTipText(text);
+    return SetTipText(mime::FromUtf16(text).c_str());
 }
 
 std::string CTrayNotifyIcon::GetTipText() const {
-    return m_Created ? std::string(m_Data.szTip) : std::string();
+    return m_Created ? mime::FromUtf16(m_Data.szTip) : std::string();
 }
 
 BOOL CTrayNotifyIcon::SetIcon(HICON icon) {

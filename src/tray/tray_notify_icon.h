@@ -16,10 +16,12 @@ class CTrayNotifyIcon {
 public:
     // Every call into the notification area goes through this pointer, so that tests can
     // watch the exact calls (and still forward them to the shell).
-    using ShellNotifyFn = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAA data);
+    // The wide record: the tip is mail text in any language.
+    using ShellNotifyFn = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW data);
     static ShellNotifyFn s_ShellNotify;
 
-    // The longest tip the area shows, without the terminating zero; longer texts are cut.
+    // The longest tip the area shows in UTF-16 units, without the terminating zero; longer
+    // texts are cut, never inside a character.
     static constexpr size_t kMaxTipLength = 63;
 
     CTrayNotifyIcon();
@@ -32,9 +34,15 @@ public:
     BOOL Create(CWnd* notifyWnd, UINT id, const char* tip, const HICON* icons, int count,
                 UINT delayMs, UINT callbackMessage);
 
+    // Tips are UTF-8.
     BOOL SetTipText(const char* tip);
     BOOL SetTipText(UINT stringId);
     std::string GetTipText() const;
+
+    // A balloon over the icon, title and text in UTF-8 (cut to what the record holds); the
+    // shell keeps it back during the user's quiet time. A click on it reaches the owner as
+    // the callback message with NIN_BALLOONUSERCLICK. FALSE when not created.
+    BOOL ShowBalloon(const std::string& title, const std::string& text);
 
     // Ends a running animation.
     BOOL SetIcon(HICON icon);
@@ -76,7 +84,7 @@ private:
     void DestroyAnimationWnd();
     void DestroyResurrectionWnd();
 
-    NOTIFYICONDATAA m_Data;
+    NOTIFYICONDATAW m_Data;
     BOOL m_Created = FALSE;
     BOOL m_Hidden = FALSE;
     CWnd* m_NotifyWnd = nullptr;

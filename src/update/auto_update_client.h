@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "res/version.h"
+
 // The version number of this program, kept under "CurrentVersion" of section "AutoUpdate".
-constexpr int kProgramVersion = 106;
+constexpr int kProgramVersion = TARNWICK_VERSION_NUMBER;
 
 // The occasional check for a newer version: counts the chances it is given across program
 // runs and, every so many chances (or when forced), asks the update server for the update

@@ -1,11 +1,13 @@
 // Mailbox checks and deletions through Account, against the scripted POP3 server.
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "cli/report.h"
 #include "pop3/messages.h"
 #include "settings/account.h"
 #include "support/scripted_pop3_server.h"
@@ -92,9 +94,9 @@ TEST(AccountCheck, CountsAndUniqueIdsDecideWhetherTheListIsRebuilt) {
     account.CheckMail(owned.list);
     EXPECT_EQ(account.GetStatus(), Account::ListRebuilt);
     EXPECT_EQ(account.m_MessageCount, 3);
-    EXPECT_EQ(owned.Rows(), "Ann <ann@example.org>|First|1|one\r\ntwo\r\n.\r\n\n"
-                            "Bob <bob@example.org>|Second|1|three\r\n.\r\n\n"
-                            "Cy <cy@example.org>|Third|1|.\r\n\n");
+    EXPECT_EQ(owned.Rows(), "Ann <ann@example.org>|First|1|one\r\ntwo\r\n\n"
+                            "Bob <bob@example.org>|Second|1|three\r\n\n"
+                            "Cy <cy@example.org>|Third|1|\n");
 
     // The same count again, then a new count with summaries off: only counted.
     Messages* const built = owned.list;
@@ -141,7 +143,7 @@ TEST(AccountCheck, CountsAndUniqueIdsDecideWhetherTheListIsRebuilt) {
 
 TEST(AccountCheck, SizesAreKilobytesRoundedUpAndAFailedTopStillGetsItsRow) {
     Mailbox box;
-    for (const int octets : {1500, 1024, 0, 1025, 2048}) {
+    for (const std::int64_t octets : {1500LL, 1024LL, 0LL, 1025LL, 5000000000LL}) {
         box.messages.push_back(MakeMessage("a", std::to_string(octets), {}));
         box.messages.back().size = octets;
     }
@@ -154,7 +156,11 @@ TEST(AccountCheck, SizesAreKilobytesRoundedUpAndAFailedTopStillGetsItsRow) {
     account.CheckMail(owned.list);
     EXPECT_EQ(account.GetStatus(), Account::ListRebuilt);
     EXPECT_EQ(account.GetErrorText(), "earlier") << "success keeps the text";
-    EXPECT_EQ(owned.Rows(), "a|1500|2|.\r\n\n||1|\na|0|0|.\r\n\na|1025|2|.\r\n\na|2048|2|.\r\n\n");
+    EXPECT_EQ(owned.Rows(), "a|1500|2|\n||1|\na|0|0|\na|1025|2|\na|5000000000|4882813|\n");
+    // Past 4 GB the size reaches the command line's text and JSON whole.
+    const cli::Report report = cli::MakeReport(account, owned.list);
+    EXPECT_NE(cli::FormatText(report).find("\n5\t4882813 KB\ta\t5000000000\n"), std::string::npos);
+    EXPECT_NE(cli::FormatJson(report).find("\"size_kb\":4882813,"), std::string::npos);
 }
 
 TEST(AccountCheck, AFailedCheckKeepsWhatItHadNotYetReplaced) {
@@ -255,6 +261,84 @@ TEST(AccountCheck, ABrokenSessionEndsTheCheckAtOnceAndKeepsTheOldCountAndList) {
     }
 }
 
+TEST(AccountCheck, AHostileServerEndsTheCheckInACleanFailure) {
+    const char* const kLate = "Server did not answer in time";
+    const char* const kTooMuch = "The server sent more than expected";
+    const char* const kNotUnderstood = "The server's reply was not understood";
+    const std::string capa = "+OK\r\nTOP\r\n.\r\n", piped = "+OK\r\nPIPELINING\r\n.\r\n";
+    const std::string uidl = "+OK\r\nUIDL\r\n.\r\n", two = "+OK\r\n1 100\r\n2 100\r\n.\r\n";
+    const std::string top = "+OK\r\nFrom: A\r\nSubject: S\r\nTo: B\r\nDate: d\r\n\r\nbody\r\n.\r\n";
+    const std::string loneDot = "+OK\r\nFrom: A\r\n.\r\nSubject: S\r\n\r\nbody\r\n.\r\n";
+    // After a lone "." comes what looks like a reply: each reply is taken for the one before.
+    const std::string madeUp = "+OK\r\nFrom: A\r\n.\r\n+OK\r\nFrom: Forged\r\n\r\n.\r\n";
+    std::string flood = "+OK\r\n", threeMb = "+OK\r\n", twenty = "+OK\r\n";
+    while (flood.size() < (1 << 20)) {
+        flood += "x\r\n";
+    }
+    for (int n = 1; threeMb.size() < 3000000; ++n) { // a large mailbox's listing, unfinished
+        threeMb += std::to_string(n) + " 1000" + std::string(70, ' ') + "\r\n";
+    }
+    std::vector<std::string> slow = {capa, "+OK 20 2000\r\n", ""};
+    for (int n = 1; n <= 20; ++n) {
+        twenty += std::to_string(n) + " 100\r\n";
+        slow.push_back(top);
+    }
+    slow[2] = twenty + ".\r\n";
+    // The replies to the commands in turn, from CAPA on; then silence.
+    const struct {
+        const char* fault;
+        std::vector<std::string> replies;
+        const char* error;
+        int lateMs = 0;      // before each reply
+        int checkMs = 10000; // the whole check's limit
+    } cases[] = {
+        {"a 30-byte reply claims 20 million",
+         {"-ERR\r\n", "+OK 20000000 1\r\n", "-ERR\r\n", two},
+         kNotUnderstood},
+        {"CAPA flood", {flood}, kTooMuch},
+        {"UIDL flood", {uidl, "+OK 3 300\r\n", flood}, kTooMuch},
+        {"LIST flood", {capa, "+OK 3 300\r\n", flood}, kTooMuch},
+        // 3 MB earn minutes of allowance, but never a silence longer than the limit.
+        {"3 MB, then silence", {capa, "+OK 40000 9\r\n", threeMb}, kLate},
+        // Each reply within its limit, the check as a whole not.
+        {"every reply late", slow, kLate, 250, 1500},
+        {"\"hello\" for \"+OK\"", {capa, "hello 3 300\r\n"}, kNotUnderstood},
+        {"a lone \".\" in headers", {capa, "+OK 2 9\r\n", two, loneDot, top}, kNotUnderstood},
+        {"the same, pipelined", {piped, "+OK 2 9\r\n", two, loneDot, top}, kNotUnderstood},
+        {"a reply made up", {piped, "+OK 2 9\r\n", two, madeUp, top, "+OK\r\n"}, kNotUnderstood},
+        {"a negative count", {capa, "+OK -5 100\r\n"}, kNotUnderstood},
+        {"no count", {capa, "+OK\r\n"}, kNotUnderstood},
+        {"a count that is no number", {capa, "+OK 5x 100\r\n"}, kNotUnderstood},
+        {"a LIST line past the count",
+         {capa, "+OK 2 9\r\n", "+OK\r\n3 1\r\n.\r\n"},
+         kNotUnderstood},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        ScriptedPop3Server server;
+        server.Login();
+        for (const std::string& reply : c.replies) {
+            server.Expect("").ReplyInPieces({"", reply}, c.lateMs);
+        }
+        server.Silence();
+        Account account = ScriptedAccount(server, 300);
+        account.SetSessionLimit(c.checkMs);
+        account.m_MessageCount = 7;
+        OwnedList owned;
+        owned.MakeOld();
+        const auto start = std::chrono::steady_clock::now();
+        account.CheckMail(owned.list);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
+        EXPECT_EQ(account.GetErrorText(), c.error);
+        EXPECT_EQ(account.m_MessageCount, 7);
+        EXPECT_EQ(owned.Rows(), "Old|Old|1|old\n");
+        // Soon, unless the whole check's limit is what ends it, and then just after it.
+        EXPECT_LT(elapsed, std::chrono::milliseconds(c.checkMs < 10000 ? c.checkMs + 1000 : 5000));
+        EXPECT_GE(elapsed, std::chrono::milliseconds(c.checkMs < 10000 ? c.checkMs : 0));
+    }
+}
+
 TEST(AccountCheck, PipelinedChecksMatchSequentialOnesEvenWhenTheServerWaitsForAllCommands) {
     Mailbox box;
     for (int n = 1; n <= 40; ++n) {
@@ -308,7 +392,7 @@ TEST(AccountCheck, PipelinedRepliesSplitAtEveryPointGiveTheSameRows) {
         OwnedList owned;
         account.CheckMail(owned.list);
         ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
-        EXPECT_EQ(owned.Rows(), "Ann|Hi|2|body\r\n.\r\n\n||1|\n");
+        EXPECT_EQ(owned.Rows(), "Ann|Hi|2|body\r\n\n||1|\n");
         server.Stop();
         EXPECT_TRUE(server.Mismatches().empty());
     }

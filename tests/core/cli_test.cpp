@@ -80,10 +80,11 @@ TEST(CliReport, TextJsonAndExitStatusOfEachOutcome) {
     Messages list(2);
     list.Add("Ann <ann@example.com>", "Hello", 1, "line one\r\n.\r\n");
     list.Add("Cy \"C\"\t\\/", "two\r\nlines caf\xe9\x01\x7f", 12, std::string("\0\x1f\x80\xff", 4));
-    // A Subject that would recolour the terminal, ring its bell and start a C1 sequence,
-    // among UTF-8 text that must pass.
+    // A Subject that would recolour the terminal, ring its bell and start a C1 sequence
+    // (also hidden in an overlong UTF-8 form), among UTF-8 text that must pass.
     Messages hostile(1);
-    hostile.Add("Eve", "\x1b]0;owned\x07\x1b[31m\xe2\x82\xac \xc2\x9b\x9b\xc3\xa9", 1, "");
+    hostile.Add("Eve", "\x1b]0;owned\x07\x1b[31m\xe2\x82\xac \xc2\x9b\x9b\xc3\xa9 \xe0\x82\x9b", 1,
+                "");
     list.Add("Dan", "ignored: the record is full", 3, "");
     Messages stale(1); // left from an earlier check: not this check's list
     stale.Add("Old", "Old", 1, "");
@@ -93,23 +94,23 @@ TEST(CliReport, TextJsonAndExitStatusOfEachOutcome) {
         const char* text; // a failure goes to standard error instead
         const char* json;
     } cases[] = {
-        // Header text cannot break the one-line-per-message rule; JSON strings are the bytes
-        // read as Latin-1, control characters escaped.
+        // Header text cannot break the one-line-per-message rule; JSON strings are UTF-8
+        // (a stray byte read as Latin-1), control characters escaped.
         {ReportOf(Account::ListRebuilt, 2, &list), 0,
          "2 messages waiting.\n1\t1 KB\tAnn <ann@example.com>\tHello\n"
-         "2\t12 KB\tCy \"C\" \\/\ttwo  lines caf\xe9\\x01\\x7f\n",
+         "2\t12 KB\tCy \"C\" \\/\ttwo  lines caf\\xe9\\x01\\x7f\n",
          "{\"status\":\"mail\",\"count\":2,\"messages\":["
          "{\"number\":1,\"from\":\"Ann <ann@example.com>\",\"subject\":\"Hello\","
          "\"size_kb\":1,\"summary\":\"line one\\r\\n.\\r\\n\"},"
          "{\"number\":2,\"from\":\"Cy \\\"C\\\"\\t\\\\/\",\"subject\":\"two\\r\\nlines "
-         "caf\xc3\xa9\\u0001\\u007f\",\"size_kb\":12,\"summary\":\"\\u0000\\u001f\xc2\x80"
+         "caf\xc3\xa9\\u0001\\u007f\",\"size_kb\":12,\"summary\":\"\\u0000\\u001f\\u0080"
          "\xc3\xbf\"}]}\n"},
         {ReportOf(Account::ListRebuilt, 1, &hostile), 0,
          "1 message waiting.\n1\t1 KB\tEve\t\\x1b]0;owned\\x07\\x1b[31m\xe2\x82\xac "
-         "\\u009b\\x9b\xc3\xa9\n",
+         "\\u009b\\x9b\xc3\xa9 \\xe0\\x82\\x9b\n",
          "{\"status\":\"mail\",\"count\":1,\"messages\":[{\"number\":1,\"from\":\"Eve\","
-         "\"subject\":\"\\u001b]0;owned\\u0007\\u001b[31m\xc3\xa2\xc2\x82\xc2\xac "
-         "\xc3\x82\xc2\x9b\xc2\x9b\xc3\x83\xc2\xa9\",\"size_kb\":1,\"summary\":\"\"}]}\n"},
+         "\"subject\":\"\\u001b]0;owned\\u0007\\u001b[31m\xe2\x82\xac "
+         "\\u009b\\u009b\xc3\xa9 \xc3\xa0\\u0082\\u009b\",\"size_kb\":1,\"summary\":\"\"}]}\n"},
         {ReportOf(Account::CountOnly, 4, nullptr), 0, "4 messages waiting.\n",
          "{\"status\":\"mail\",\"count\":4}\n"},
         {[&] {

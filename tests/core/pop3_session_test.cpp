@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -44,10 +45,15 @@ TEST(Pop3Session, LoginEndsAtTheFirstRefusalOrBrokenReply) {
         const char* sent;
         const char* error;
     } cases[] = {
-        // Anything but "-ERR" is a success: "+OK" is never required.
-        {{"hello\r\n", "+OK\r\n", "ok\r\n"}, "USER ann\r\nPASS secret\r\n", ""},
+        {{"+OK\r\n", "+OK\r\n", "+OK in\r\n"}, "USER ann\r\nPASS secret\r\n", ""},
         {{"-ERR too busy\r\n"}, "", "Bad Connection"},
-        {{"+OK\r\n", "-err who?\r\n"}, "USER ann\r\n", "Bad User Name"},
+        {{"+OK\r\n", "-ERR who?\r\n"}, "USER ann\r\n", "Bad User Name"},
+        // Status indicators in upper case only, as RFC 1939 writes them.
+        {{"hello\r\n"}, "", "The server's reply was not understood"},
+        {{"+OK\r\n", "-err who?\r\n"}, "USER ann\r\n", "The server's reply was not understood"},
+        {{"+OK\r\n", "+OK\r\n", "ok\r\n"},
+         "USER ann\r\nPASS secret\r\n",
+         "The server's reply was not understood"},
         {{"+OK\r\n", "+OK\r\n", "-ERR [AUTH]\r\n"},
          "USER ann\r\nPASS secret\r\n",
          "Bad Password Name"},
@@ -188,12 +194,14 @@ TEST(Pop3Session, AMultiLineReplyThatKeepsComingEarnsTimeBeyondTheLimit) {
     EXPECT_EQ(pop.GetRetrText().size(), 48 * line.size() + 3);
 }
 
-TEST(Pop3Session, StatCountsFollowTheFirstAndSecondSeparatorByAtoiRules) {
-    // Each reply follows a "+OK 4 44": what it does not give stays.
+TEST(Pop3Session, StatGivesTheCountAndTheSizeAfterBlanksOrTabs) {
+    // Each reply follows a "+OK 4 44": a size it does not give stays. Sizes are 64-bit.
     const std::pair<const char*, const char*> cases[] = {
-        {"+OK 0 0\r\n", "0 0"},      {"+OK\t7\t320\r\n", "7 320"}, {"+OK 5\r\n", "5 44"},
-        {"+OK  2 320\r\n", "2 2"},   {"+OK\r\n", "4 44"},          {"+OK x 9\r\n", "0 9"},
-        {"+OK 12abc 3\r\n", "12 3"},
+        {"+OK 0 0\r\n", "0 0"},
+        {"+OK\t7\t320\r\n", "7 320"},
+        {"+OK 5\r\n", "5 44"},
+        {"+OK  2  320 octets\r\n", "2 320"},
+        {"+OK 1 5000000000\r\n", "1 5000000000"},
     };
     ScriptedPop3Server server;
     server.Login();
@@ -213,7 +221,7 @@ TEST(Pop3Session, StatCountsFollowTheFirstAndSecondSeparatorByAtoiRules) {
 
 TEST(Pop3Session, ListingSplitAnywhereIsReadWholeAndNoFurther) {
     // The status line gives no size, "n size" gives message n its size, ".." ends nothing.
-    const std::pair<std::string, std::vector<int>> cases[] = {
+    const std::pair<std::string, std::vector<std::int64_t>> cases[] = {
         {"+OK 2 320\r\n1 5\r\n..\r\n  4 40  \r\n.\r\n", {5, 0, 0, 40}},
         {"+OK\r\n.\r\n", {0, 0, 0, 0}},
     };
@@ -227,8 +235,8 @@ TEST(Pop3Session, ListingSplitAnywhereIsReadWholeAndNoFurther) {
             CPop pop;
             StartAndConnect(server, pop);
             ASSERT_TRUE(pop.List()) << pop.GetErrorText();
-            EXPECT_EQ((std::vector<int>{pop.GetMessageSize(1), pop.GetMessageSize(2),
-                                        pop.GetMessageSize(3), pop.GetMessageSize(4)}),
+            EXPECT_EQ((std::vector<std::int64_t>{pop.GetMessageSize(1), pop.GetMessageSize(2),
+                                                 pop.GetMessageSize(3), pop.GetMessageSize(4)}),
                       sizes);
             EXPECT_FALSE(ScratchFileExists("templist.pop"));
             ASSERT_TRUE(pop.Stat()) << pop.GetErrorText(); // nothing of the reply was left
@@ -252,24 +260,26 @@ TEST(Pop3Session, ScratchFileThatCannotBeCreatedFailsButKeepsTheSessionInStep) {
     EXPECT_EQ(pop.GetMessageCount(), 1);
 }
 
-TEST(Pop3Session, TopTakesHeadersLiterallyAndTheBodyAsTheSummary) {
-    std::string body; // longer than the summary, with dot-stuffed lines kept as they came
+TEST(Pop3Session, TopReadsHeadersInAnyCaseAndTheBodyUnstuffed) {
+    std::string body; // longer than the summary, with dot-stuffed lines
+    std::string message;
     for (int i = 0; body.size() < 2000; ++i) {
         body += (i % 3 == 0 ? ".." : "") + std::string("line ") + std::to_string(i) + "\r\n";
+        message += (i % 3 == 0 ? "." : "") + std::string("line ") + std::to_string(i) + "\r\n";
     }
     // The result, From, Subject, To, Date, the summary and the failure text.
     const std::pair<std::string, std::string> cases[] = {
         {"+OK\r\nFrom: Ann\r\nSubject: Hi\r\nTo: Bob\r\nDate: today\r\n\r\n" + body + ".\r\n",
-         "1|Ann|Hi|Bob|today|" + body.substr(0, 1024) + "|"},
-        // Lower-case names are not the headers; the counts assume one blank after the
-        // colon; a folded line is not joined; the later header of a kind wins.
+         "1|Ann|Hi|Bob|today|" + message.substr(0, 1024) + "|"},
+        // Names in any case; the value after the colon and its blanks; a folded line
+        // joined; the later header of a kind wins.
         {"+OK 123 octets\r\nfrom: lower@example.org\r\nSubject: first part\r\n  folded\r\n"
-         "From:Ann\r\nDate: early\r\nTo: \r\nDate: Mon\r\nX-Other: Subject: no\r\n\r\n.\r\n",
-         "0|nn|first part||Mon|.\r\n|"},
+         "FROM:Ann\r\nDate: early\r\nTo: \r\nDate: Mon\r\nX-Other: Subject: no\r\n\r\n.\r\n",
+         "0|Ann|first part  folded||Mon||"},
         {"+OK\r\nSubject: old\r\nSubject:\r\nFrom: A\r\nTo: B\r\nDate: d\r\n.\r\n", "1|A||B|d||"},
         // A refused TOP forgets the previous message and leaves the session in step.
         {"-ERR no such message\r\n", "0||||||Error occured during TOP"},
-        {"+OK\r\nFrom: Cy\r\n\r\nbody\r\n.\r\n", "0|Cy||||body\r\n.\r\n|Error occured during TOP"},
+        {"+OK\r\nFrom: Cy\r\n\r\nbody\r\n.\r\n", "0|Cy||||body\r\n|Error occured during TOP"},
     };
     ScriptedPop3Server server;
     server.Login();

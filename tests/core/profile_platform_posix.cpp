@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/account.h"
 #include "settings/profile.h"
 #include "temp_profile.h"
 
@@ -39,6 +40,19 @@ TEST(ProfileReplace, AProfileBehindASymbolicLinkStaysALink) {
     ASSERT_TRUE(Profile(temp.Path()).WriteInt("Notification", "FirstTime", 0));
     EXPECT_TRUE(std::filesystem::is_symlink(temp.Path()));
     EXPECT_EQ(TempProfile::ReadFile(real), "[Notification]\nInterval=9\nFirstTime=0\n");
+}
+
+// Without the system's data protection the password stays in the scrambled form every
+// older profile has, so the file itself must be its owner's alone.
+TEST(ProfileReplace, ThePasswordIsScrambledInAFileOnlyItsOwnerReads) {
+    TempProfile temp;
+    Account account;
+    account.Set("ann", "s3cret", "pop.example.com", 8, 1);
+    ASSERT_TRUE(account.Save());
+    EXPECT_EQ(Profile::Application().GetString("MailSettings", "RegKey"),
+              Account::Scramble("s3cret", 23));
+    EXPECT_EQ(std::filesystem::status(temp.Path()).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 } // namespace

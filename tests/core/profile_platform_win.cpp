@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/account.h"
 #include "settings/profile.h"
 #include "temp_profile.h"
 
@@ -52,6 +53,44 @@ TEST(ProfilePath, AFolderOutsideTheAnsiCodePageIsMadeWrittenReadAndReplaced) {
     EXPECT_EQ(profile.GetInt("MailSettings", "Summaries", 1), 0);
     EXPECT_TRUE(std::filesystem::exists(folder / L"tarnwick.ini"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
+// The password is stored encrypted for the user; a profile from before keeps working and
+// loses its scrambled password at the next save. A scrambled password written since (by an
+// older version) is the newer one, and a protected value from another user or machine
+// (here: not a protected value at all) cannot stand in for it.
+TEST(PasswordProtection, RoundTripsAnOldProfileIsReadAndTheNextSaveLeavesNoTrace) {
+    TempProfile temp;
+    Profile& profile = Profile::Application();
+    ASSERT_TRUE(profile.WriteString("MailSettings", "RegKey", Account::Scramble("old s3cret", 23)));
+    Account old;
+    old.Load();
+    EXPECT_EQ("old s3cret", old.m_Password);
+
+    std::string everyByte;
+    for (int c = 1; c < 256; ++c)
+        everyByte += static_cast<char>(c);
+    for (const std::string& password : {std::string("old s3cret"), everyByte, std::string()}) {
+        Account account;
+        account.Set("ann", password, "pop.example.com", 8, 1);
+        ASSERT_TRUE(account.Save());
+        const std::string file = temp.Read();
+        EXPECT_EQ("", profile.GetString("MailSettings", "RegKey", "?"));
+        EXPECT_NE("", profile.GetString("MailSettings", "ProtectedPassword"));
+        if (!password.empty()) {
+            EXPECT_EQ(std::string::npos, file.find(password));
+            EXPECT_EQ(std::string::npos, file.find(Account::Scramble(password, 23)));
+        }
+        Account loaded;
+        loaded.Load();
+        EXPECT_EQ(password, loaded.m_Password);
+    }
+
+    ASSERT_TRUE(profile.WriteString("MailSettings", "ProtectedPassword", "0123456789ABCDEF"));
+    ASSERT_TRUE(profile.WriteString("MailSettings", "RegKey", Account::Scramble("fallback", 23)));
+    Account fallback;
+    fallback.Load();
+    EXPECT_EQ("fallback", fallback.m_Password);
 }
 
 } // namespace

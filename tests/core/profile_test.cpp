@@ -66,6 +66,24 @@ TEST(Profile, LinesItDoesNotKnowStayAndTheFirstSectionHoldingTheKeyWins) {
                            "[Notification]\r\nInterval=9\r\nB=30\r\n[New]\r\nKey=2\r\n");
 }
 
+TEST(Profile, ALoneCrEndingTheFileIsALineEndAsCrLfAndLfAre) {
+    TempProfile temp;
+    Profile profile(temp.Path());
+    // Each last line's end, and what it is once a line follows: a lone CR becomes the
+    // file's own line end, as no reader would break a line there.
+    const std::pair<const char*, const char*> ends[] = {
+        {"\r\n", "\r\n"}, {"\n", "\n"}, {"\r", "\r\n"}};
+    for (const auto& [end, followed] : ends) {
+        SCOPED_TRACE(testing::PrintToString(std::string(end)));
+        temp.Write("[Notification]\r\nEmailClient=mutt"s + end);
+        EXPECT_EQ(profile.GetString("Notification", "EmailClient"), "mutt");
+        ASSERT_TRUE(profile.WriteInt("Notification", "FirstTime", 0));
+        EXPECT_EQ(profile.GetString("Notification", "EmailClient"), "mutt");
+        EXPECT_EQ(temp.Read(),
+                  "[Notification]\r\nEmailClient=mutt"s + followed + "FirstTime=0\r\n");
+    }
+}
+
 TEST(Profile, HostileFilesLoadAndCanBeWritten) {
     std::mt19937 random(12345);
     std::string junk;

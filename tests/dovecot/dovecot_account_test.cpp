@@ -100,7 +100,7 @@ TEST_F(DovecotPop, EveryCommandKeepsTheSessionInStep) {
     EXPECT_EQ(pop.m_Subject, "Message 3");
     EXPECT_EQ(pop.m_To, "Test User <test@example.com>");
     EXPECT_EQ(pop.m_Date, seeded[2].Header("Date"));
-    EXPECT_EQ(pop.GetSummary(), "Body line 1 of message 3\r\nBody line 2 of message 3\r\n.\r\n");
+    EXPECT_EQ(pop.GetSummary(), "Body line 1 of message 3\r\nBody line 2 of message 3\r\n");
     ASSERT_TRUE(pop.Dele(1)) << pop.GetErrorText();
     EXPECT_FALSE(pop.Dele(1));
     EXPECT_EQ(pop.GetErrorText(), "Error occured during DELE");

@@ -61,6 +61,44 @@ TEST_F(DovecotCli, SetupThenCheckPrintsTheListAsTextAndJson) {
     EXPECT_EQ(r.out, json + "]}\n");
 }
 
+TEST_F(DovecotCli, GermanRussianAndJapaneseMailReadsAsWrittenInTextAndJson) {
+    // The demo mailbox's messages, encoded as their mailers encode them.
+    std::vector<std::string> files;
+    std::string sizes[3];
+    for (int n = 5; n <= 7; ++n) {
+        files.push_back(TARNWICK_DEMO_DIR "/" + std::to_string(n) + ".eml");
+        sizes[n - 5] = std::to_string((std::filesystem::file_size(files.back()) + 1023) / 1024);
+    }
+    Dovecot().SeedFiles(files);
+    ASSERT_TRUE(Profile(m_profile).WriteInt("MailSettings", "Summarysize", 12));
+    ASSERT_EQ(Setup(Dovecot().Server(), "secret"), 0);
+    const struct {
+        const char *from, *subject, *summary;
+    } seen[] = {
+        {"Jürgen Müller <juergen@example.de>", "Ärger mit der Bahn – Grüße aus Köln",
+         "Hallo zusammen,\\r\\n\\r\\nder Zug nach Köln fällt schon wieder aus. Ich komme erst "
+         "gegen halb neun an – bitte fangt ohne mich an.\\r\\n\\r\\nViele Grüße\\r\\n"
+         "Jürgen\\r\\n"},
+        {"Иван Петров <ivan@example.ru>", "Отчёт за ноябрь",
+         "Добрый день!\\r\\n\\r\\nОтчёт за ноябрь во вложении. Жду ваших замечаний до "
+         "пятницы.\\r\\n\\r\\nИван\\r\\n"},
+        {"山田太郎 <taro@example.jp>", "会議のお知らせ",
+         "山田です。\\r\\n明日の会議は午後三時から第二会議室で行います。\\r\\n"
+         "よろしくお願いします。\\r\\n"},
+    };
+    std::string text = "3 messages waiting.\n";
+    std::string json = "{\"status\":\"mail\",\"count\":3,\"messages\":[";
+    for (int i = 0; i < 3; ++i) {
+        const std::string number = std::to_string(i + 1);
+        text += number + "\t" + sizes[i] + " KB\t" + seen[i].from + "\t" + seen[i].subject + "\n";
+        json += (i > 0 ? "," : "") + std::string("{\"number\":") + number + ",\"from\":\"" +
+                seen[i].from + "\",\"subject\":\"" + seen[i].subject +
+                "\",\"size_kb\":" + sizes[i] + ",\"summary\":\"" + seen[i].summary + "\"}";
+    }
+    EXPECT_EQ(Check("").out, text);
+    EXPECT_EQ(Check("--json").out, json + "]}\n");
+}
+
 TEST_F(DovecotCli, EmptyMailboxAndFailuresGiveTheirExitStatusAndText) {
     Dovecot().Seed(0);
     const std::string empty = "{\"status\":\"empty\",\"count\":0}\n";

@@ -31,8 +31,7 @@ std::string SeededMessage::TopBody(int lines) const {
     for (int k = 0; k < lines && end < text.size(); ++k) {
         end = text.find("\r\n", end) + 2;
     }
-    // No generated line starts with a dot, so none is doubled.
-    return text.substr(start, end - start) + ".\r\n";
+    return text.substr(start, end - start);
 }
 
 DovecotServer& DovecotServer::Get() {
@@ -88,6 +87,23 @@ std::vector<SeededMessage> DovecotServer::Seed(int count, const std::vector<int>
         messages.push_back({TempProfile::ReadFile(path)});
     }
     return messages;
+}
+
+void DovecotServer::SeedFiles(const std::vector<std::string>& paths) {
+    Seed(0);
+    const std::string folder = m_folder + "/mail/test/Maildir/new/";
+    int n = 0;
+    for (const std::string& path : paths) {
+        // Named as the seeded ones are, so that Dovecot keeps their order.
+        ++n;
+        const std::string target =
+            folder + std::to_string(1700000000 + n) + ".M" + std::to_string(n) + "P1.tarnwick";
+        std::error_code error;
+        fs::copy_file(path, target, error);
+        if (error || chown(target.c_str(), 5000, 5000) != 0) {
+            ADD_FAILURE() << "cannot seed " << path;
+        }
+    }
 }
 
 ProcessResult DovecotServer::Run(const std::string& command, const std::string& input) {

@@ -44,6 +44,8 @@ public:
     // Replaces the mailbox with count generated messages (message i + 1 of exactly
     // sizes[i] octets when given) and returns them in server order.
     std::vector<SeededMessage> Seed(int count, const std::vector<int>& sizes = {});
+    // Replaces the mailbox with these message files, in this order.
+    void SeedFiles(const std::vector<std::string>& paths);
     // Runs a shell command line (of words that need no quoting) with the given input, in a
     // session of its own (no terminal to ask on) and within a time limit.
     ProcessResult Run(const std::string& command, const std::string& input = "");

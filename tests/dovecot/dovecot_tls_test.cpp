@@ -49,6 +49,7 @@ TEST_F(DovecotTls, EachCertificateIsJudgedByChainNameAndDateUnlessPinned) {
         {"127.0.0.1", false, "", "good", "unknown issuer"},
         {"127.0.0.2", true, "", "other", "wrong host name"},
         {"127.0.0.3", true, "", "expired", "expired"},
+        {"127.0.0.5", true, "", "future", "not yet valid"},
         {"127.0.0.4", true, "", "self", "self-signed"},
         {"127.0.0.4", false, selfPlain, "self", ""},
         {"127.0.0.1", false, FingerprintOf("good"), "good", ""},

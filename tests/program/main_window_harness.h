@@ -17,10 +17,12 @@ class TestDlg : public CTarnwickDlg {
 public:
     using CTarnwickDlg::m_account;
     using CTarnwickDlg::m_busy;
+    using CTarnwickDlg::m_config;
     using CTarnwickDlg::m_enabled;
     using CTarnwickDlg::m_list;
     using CTarnwickDlg::m_popup;
     using CTarnwickDlg::m_refills;
+    using CTarnwickDlg::m_resume;
     using CTarnwickDlg::m_retry;
     using CTarnwickDlg::m_trayIcon;
     using CTarnwickDlg::m_trayMenu;

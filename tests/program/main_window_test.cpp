@@ -381,3 +381,129 @@ TEST_F(MainWindowTest, TheMailProgramStartsFromTheRegistryOrTheConfiguredCommand
     EXPECT_EQ("Can't launch email application", m_boxes.m_boxes[1].text);
     EXPECT_EQ("Tarnwick Error", m_boxes.m_boxes[1].caption);
 }
+
+namespace {
+
+struct Balloon {
+    std::wstring title, text;
+    DWORD flags;
+    BOOL shown;
+};
+std::vector<Balloon>* g_balloons = nullptr;
+
+// Watches the balloons on their way to Wine's notification area.
+BOOL WINAPI RecordBalloon(DWORD message, PNOTIFYICONDATAW data) {
+    const BOOL shown = ::Shell_NotifyIconW(message, data);
+    if (g_balloons != nullptr && message == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0)
+        g_balloons->push_back({data->szInfoTitle, data->szInfo, data->dwInfoFlags, shown});
+    return shown;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ANoticeNamesTheCountAndTheNewestMessageWhenTheCountChanges) {
+    auto& two = Serve(MailboxOf(2));
+    auto& three = Serve(MailboxOf(3));
+    WriteTestProfile(two.Address());
+    std::vector<Balloon> balloons;
+    g_balloons = &balloons;
+    CTrayNotifyIcon::s_ShellNotify = &RecordBalloon;
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    ASSERT_TRUE(dlg.m_trayIcon.IsCreated()) << "needs Wine's tray (a display)";
+
+    CheckNow(dlg);
+    CheckNow(dlg); // the same count: no second notice
+    dlg.m_config.m_ShowNotice = 0;
+    dlg.m_account.m_MailServer = three.Address();
+    CheckNow(dlg); // a new count, but notices are off
+    CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconW;
+    g_balloons = nullptr;
+
+    EXPECT_EQ(2u, m_sounds.size());
+    ASSERT_EQ(1u, balloons.size());
+    EXPECT_EQ(L"2 messages waiting", balloons[0].title);
+    EXPECT_EQ(L"From: Sender 2\nSubject: Subject 2", balloons[0].text);
+    EXPECT_EQ(DWORD(NIIF_INFO | NIIF_RESPECT_QUIET_TIME), balloons[0].flags);
+    EXPECT_TRUE(balloons[0].shown);
+
+    // A click on the notice opens the window.
+    dlg.ShowWindow(SW_HIDE);
+    dlg.SendMessage(WM_TRAY_NOTIFY, IDR_TRAY_MENU, NIN_BALLOONUSERCLICK);
+    EXPECT_TRUE(dlg.IsWindowVisible());
+}
+
+TEST_F(MainWindowTest, JapaneseAndRussianMailReadsBackFromTheWideCallsAsWritten) {
+    testsupport::Mailbox mailbox;
+    const std::string date = "Date: Mon, 7 Dec 2026 08:00:00 +0900\r\nTo: ann@example.org\r\n";
+    mailbox.messages.push_back({"From: =?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?= <taro@example.jp>\r\n"
+                                "Subject: =?ISO-2022-JP?B?GyRCMnE1RCROJCpDTiRpJDsbKEI=?=\r\n" +
+                                    date + "Content-Type: text/plain; charset=ISO-2022-JP\r\n",
+                                "\x1b$BK\\F|$O@2E7$J$j\x1b(B\r\n"});
+    mailbox.messages.push_back(
+        {"From: =?KOI8-R?Q?=E9=D7=C1=CE_=F0=C5=D4=D2=CF=D7?= <ivan@example.ru>\r\nSubject: "
+         "=?KOI8-R?Q?=F0=D2=C9=D7=C5=D4_=C9=DA_?=\r\n =?KOI8-R?Q?=ED=CF=D3=CB=D7=D9?=\r\n" +
+             date +
+             "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: base64\r\n",
+         "0J/RgNC40LLQtdGCLCDQvNC40YAh\r\n"});
+    auto& server = Serve(mailbox);
+    WriteTestProfile(server.Address());
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    CheckNow(dlg);
+    const struct {
+        std::wstring from, subject, summary;
+        std::string question; // what the deletion box quotes, in UTF-8
+    } rows[] = {
+        {L"山田太郎 <taro@example.jp>", L"会議のお知らせ", L"本日は晴天なり\r\n",
+         "From: 山田太郎 <taro@example.jp>\nSubject: 会議のお知らせ\n"},
+        {L"Иван Петров <ivan@example.ru>", L"Привет из Москвы", L"Привет, мир!",
+         "From: Иван Петров <ivan@example.ru>\nSubject: Привет из Москвы\n"},
+    };
+    ASSERT_EQ(2, dlg.m_list.GetItemCount());
+    for (int i = 0; i < 2; ++i) {
+        for (int column = 0; column < 2; ++column) {
+            wchar_t text[256] = {};
+            LVITEMW item = {};
+            item.iSubItem = column;
+            item.pszText = text;
+            item.cchTextMax = 256;
+            ::SendMessageW(dlg.m_list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i),
+                           reinterpret_cast<LPARAM>(&item));
+            EXPECT_EQ(std::wstring(text), column == 0 ? rows[i].from : rows[i].subject);
+        }
+        Select(dlg, i);
+        NotifyList(dlg, NM_DBLCLK);
+        ASSERT_NE(dlg.m_popup->GetSafeHwnd(), nullptr);
+        wchar_t summary[256] = {};
+        ::GetDlgItemTextW(*dlg.m_popup, IDC_SUMMARY_TEXT, summary, 256);
+        EXPECT_EQ(std::wstring(summary), rows[i].summary);
+        NotifyList(dlg, NM_CLICK);
+
+        m_boxes.m_answer = IDNO;
+        dlg.Command(ID_MSG_DELETE);
+        ASSERT_FALSE(m_boxes.m_boxes.empty());
+        EXPECT_NE(m_boxes.m_boxes.back().text.find(rows[i].question), std::string::npos);
+    }
+}
+
+// After resume the network may still be away: checks that cannot connect are retried, not
+// reported, until the grace time is over; then the failure switches checking off as ever.
+TEST_F(MainWindowTest, AfterResumeFailingConnectsAreRetriedUntilTheGraceTimeIsOver) {
+    WriteTestProfile("127.0.0.1:1"); // nothing listens there
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    dlg.m_resume.m_FirstCheckDelayMs = 100;
+    dlg.m_resume.m_RetryDelayMs = 100;
+
+    dlg.SendMessage(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC);
+    EXPECT_TRUE(PumpUntil([&] { return dlg.m_resume.Deferred() >= 3; }, 5000))
+        << "the first check after resume, then retries";
+    EXPECT_EQ(1, dlg.m_enabled);
+    EXPECT_TRUE(m_boxes.m_boxes.empty());
+
+    dlg.m_resume.m_GraceMs = 0;
+    ASSERT_TRUE(PumpUntil([&] { return !m_boxes.m_boxes.empty(); }, 5000));
+    EXPECT_EQ(0, dlg.m_enabled);
+    EXPECT_NE(std::string::npos, m_boxes.m_boxes[0].text.find("Server cannot be connected"));
+}

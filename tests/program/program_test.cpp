@@ -81,3 +81,56 @@ TEST_F(MainWindowTest, TheProgramChecksAtStartAndSavesItsConfigurationWhenLeftTh
     EXPECT_EQ("5", Profile::Application().GetString("Notification", "Interval", ""));
     EXPECT_EQ(0, Profile::Application().GetInt("Notification", "FirstTime", 1));
 }
+
+namespace {
+
+int CountTopLevel(const char* className) {
+    int count = 0;
+    for (HWND w = ::FindWindowExA(nullptr, nullptr, className, nullptr); w != nullptr;
+         w = ::FindWindowExA(nullptr, w, className, nullptr))
+        ++count;
+    return count;
+}
+
+// The icons Wine shows, each a child of its "Wine System Tray" window.
+int CountTrayIcons() {
+    int count = 0;
+    for (HWND icon = ::GetWindow(::FindWindowA(nullptr, "Wine System Tray"), GW_CHILD);
+         icon != nullptr; icon = ::GetWindow(icon, GW_HWNDNEXT))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ASecondStartBringsTheFirstForwardAndEnds) {
+    auto& server = Serve(MailboxOf(2));
+    ProgramProfile profile;
+    WriteTestProfile(server.Address());
+    Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
+    const std::string program = "\"" + ProgramFolder() + "\\..\\src\\tarnwick.exe\"";
+    const int iconsBefore = CountTrayIcons();
+
+    Process first(program);
+    ASSERT_TRUE(first.Started());
+    HWND window = nullptr;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            window = ::FindWindowA(nullptr, "Tarnwick - You have 2 messages waiting.");
+            return window != nullptr;
+        },
+        30000));
+    ASSERT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore + 1; }, 5000));
+    ::ShowWindow(window, SW_HIDE);
+
+    Process second(program);
+    ASSERT_TRUE(second.Started());
+    EXPECT_TRUE(second.WaitForExit(15000));
+    EXPECT_TRUE(PumpUntil(
+        [&] { return ::IsWindowVisible(window) && ::GetForegroundWindow() == window; }, 5000));
+    EXPECT_EQ(1, CountTopLevel("TarnwickInstance"));
+    EXPECT_EQ(iconsBefore + 1, CountTrayIcons());
+
+    ::PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_TRUE(first.WaitForExit(15000));
+}

@@ -6,8 +6,9 @@
 //     server.Login().Expect("STAT\r\n").Reply("+OK 1 10\r\n");
 //   Reply sends bytes as given; ReplyInPieces sends each piece separately with a pause
 //   between them; Expect reads one client line (through its LF) and notes a different one
-//   in Mismatches(), which ends the session; Silence never answers again; CloseConnection
-//   hangs up at that point. After the last step the server records until the client leaves.
+//   in Mismatches(), which ends the session (Expect("") takes any line); Silence never
+//   answers again; CloseConnection hangs up at that point. After the last step the server
+//   records until the client leaves.
 //
 // Mailbox mode (ServeMailbox): any number of connections, one after the other, answering
 // USER, PASS, CAPA, STAT, UIDL, LIST, TOP, DELE and QUIT in any order. Mailbox::overrides
@@ -19,6 +20,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
@@ -31,12 +33,12 @@
 namespace testsupport {
 
 struct MailMessage {
-    std::string headers; // lines ending in CR LF
-    std::string body;    // lines ending in CR LF
-    int size = -1;       // the octets LIST and STAT give; -1: the real size
-    std::string uid;     // what UIDL gives; empty: "uid" and the message number
+    std::string headers;    // lines ending in CR LF
+    std::string body;       // lines ending in CR LF
+    std::int64_t size = -1; // the octets LIST and STAT give; -1: the real size
+    std::string uid;        // what UIDL gives; empty: "uid" and the message number
 
-    int Octets() const;
+    std::int64_t Octets() const;
 };
 
 struct Mailbox {

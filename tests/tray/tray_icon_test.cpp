@@ -1,5 +1,6 @@
 #include "framework/wnd.h"
 #include "mainwnd/window_messages.h"
+#include "mime/utf16_win.h"
 #include "resource.h"
 #include "tray/tray_notify_icon.h"
 #include "ui/framework_test_support.h"
@@ -14,9 +15,9 @@
 
 namespace {
 
-// The shell takes the original (version-1) record by its size, which the pointer-sized
-// handles in it make 88 bytes on 32-bit Windows and 104 on 64-bit Windows.
-constexpr DWORD kVersion1Size = sizeof(void*) == 8 ? 104u : 88u;
+// The shell tells the record's versions apart by its size: the whole wide record of Windows 7
+// and later, which balloons need, is 956 bytes on 32-bit Windows and 976 on 64-bit Windows.
+constexpr DWORD kRecordSize = sizeof(void*) == 8 ? 976u : 956u;
 
 using Pictures = std::vector<HICON>;
 constexpr char kAnimationTitle[] = "CTrayNotifyIcon Animation Notification Window";
@@ -62,7 +63,7 @@ struct OwnerWindow : CWnd {
 // One call into the notification area, with the record as the icon passed it.
 struct ShellCall {
     DWORD message;
-    NOTIFYICONDATAA data;
+    NOTIFYICONDATAW data;
     BOOL result;
     bool animationWndAlive, resurrectionWndAlive;
 };
@@ -73,8 +74,8 @@ class TrayTest : public ::testing::Test {
 protected:
     static HICON Load(UINT id) { return ::LoadIconA(CWnd::Instance(), MAKEINTRESOURCEA(id)); }
     static bool Exists(const char* title) { return ::FindWindowA(nullptr, title) != nullptr; }
-    static BOOL WINAPI Record(DWORD message, PNOTIFYICONDATAA data) {
-        const BOOL result = ::Shell_NotifyIconA(message, data);
+    static BOOL WINAPI Record(DWORD message, PNOTIFYICONDATAW data) {
+        const BOOL result = ::Shell_NotifyIconW(message, data);
         s_test->m_calls.push_back(
             {message, *data, result, Exists(kAnimationTitle), Exists(kResurrectionTitle)});
         return result;
@@ -87,7 +88,7 @@ protected:
         for (HICON icon : {m_spin[0], m_spin[1], m_spin[2], m_spin[3], m_noMail, m_mail})
             ASSERT_NE(icon, nullptr);
     }
-    void TearDown() override { CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconA; }
+    void TearDown() override { CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconW; }
 
     // As a restarted shell does (Wine's never does); returns once every window handled it.
     static void BroadcastTaskbarCreated() {
@@ -97,13 +98,13 @@ protected:
     // The whole record added anew, as Create and Show send it.
     void ExpectAdd(const ShellCall& add, HICON icon, const char* tip) const {
         EXPECT_EQ(add.message, DWORD{NIM_ADD});
-        EXPECT_EQ(add.data.cbSize, kVersion1Size);
+        EXPECT_EQ(add.data.cbSize, kRecordSize);
         EXPECT_EQ(add.data.hWnd, m_owner.GetSafeHwnd());
         EXPECT_EQ(add.data.uID, 139u);
         EXPECT_EQ(add.data.uFlags, UINT{NIF_MESSAGE | NIF_ICON | NIF_TIP});
         EXPECT_EQ(add.data.uCallbackMessage, 0x408u);
         EXPECT_EQ(add.data.hIcon, icon);
-        EXPECT_STREQ(add.data.szTip, tip);
+        EXPECT_EQ(mime::FromUtf16(add.data.szTip), tip);
         EXPECT_TRUE(add.result);
     }
     // The pictures the animation sent (NIM_MODIFY with NIF_ICON) from call `start` on.
@@ -160,25 +161,35 @@ TEST_F(TrayTest, LivesInTheRealTrayOnlyFromCreateToRemoveAndARealRightClickOpens
     EXPECT_EQ(icon.HandleNotification(IDR_TRAY_MENU + 1, WM_LBUTTONDBLCLK), 0);
     EXPECT_EQ(m_owner.commands, std::vector<WPARAM>{ID_TRAY_OPEN});
 
-    // Each change sends only its own field; a long tip is cut to what the record holds.
-    const std::string tip63(63, 'x');
-    EXPECT_TRUE(icon.SetTipText((tip63 + "yz").c_str()));
+    // Each change sends only its own field; the tip goes wide, in any language, and a long
+    // one is cut to what the record holds, never inside a character.
+    const std::wstring tip62(62, L'x');
+    const std::pair<const char*, std::wstring> tips[] = {
+        {"Новое письмо: Привет из Москвы", L"Новое письмо: Привет из Москвы"},
+        {"会議のお知らせ", L"会議のお知らせ"},
+        {"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxyz", tip62 + L"x"},
+        {"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\xf0\x9f\x93\xa7!", tip62},
+    };
+    for (const auto& [tip, wide] : tips) {
+        EXPECT_TRUE(icon.SetTipText(tip));
+        EXPECT_EQ(m_calls.back().message, DWORD{NIM_MODIFY});
+        EXPECT_EQ(m_calls.back().data.uFlags, UINT{NIF_TIP});
+        EXPECT_EQ(std::wstring(m_calls.back().data.szTip), wide);
+    }
+    EXPECT_EQ(icon.GetTipText(), std::string(62, 'x'));
     EXPECT_TRUE(icon.SetIcon(m_mail));
-    ASSERT_EQ(m_calls.size(), 3u);
-    EXPECT_EQ(m_calls[1].message, DWORD{NIM_MODIFY});
-    EXPECT_EQ(m_calls[1].data.uFlags, UINT{NIF_TIP});
-    EXPECT_EQ(m_calls[1].data.szTip, tip63);
-    EXPECT_EQ(m_calls[2].message, DWORD{NIM_MODIFY});
-    EXPECT_EQ(m_calls[2].data.uFlags, UINT{NIF_ICON});
-    EXPECT_EQ(m_calls[2].data.hIcon, m_mail);
+    ASSERT_EQ(m_calls.size(), 6u);
+    EXPECT_EQ(m_calls[5].message, DWORD{NIM_MODIFY});
+    EXPECT_EQ(m_calls[5].data.uFlags, UINT{NIF_ICON});
+    EXPECT_EQ(m_calls[5].data.hIcon, m_mail);
 
     icon.Remove();
     icon.Remove();
-    ASSERT_EQ(m_calls.size(), 4u);
-    EXPECT_EQ(m_calls[3].message, DWORD{NIM_DELETE});
+    ASSERT_EQ(m_calls.size(), 7u);
+    EXPECT_EQ(m_calls[6].message, DWORD{NIM_DELETE});
     EXPECT_TRUE(PumpUntil([] { return TrayIcon() == nullptr; }));
     EXPECT_TRUE(refused());
-    EXPECT_EQ(m_calls.size(), 4u);
+    EXPECT_EQ(m_calls.size(), 7u);
 }
 
 TEST_F(TrayTest, AnimatesInOrderAndANewTaskbarGetsAShownIconBackUntilItIsDestroyed) {

@@ -48,6 +48,7 @@ std::vector<Setting> Settings() {
         {"Notification", "NotificationSoundFile", "GotMail.wav", "C:\\bell.wav", "D:\\ding.wav"},
         {"Notification", "EmailClient", "", "C:\\mail\\reader.exe", "D:\\mua.exe"},
         {"Notification", "Interval", "5", "17", "45"},
+        {"Notification", "ShowNotice", "1", "0", "1"},
         {"MailSettings", "Mail server", "", "pop.example.org", "mail.example.net"},
         {"MailSettings", "User name", "", "ada", "grace"},
         {"MailSettings", "RegKey", "", Account::Scramble("s3cret", key),
@@ -74,6 +75,7 @@ void Edit(const CConfDialog& sheet) {
     SetItemText(page, IDC_EMAIL_CLIENT, "D:\\mua.exe");
     page = ShowPage(sheet, kNotificationPage);
     SetItemText(page, IDC_SOUND_FILE, "D:\\ding.wav");
+    Click(page, IDC_SHOW_NOTICE);
     Click(page, IDC_DEFAULT_SOUND);
 }
 
@@ -118,12 +120,17 @@ TEST_F(ConfigSheet, OkWritesEveryValueBackAndCancelSavesNothing) {
             sheet.ApplyChanges();
 
         // Read back with a default the program never uses: every key must be in the file.
+        // Saving replaces the scrambled password by the protected one.
         for (const Setting& setting : Settings())
-            EXPECT_EQ(setting.*c.expected, profile.GetString(setting.section, setting.key, "?"))
+            EXPECT_EQ(ok && std::strcmp(setting.key, "RegKey") == 0 ? "" : setting.*c.expected,
+                      profile.GetString(setting.section, setting.key, "?"))
                 << setting.key;
         EXPECT_EQ(ok ? "0" : "1", profile.GetString("Notification", "FirstTime", "?"));
         const Account account = sheet.GetAccount();
         EXPECT_EQ(ok && c.edit ? "P@ss word!" : c.seed ? "s3cret" : "", account.m_Password);
+        Account stored;
+        stored.Load();
+        EXPECT_EQ(account.m_Password, stored.m_Password);
         EXPECT_EQ(std::make_tuple(0, Account::ListRebuilt, std::string()),
                   std::make_tuple(account.m_MessageCount, account.m_Status, account.m_LastError));
         EXPECT_EQ(ok && c.edit ? 45 : c.seed ? 17 : 5, sheet.GetConfiguration().m_Interval);

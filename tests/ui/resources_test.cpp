@@ -4,6 +4,7 @@
 #include "framework/menu.h"
 #include "framework/wnd.h"
 #include "resource.h"
+#include "version.h"
 
 #include <windows.h>
 
@@ -83,9 +84,10 @@ TEST(Resources, TemplatesMakeDialogsOfTheirSizeCaptionFontControlsAndTabOrder) {
           "Static:lines long", ">Button:Check mail on startup", "Static:minutes",
           "Button:", ">Button:Use default Email program"}},
         {{IDD_NOTIFICATION_PAGE, "Notification", "MS Sans Serif", 8, 203, 142, kPage, 0},
-         {IDC_DEFAULT_SOUND, IDC_SOUND_FILE, IDC_BROWSE_SOUND, IDC_STATIC, IDC_STATIC},
+         {IDC_DEFAULT_SOUND, IDC_SOUND_FILE, IDC_BROWSE_SOUND, IDC_STATIC, IDC_STATIC,
+          IDC_SHOW_NOTICE},
          {">Button:Play the default sound", "disabled Edit:", "disabled Button:...",
-          "Static:Custom sound file", "Button:"}},
+          "Static:Custom sound file", "Button:", ">Button:Show a notice on new mail"}},
         {{IDD_AUTOUPDATE, "Automatic Update", "MS Sans Serif", 8, 298, 98, kFramed, 0},
          {IDOK, IDCANCEL, IDC_STATIC, IDC_STATIC, IDC_STATIC, IDC_UPDATE_LINK},
          {">Button:OK", ">Button:Cancel",
@@ -191,11 +193,27 @@ void ExpectFace(UINT id, int size, bool grey) {
         << id << ": " << std::hex << c;
 }
 
+// The width of the picture the icon group holds for `size`: the size itself when the group
+// has one drawn for it, not a neighbour the system would scale.
+LONG DrawnWidth(UINT id, int size) {
+    HRSRC group = ::FindResourceA(kModule, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(14));
+    auto* directory = static_cast<BYTE*>(::LockResource(::LoadResource(kModule, group)));
+    if (directory == nullptr)
+        return 0;
+    const int picture = ::LookupIconIdFromDirectoryEx(directory, TRUE, size, size, 0);
+    HRSRC icon = ::FindResourceA(kModule, MAKEINTRESOURCEA(picture), MAKEINTRESOURCEA(3));
+    const auto* header =
+        static_cast<const BITMAPINFOHEADER*>(::LockResource(::LoadResource(kModule, icon)));
+    return header != nullptr ? header->biWidth : 0;
+}
+
 TEST(Resources, PicturesSoundAndStrings) {
     for (UINT id : {IDI_TARNWICK, IDI_MAIL, IDI_NOMAIL, IDI_DISABLED, IDI_SPIN_0, IDI_SPIN_90,
                     IDI_SPIN_180, IDI_SPIN_270})
-        ExpectFace(id, 32, id == IDI_DISABLED);
-    ExpectFace(IDI_TARNWICK, 16, false);
+        for (int size : {16, 20, 24, 32, 48}) {
+            EXPECT_EQ(size, DrawnWidth(id, size)) << id;
+            ExpectFace(id, size, id == IDI_DISABLED);
+        }
 
     for (const auto& [id, width, height] : {std::tuple{IDB_ABOUT, 217, 64}, {IDB_INFO, 13, 17}}) {
         CBitmap bitmap(HBITMAP(::LoadImageA(kModule, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0)));
@@ -208,7 +226,13 @@ TEST(Resources, PicturesSoundAndStrings) {
     EXPECT_NE(std::string(text).find("Tarnwick"), std::string::npos);
     // The chime and the manifest that asks for the themed common controls.
     EXPECT_NE(::FindResourceA(kModule, MAKEINTRESOURCEA(IDR_GOTMAIL_WAVE), "WAVE"), nullptr);
-    EXPECT_NE(::FindResourceA(kModule, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)), nullptr);
+    HRSRC manifest = ::FindResourceA(kModule, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(manifest, nullptr);
+    const std::string manifestText(
+        static_cast<const char*>(::LockResource(::LoadResource(kModule, manifest))),
+        ::SizeofResource(kModule, manifest));
+    EXPECT_NE(manifestText.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(manifestText.find("version=\"" TARNWICK_VERSION_TEXT ".0\""), std::string::npos);
 }
 
 } // namespace

@@ -1,0 +1,54 @@
+#include "pop3/top_reply.h"
+
+#include "mime/body.h"
+#include "mime/charset.h"
+#include "mime/header.h"
+#include "mime/utf8.h"
+
+namespace pop3 {
+
+namespace {
+
+// The message as the server holds it: each line's stuffed "." removed, the closing "."
+// line and anything after it dropped.
+std::string Unstuffed(std::string_view reply) {
+    std::string message;
+    message.reserve(reply.size());
+    while (!reply.empty()) {
+        const std::size_t newline = reply.find('\n');
+        const std::size_t next = newline == std::string_view::npos ? reply.size() : newline + 1;
+        std::string_view line = reply.substr(0, next);
+        reply.remove_prefix(next);
+        if (!line.empty() && line.front() == '.') {
+            if (line == ".\r\n" || line == ".\n" || line == ".") {
+                break;
+            }
+            line.remove_prefix(1);
+        }
+        message += line;
+    }
+    return message;
+}
+
+} // namespace
+
+TopReply ReadTopReply(std::string_view reply, std::size_t summaryLimit) {
+    const std::string message = Unstuffed(reply);
+    std::string_view headerBlock = message;
+    std::string_view body;
+    const bool hasBody = mime::SplitAtEmptyLine(message, headerBlock, body);
+    const std::vector<mime::HeaderField> fields = mime::ParseHeaderBlock(headerBlock);
+
+    TopReply result;
+    result.to = mime::DecodeHeaderText(mime::FieldValue(fields, "To"));
+    result.from = mime::DecodeHeaderText(mime::FieldValue(fields, "From"));
+    result.subject = mime::DecodeHeaderText(mime::FieldValue(fields, "Subject"));
+    result.date = mime::Utf8OrWindows1252(mime::FieldValue(fields, "Date"));
+    if (hasBody) {
+        result.summary =
+            std::string(mime::FirstCodePoints(mime::BodyText(fields, body), summaryLimit));
+    }
+    return result;
+}
+
+} // namespace pop3

@@ -1,0 +1,81 @@
+#include "replay.h"
+
+#include <algorithm>
+
+#include "net/socket_api.h"
+
+namespace {
+
+struct Peer {
+    std::string_view bytes;
+    std::size_t piece = 1;
+    std::string sent;
+};
+
+Peer& ThePeer() {
+    static Peer peer;
+    return peer;
+}
+
+constexpr net::detail::Handle kConnection = 3;
+
+} // namespace
+
+namespace replay {
+
+void Serve(std::string_view peerBytes, std::size_t pieceSize) {
+    Peer& peer = ThePeer();
+    peer.bytes = peerBytes;
+    peer.piece = pieceSize > 0 ? pieceSize : 1;
+    peer.sent.clear();
+}
+
+const std::string& Sent() {
+    return ThePeer().sent;
+}
+
+} // namespace replay
+
+namespace net::detail {
+
+bool Startup() {
+    return true;
+}
+
+void CloseHandle(Handle) {}
+
+bool Resolve(const std::string&, unsigned short, bool, std::vector<Address>& found) {
+    found.push_back({0, 0, 0, {}});
+    return true;
+}
+
+Handle ConnectAddress(const Address&, int) {
+    return kConnection;
+}
+
+long SendWithin(Handle, const char* data, std::size_t length, int) {
+    ThePeer().sent.append(data, length);
+    return static_cast<long>(length);
+}
+
+long ReceiveWithin(Handle, char* buffer, std::size_t capacity, int, int&) {
+    Peer& peer = ThePeer();
+    const std::size_t count = std::min({capacity, peer.piece, peer.bytes.size()});
+    peer.bytes.copy(buffer, count);
+    peer.bytes.remove_prefix(count);
+    return static_cast<long>(count);
+}
+
+bool SetNoDelay(Handle, bool) {
+    return true;
+}
+
+Handle ListenLoopback(unsigned short, unsigned short&) {
+    return kNoHandle;
+}
+
+Handle AcceptWithin(Handle, int) {
+    return kNoHandle;
+}
+
+} // namespace net::detail
