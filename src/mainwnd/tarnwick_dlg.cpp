@@ -9,6 +9,7 @@
 #include "mainwnd/show_dialog.h"
 #include "mainwnd/window_messages.h"
 #include "net/cancel_signal.h"
+#include "mime/utf16_win.h"
 #include "pop3/messages.h"
 #include "res/resource.h"
 #include "settings/profile.h"
@@ -17,6 +18,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <vector>
@@ -109,6 +111,8 @@ bool CTarnwickDlg::OnInitDialog() {
     m_animate.Open(IDR_SEARCH_AVI);
     // Rows answer on every cell, not only on the sender.
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    // The list asks for its rows' texts wide (LVN_GETDISPINFOW).
+    m_list.SendMessage(WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(m_hWnd), NF_REQUERY);
     SetupColumns();
 
     if (!m_checkTimer.Set(m_hWnd, ID_TIMER_CHECK, CheckPeriod(m_config.m_Interval)))
@@ -261,7 +265,8 @@ LRESULT CTarnwickDlg::FinishCheck(Job& job) {
             UpdateEnabledState();
             return 0;
         }
-        if (m_retry.ShouldRetry(m_account.FailedInTransit())) {
+        // After a resume the grace time above has had its retries.
+        if (m_resume.Deferred() == 0 && m_retry.ShouldRetry(m_account.FailedInTransit())) {
             m_retryTimer.Set(m_hWnd, ID_TIMER_RETRY, m_retry.RetryDelayMs());
             ShowIdleState();
             return 0;
@@ -277,6 +282,14 @@ LRESULT CTarnwickDlg::FinishCheck(Job& job) {
     UpdateMailState();
     FillList(changed);
     return 1;
+}
+
+std::string CTarnwickDlg::RowText(int row, int column) const {
+    if (!m_messages || row < 0 || row >= m_messages->GetCount())
+        return std::string();
+    return column == 0   ? m_messages->GetFrom(row)
+           : column == 1 ? m_messages->GetSubject(row)
+                         : m_messages->GetSize(row);
 }
 
 int CTarnwickDlg::RowsToShow() const {
@@ -642,6 +655,10 @@ LRESULT CTarnwickDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_RESUME_WORK:
         OnResumeWork();
         return 0;
+    case WM_NOTIFYFORMAT:
+        if (reinterpret_cast<HWND>(wParam) == m_list.GetSafeHwnd())
+            return NFR_UNICODE;
+        return CDialog::OnMessage(msg, wParam, lParam);
     case WM_TRAY_NOTIFY:
         return OnTrayNotify(wParam, lParam);
     case WM_POPUP_TIMEOUT:
@@ -763,19 +780,24 @@ bool CTarnwickDlg::OnNotify(NMHDR* header, LRESULT* result) {
         if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE)
             DeleteSelectedMessage();
         break;
+    case LVN_GETDISPINFOW: {
+        // The list holds no texts of its own: each row is read from the record as it is
+        // drawn, wide, since mail texts come in any language.
+        LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
+        if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0) {
+            const std::wstring text = mime::ToUtf16(RowText(item.iItem, item.iSubItem));
+            const size_t length = std::min(text.size(), static_cast<size_t>(item.cchTextMax - 1));
+            std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length),
+                      item.pszText);
+            item.pszText[length] = L'\0';
+        }
+        break;
+    }
     case LVN_GETDISPINFOA: {
-        // The list holds no texts of its own: each row is read from the record as it is drawn.
         LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
         if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0) {
-            std::string text;
-            if (m_messages && item.iItem >= 0 && item.iItem < m_messages->GetCount()) {
-                text = item.iSubItem == 0   ? m_messages->GetFrom(item.iItem)
-                       : item.iSubItem == 1 ? m_messages->GetSubject(item.iItem)
-                                            : m_messages->GetSize(item.iItem);
-            }
-            const size_t length = text.size() < static_cast<size_t>(item.cchTextMax - 1)
-                                      ? text.size()
-                                      : static_cast<size_t>(item.cchTextMax - 1);
+            const std::string text = RowText(item.iItem, item.iSubItem);
+            const size_t length = std::min(text.size(), static_cast<size_t>(item.cchTextMax - 1));
             std::memcpy(item.pszText, text.data(), length);
             item.pszText[length] = '\0';
         }

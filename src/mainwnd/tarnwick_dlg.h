@@ -83,6 +83,7 @@ protected:
     // number of rows differs from what the list shows.
     void FillList(bool changed);
     int RowsToShow() const;
+    std::string RowText(int row, int column) const;
 
     // What the worker works on: copies, so that nothing the window shows changes under it.
     // Shared with the worker, so that a worker let go at the end of the program still owns
