@@ -46,6 +46,7 @@ public:
     Process& operator=(const Process&) = delete;
 
     bool Started() const { return m_started; }
+    DWORD Id() const { return m_info.dwProcessId; }
     bool WaitForExit(DWORD ms) const {
         return ::WaitForSingleObject(m_info.hProcess, ms) == WAIT_OBJECT_0;
     }
@@ -133,4 +134,52 @@ TEST_F(MainWindowTest, ASecondStartBringsTheFirstForwardAndEnds) {
 
     ::PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
     EXPECT_TRUE(first.WaitForExit(15000));
+}
+
+namespace {
+
+// The process's visible main dialog, or null.
+HWND MainWindowOf(DWORD process) {
+    struct Search {
+        DWORD process;
+        HWND found;
+    } search{process, nullptr};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto& search = *reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hwnd, &owner);
+            char name[16] = {};
+            ::GetClassNameA(hwnd, name, sizeof(name));
+            if (owner == search.process && ::IsWindowVisible(hwnd) &&
+                std::string(name) == "#32770" && ::GetWindow(hwnd, GW_OWNER) == nullptr) {
+                search.found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ExitDuringAStalledCheckEndsTheProgramAtOnceAndSavesItsConfiguration) {
+    testsupport::ScriptedPop3Server stalled;
+    stalled.Login().Silence(); // the check waits for STAT's answer, up to its 30 s limit
+    stalled.Start();
+    ProgramProfile profile;
+    WriteTestProfile(stalled.Address());
+    Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
+
+    Process program("\"" + ProgramFolder() + "\\..\\src\\tarnwick.exe\"");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(
+        PumpUntil([&] { return stalled.Received().find("PASS") != std::string::npos; }, 30000));
+    PumpUntil([] { return false; }, 300);
+    const HWND window = MainWindowOf(program.Id());
+    ASSERT_NE(nullptr, window);
+    ::PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_TRUE(program.WaitForExit(2000)) << "still running 2 s after Exit";
+    EXPECT_EQ("5", Profile::Application().GetString("Notification", "Interval", ""));
 }
