@@ -601,27 +601,33 @@ void CTarnwickDlg::BeginExit() {
     m_config.Save();
 }
 
+namespace {
+
+struct OwnedWindows {
+    HWND owner;
+    std::vector<HWND> found;
+};
+
+// Collects the windows of the thread that `owner` owns, directly or through other windows.
+BOOL CALLBACK CollectOwned(HWND hwnd, LPARAM param) {
+    auto& windows = *reinterpret_cast<OwnedWindows*>(param);
+    for (HWND owner = ::GetWindow(hwnd, GW_OWNER); owner != nullptr;
+         owner = ::GetWindow(owner, GW_OWNER)) {
+        if (owner == windows.owner) {
+            windows.found.push_back(hwnd);
+            break;
+        }
+    }
+    return TRUE;
+}
+
+} // namespace
+
 void CTarnwickDlg::CloseOpenBoxes() {
     ::EndMenu();
-    struct Found {
-        HWND main;
-        std::vector<HWND> boxes;
-    } found{m_hWnd, {}};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto& found = *reinterpret_cast<Found*>(param);
-            for (HWND owner = ::GetWindow(hwnd, GW_OWNER); owner != nullptr;
-                 owner = ::GetWindow(owner, GW_OWNER)) {
-                if (owner == found.main) {
-                    found.boxes.push_back(hwnd);
-                    break;
-                }
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    for (HWND box : found.boxes) {
+    OwnedWindows found{m_hWnd, {}};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CollectOwned, reinterpret_cast<LPARAM>(&found));
+    for (HWND box : found.found) {
         if (!::IsWindow(box) || !::IsWindowEnabled(box))
             continue; // a box with another open over it goes when that one has
         char className[16] = {};

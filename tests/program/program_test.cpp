@@ -138,27 +138,29 @@ TEST_F(MainWindowTest, ASecondStartBringsTheFirstForwardAndEnds) {
 
 namespace {
 
+struct ProcessWindow {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param) {
+    auto& search = *reinterpret_cast<ProcessWindow*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hwnd, &owner);
+    char name[16] = {};
+    ::GetClassNameA(hwnd, name, sizeof(name));
+    if (owner == search.process && ::IsWindowVisible(hwnd) && std::string(name) == "#32770" &&
+        ::GetWindow(hwnd, GW_OWNER) == nullptr) {
+        search.found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The process's visible main dialog, or null.
 HWND MainWindowOf(DWORD process) {
-    struct Search {
-        DWORD process;
-        HWND found;
-    } search{process, nullptr};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto& search = *reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(hwnd, &owner);
-            char name[16] = {};
-            ::GetClassNameA(hwnd, name, sizeof(name));
-            if (owner == search.process && ::IsWindowVisible(hwnd) &&
-                std::string(name) == "#32770" && ::GetWindow(hwnd, GW_OWNER) == nullptr) {
-                search.found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ProcessWindow search{process, nullptr};
+    ::EnumWindows(&FindMainWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
