@@ -168,3 +168,37 @@ TEST_F(DeletionTest, ADeletionLeavesTheWindowFreeAndIsDoneOnlyWhenTheServerTookD
     EXPECT_TRUE(noQuit.Deleted().empty());
     EXPECT_EQ(1, noQuit.Connections());
 }
+
+TEST_F(MainWindowTest, NoMailboxMeansNoCheckAndAFailedConnectIsTriedOnceMoreBeforeTheBox) {
+    WriteTestProfile("");
+    {
+        TestDlg dlg;
+        ASSERT_TRUE(dlg.Create());
+        Click(dlg, IDC_CHECK_NOW);
+        EXPECT_EQ(0, dlg.m_busy);
+        EXPECT_EQ("Tarnwick - no mailbox set up: choose Configuration", dlg.GetWindowText());
+        EXPECT_EQ(dlg.GetWindowText(), dlg.m_trayIcon.GetTipText());
+        EXPECT_TRUE(m_boxes.m_boxes.empty());
+    }
+
+    auto& server = Serve(MailboxOf(2));
+    WriteTestProfile("127.0.0.1:1"); // nothing listens there
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    dlg.m_retry.SetRetryDelayMs(300);
+    Click(dlg, IDC_CHECK_NOW);
+    ASSERT_TRUE(dlg.WaitIdle());
+    EXPECT_TRUE(m_boxes.m_boxes.empty()) << "a passing fault was reported at once";
+    dlg.m_account.m_MailServer = server.Address(); // the network is back
+    ASSERT_TRUE(PumpUntil([&] { return server.Connections() == 1 && dlg.m_busy == 0; }));
+    EXPECT_EQ("Tarnwick - You have 2 messages waiting.", dlg.GetWindowText());
+    EXPECT_EQ(1, dlg.m_enabled);
+    EXPECT_TRUE(m_boxes.m_boxes.empty());
+
+    // Two faults in a row: the failure box, and checking off.
+    dlg.m_account.m_MailServer = "127.0.0.1:1";
+    Click(dlg, IDC_CHECK_NOW);
+    ASSERT_TRUE(PumpUntil([&] { return !m_boxes.m_boxes.empty(); }));
+    EXPECT_EQ("Tarnwick Error", m_boxes.m_boxes[0].caption);
+    EXPECT_EQ(0, dlg.m_enabled);
+}
