@@ -44,12 +44,14 @@ bool Startup() {
 
 void CloseHandle(Handle) {}
 
+void Shutdown(Handle) {}
+
 bool Resolve(const std::string&, unsigned short, bool, std::vector<Address>& found) {
     found.push_back({0, 0, 0, {}});
     return true;
 }
 
-Handle ConnectAddress(const Address&, int) {
+Handle ConnectAddress(const Address&, int, const std::atomic<bool>&) {
     return kConnection;
 }
 
