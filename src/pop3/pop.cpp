@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "net/tcp_socket.h"
+#include "mime/header.h"
 #include "net/tls_stream.h"
 #include "pop3/pop_text.h"
 #include "pop3/scratch_file.h"
@@ -64,19 +65,6 @@ constexpr std::size_t kTerminatorLength = sizeof kTerminator - 1;
 
 bool HoldsLineBreakOrNul(const std::string& text) {
     return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The first word of a line and the rest after its blanks.
@@ -257,11 +245,11 @@ bool CPop::Capa() {
     // Taken only from a whole reply: one cut short may not decide how the session goes on.
     if (!ReadBodyLines(kMaxCapaReply, [&](std::string_view clean) {
             const std::string_view name = FirstWord(clean);
-            if (EqualsIgnoringCase(name, "PIPELINING")) {
+            if (mime::EqualsNoCase(name, "PIPELINING")) {
                 pipelining = true;
-            } else if (EqualsIgnoringCase(name, "UIDL")) {
+            } else if (mime::EqualsNoCase(name, "UIDL")) {
                 uidl = Support::Yes;
-            } else if (EqualsIgnoringCase(name, "STLS")) {
+            } else if (mime::EqualsNoCase(name, "STLS")) {
                 stls = true;
             }
             return true;
