@@ -124,9 +124,16 @@ for arch in $archs; do
         dovecot_dir=$(mktemp -d /tmp/tarnwick-dovecot.XXXXXX)
         dovecot_port=$(./tools/dovecot.sh start "$dovecot_dir" $$) && ./tools/dovecot.sh seed "$dovecot_dir" 3 >/dev/null
         # Its implicit TLS listener serves a self-signed certificate on 127.0.0.4.
+        # The main window's test photographs the open summary popup as a bitmap.
+        shots="$root/build/screenshots/$arch"
+        mkdir -p "$shots"
         step wine-program-$arch env TARNWICK_DOVECOT="127.0.0.1:$dovecot_port" \
             TARNWICK_DOVECOT_SELF_SIGNED="127.0.0.4:$(cat "$dovecot_dir/pop3s.port" 2>/dev/null)" \
+            TARNWICK_SHOTS="$(winepath -w "$shots" 2>/dev/null)" \
             "$WINE" $cross/tests/program_tests.exe
+        for bitmap in "$shots"/*.bmp; do
+            [ -f "$bitmap" ] && convert "$bitmap" "${bitmap%.bmp}.png" && rm -f "$bitmap"
+        done
         ./tools/dovecot.sh stop "$dovecot_dir" >/dev/null 2>&1
         rm -rf "$dovecot_dir"
     fi

@@ -907,9 +907,12 @@ void CTarnwickDlg::ShowSummary() {
         m_popup->CreatePopup();
         m_popup->ShowWindow(SW_SHOW);
     }
-    ::SetWindowPos(*m_popup, HWND_NOTOPMOST, m_popupPos.x, m_popupPos.y, 0, 0, SWP_NOSIZE);
     m_popup->SetSummaryText(m_messages->GetSummary(row));
     ::SetFocus(m_hWnd);
+    // Placed after the main window took the focus back, which raised it over the popup under
+    // Wine; on top without taking the activation, so the keys still go to the list.
+    ::SetWindowPos(*m_popup, HWND_TOP, m_popupPos.x, m_popupPos.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void CTarnwickDlg::ClosePopup() {

@@ -1,0 +1,115 @@
+// Rows answer the mouse and the keyboard on every cell: the summary popup opens in front of the
+// main window, and the Delete key asks the deletion question.
+#include "main_window_harness.h"
+
+#include "mainwnd/show_dialog.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+POINT CellCentre(const TestDlg& dlg, int row, int column) {
+    RECT cell = {};
+    cell.top = column;
+    cell.left = LVIR_BOUNDS;
+    ::SendMessageA(dlg.m_list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
+                   reinterpret_cast<LPARAM>(&cell));
+    return {(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+}
+
+// A double-click of the left button as the list receives one from the mouse.
+void DoubleClick(HWND list, POINT at) {
+    const LPARAM where = MAKELPARAM(at.x, at.y);
+    ::PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    ::PostMessageA(list, WM_LBUTTONUP, 0, where);
+    ::PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, where);
+    ::PostMessageA(list, WM_LBUTTONUP, 0, where);
+}
+
+bool Above(HWND upper, HWND lower) {
+    for (HWND next = ::GetWindow(upper, GW_HWNDNEXT); next != nullptr;
+         next = ::GetWindow(next, GW_HWNDNEXT))
+        if (next == lower)
+            return true;
+    return false;
+}
+
+// Writes the screen's `area` as a 24-bit bitmap file into the folder TARNWICK_SHOTS names,
+// when it names one; the test script turns it into a picture with the others.
+void Photograph(RECT area, const char* name) {
+    const char* folder = std::getenv("TARNWICK_SHOTS");
+    if (folder == nullptr || *folder == '\0')
+        return;
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    ::GdiFlush();
+    const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
+    const DWORD size = stride * static_cast<DWORD>(height);
+    BITMAPFILEHEADER file = {
+        0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + size), 0,
+        0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+    std::ofstream out(std::string(folder) + "\\" + name + ".bmp", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    out.write(static_cast<const char*>(bits), size);
+    ::SelectObject(memory, previous);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ADoubleClickOnTheSubjectShowsThePopupInFrontAndTheDeleteKeyAsks) {
+    auto mailbox = MailboxOf(3);
+    mailbox.messages[1] = testsupport::MakeMessage(
+        "Ann Reader <ann@example.org>", "Minutes of Tuesday's meeting",
+        {"Hello all,", "", "the minutes are attached. Next meeting on Friday at ten.", "", "Ann"});
+    auto& server = Serve(mailbox);
+    WriteTestProfile(server.Address());
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    dlg.ShowWindow(SW_SHOW);
+    Click(dlg, IDC_CHECK_NOW);
+    ASSERT_TRUE(dlg.WaitIdle());
+    ::SetForegroundWindow(dlg);
+
+    DoubleClick(dlg.m_list, CellCentre(dlg, 1, 1));
+    ASSERT_TRUE(PumpUntil([&] { return dlg.m_popup->GetSafeHwnd() != nullptr; }, 5000));
+    const HWND popup = *dlg.m_popup;
+    EXPECT_EQ(1, dlg.m_list.GetFirstSelectedItem()) << "the whole row is chosen";
+    EXPECT_NE(std::string::npos,
+              ItemText(popup, IDC_SUMMARY_TEXT).find("Next meeting on Friday at ten."));
+    EXPECT_EQ(dlg.GetSafeHwnd(), ::GetWindow(popup, GW_OWNER));
+    // The main window has the focus back, and the popup is still in front of it.
+    PumpUntil([] { return false; }, 500);
+    EXPECT_TRUE(::IsWindowVisible(popup));
+    EXPECT_TRUE(Above(popup, dlg));
+    RECT window = {}, shown = {}, both = {};
+    ::GetWindowRect(dlg, &window);
+    ::GetWindowRect(popup, &shown);
+    ::UnionRect(&both, &window, &shown);
+    Photograph(both, "summary-popup");
+
+    // The Delete key on the chosen row: the question names that message, and No is the answer.
+    m_boxes.m_answer = IDNO;
+    ::SendMessageA(dlg.m_list, WM_KEYDOWN, VK_DELETE, 0);
+    ASSERT_EQ(1u, m_boxes.m_boxes.size());
+    EXPECT_EQ("Tarnwick - Confirmation", m_boxes.m_boxes[0].caption);
+    EXPECT_NE(std::string::npos,
+              m_boxes.m_boxes[0].text.find("\nSubject: Minutes of Tuesday's meeting\n"));
+    EXPECT_EQ(0, dlg.m_busy);
+    EXPECT_EQ(1, server.Connections());
+}
