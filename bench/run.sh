@@ -28,18 +28,8 @@ if [ "${1:-}" = list ]; then
     cmake --build "$build" --target list_bench -j2 >/dev/null
     . "$root/tools/wine-env.sh"
     wine_use "$root" x86_64
-    display=:90
-    for n in $(seq 90 120); do
-        [ -e /tmp/.X$n-lock ] || { display=:$n; break; }
-    done
-    Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
+    xvfb_start
     trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
-    export DISPLAY=$display
-    for _ in $(seq 50); do
-        xdotool getdisplaygeometry >/dev/null 2>&1 && break
-        sleep 0.1
-    done
     # Painting is part of what is timed: Wine's X11 driver, not the null one.
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true

@@ -80,12 +80,7 @@ if [ -n "${DISPLAY:-}" ]; then
     wine "$exe"
     status=0
 else
-    display=:90
-    for n in $(seq 90 120); do [ -e /tmp/.X$n-lock ] || { display=:$n; break; }; done
-    Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    export DISPLAY=$display
-    for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+    xvfb_start
     # Wine's desktop process keeps the display it started with: the set-up above started
     # it without one.
     wineserver -k 2>/dev/null || true

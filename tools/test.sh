@@ -106,17 +106,7 @@ for arch in $archs; do
     [ -f $cross/src/tarnwick-check.exe ] && step wine-tls-$arch ./tools/tls-wine.sh $cross/src/tarnwick-check.exe
 
     # The notification area only exists with a display.
-    display=:90
-    for n in $(seq 90 120); do
-        [ -e /tmp/.X$n-lock ] || { display=:$n; break; }
-    done
-    Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    export DISPLAY=$display
-    for _ in $(seq 50); do
-        xdotool getdisplaygeometry >/dev/null 2>&1 && break
-        sleep 0.1
-    done
+    xvfb_start
     wine_display x11
     [ -f $cross/tests/tray_tests.exe ] && step wine-tray-$arch wine $cross/tests/tray_tests.exe
     if [ -f $cross/tests/program_tests.exe ]; then

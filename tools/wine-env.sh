@@ -80,3 +80,19 @@ wine_fonts() {
     "$WINE" reg add "$link" /v "DejaVu Sans" /t REG_MULTI_SZ \
         /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null 2>&1
 }
+
+# Starts an Xvfb on the first free display from :90, exports DISPLAY and sets `xvfb` to its
+# process id; returns once the display answers.
+xvfb_start() {
+    local display=:90 n
+    for n in $(seq 90 120); do
+        [ -e /tmp/.X$n-lock ] || { display=:$n; break; }
+    done
+    Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    export DISPLAY=$display
+    for _ in $(seq 50); do
+        xdotool getdisplaygeometry >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+}
