@@ -202,3 +202,26 @@ TEST_F(MainWindowTest, NoMailboxMeansNoCheckAndAFailedConnectIsTriedOnceMoreBefo
     EXPECT_EQ("Tarnwick Error", m_boxes.m_boxes[0].caption);
     EXPECT_EQ(0, dlg.m_enabled);
 }
+
+TEST_F(DeletionTest, ExitFromTheTrayUnderTheQuestionEndsTheWindowAndDeletesNothing) {
+    auto& server = Serve(FiveWithUids());
+    const auto window = Open(server, 2);
+    TestDlg& dlg = *window;
+    const HWND hwnd = dlg.m_hWnd;
+    bool hiddenUnderQuestion = false;
+    m_boxes.m_whileOpen = [&](const MessageBoxRecorder::Box&) {
+        dlg.Command(ID_TRAY_EXIT);
+        // A tick and a tray command after Exit start nothing either.
+        dlg.SendMessage(WM_TIMER, ID_TIMER_CHECK);
+        dlg.Command(ID_TRAY_CHECK);
+        Pump(200);
+        hiddenUnderQuestion = !::IsWindowVisible(hwnd) && ::IsWindow(hwnd);
+        return IDYES; // the user's answer arrives after Exit: it must not delete
+    };
+    dlg.Command(ID_MSG_DELETE);
+    EXPECT_TRUE(hiddenUnderQuestion);
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd); }, 2000)) << "the window stayed";
+    EXPECT_EQ(1u, m_boxes.m_boxes.size());
+    EXPECT_EQ(1, server.Connections());
+    EXPECT_EQ(std::string::npos, server.Received().find("DELE"));
+}
