@@ -260,13 +260,7 @@ LRESULT CTarnwickDlg::FinishCheck(Job& job) {
     ++m_listGeneration;
     m_account.TakeCheckOutcome(job.account);
     if (m_account.m_Status == Account::CheckFailed) {
-        if (m_resume.DefersFailure(m_account.m_LastError, ::GetTickCount64())) {
-            m_resumeTimer.Set(m_hWnd, ID_TIMER_RESUME, m_resume.m_RetryDelayMs);
-            UpdateEnabledState();
-            return 0;
-        }
-        // After a resume the grace time above has had its retries.
-        if (m_resume.Deferred() == 0 && m_retry.ShouldRetry(m_account.FailedInTransit())) {
+        if (m_retry.ShouldRetry(m_account.FailedInTransit(), ::GetTickCount64())) {
             m_retryTimer.Set(m_hWnd, ID_TIMER_RETRY, m_retry.RetryDelayMs());
             ShowIdleState();
             return 0;
@@ -423,7 +417,8 @@ void CTarnwickDlg::UpdateBusyState() {
 
 void CTarnwickDlg::UpdateTrayCommands() {
     // Commands that start work wait for the running job and for any open box or menu.
-    const UINT free = m_busy || m_modalDepth > 0 ? MF_GRAYED : MF_ENABLED;
+    const int others = m_modalDepth - (m_trayMenuOpen ? 1 : 0);
+    const UINT free = m_busy || others > 0 ? MF_GRAYED : MF_ENABLED;
     m_trayMenu.EnableMenuItem(ID_TRAY_CHECK, m_enabled ? free : MF_GRAYED);
     m_trayMenu.EnableMenuItem(ID_TRAY_CONFIGURE, free);
     m_trayMenu.EnableMenuItem(ID_TRAY_DISABLE, free);
@@ -515,10 +510,6 @@ void CTarnwickDlg::OnTimer(UINT_PTR id) {
         } else {
             CloseOpenBoxes();
         }
-    } else if (id == ID_TIMER_RESUME) {
-        m_resumeTimer.Kill();
-        if (m_enabled)
-            OnCheckTick();
     }
     Default();
 }
@@ -696,8 +687,8 @@ LRESULT CTarnwickDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
-            m_resume.Resumed(::GetTickCount64());
-            m_resumeTimer.Set(m_hWnd, ID_TIMER_RESUME, m_resume.m_FirstCheckDelayMs);
+            m_retry.Resumed(::GetTickCount64());
+            m_retryTimer.Set(m_hWnd, ID_TIMER_RETRY, m_retry.ResumeCheckDelayMs());
         }
         return TRUE;
     default:
@@ -829,9 +820,11 @@ LRESULT CTarnwickDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
         ::SetForegroundWindow(m_hWnd);
         UINT command = 0;
         {
+            m_trayMenuOpen = true;
             ModalScope modal(*this);
             command =
                 static_cast<UINT>(popup.TrackPopupMenu(TPM_RETURNCMD, cursor.x, cursor.y, m_hWnd));
+            m_trayMenuOpen = false;
         }
         // Run once the menu is gone, so that its choice may open a box or a sheet.
         if (command != 0)

@@ -8,7 +8,6 @@
 #include "framework/menu.h"
 #include "framework/worker_thread.h"
 #include "mainwnd/check_retry_policy.h"
-#include "mainwnd/resume_grace.h"
 #include "settings/account.h"
 #include "settings/configuration.h"
 #include "tray/tray_notify_icon.h"
@@ -164,6 +163,8 @@ protected:
     CheckRetryPolicy m_retry;
 
     int m_modalDepth = 0;
+    // The tray menu is a modal moment too, but its own commands must stay offered in it.
+    bool m_trayMenuOpen = false;
     bool m_tickPending = false;
     bool m_updatePending = false;
     bool m_exiting = false;
@@ -173,6 +174,4 @@ protected:
     bool m_listStale = false;
     // How often the list was given new rows.
     int m_refills = 0;
-    ResumeGrace m_resume;
-    CTimer m_resumeTimer;
 };

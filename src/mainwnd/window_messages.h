@@ -17,9 +17,8 @@ constexpr UINT WM_RESUME_WORK = WM_USER + 20;
 constexpr UINT_PTR ID_TIMER_POPUP = 1030;
 constexpr UINT_PTR ID_TIMER_CHECK = 1031;
 constexpr UINT_PTR ID_TIMER_UPDATE = 1034;
-// One-shot: the second try of a check whose connection failed.
+// One shot: the next try of a check that met a passing network fault, or the check once the
+// network is likely back after the machine woke.
 constexpr UINT_PTR ID_TIMER_RETRY = 1040;
 // While the program ends: waits for the boxes it closed to be gone.
 constexpr UINT_PTR ID_TIMER_EXIT = 1041;
-// One shot: a check once the network is likely back after the machine resumed.
-constexpr UINT_PTR ID_TIMER_RESUME = 1035;

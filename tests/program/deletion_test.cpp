@@ -185,7 +185,7 @@ TEST_F(MainWindowTest, NoMailboxMeansNoCheckAndAFailedConnectIsTriedOnceMoreBefo
     WriteTestProfile("127.0.0.1:1"); // nothing listens there
     TestDlg dlg;
     ASSERT_TRUE(dlg.Create());
-    dlg.m_retry.SetRetryDelayMs(300);
+    dlg.m_retry.SetDelays(300, 300, 0);
     Click(dlg, IDC_CHECK_NOW);
     ASSERT_TRUE(dlg.WaitIdle());
     EXPECT_TRUE(m_boxes.m_boxes.empty()) << "a passing fault was reported at once";
@@ -224,4 +224,43 @@ TEST_F(DeletionTest, ExitFromTheTrayUnderTheQuestionEndsTheWindowAndDeletesNothi
     EXPECT_EQ(1u, m_boxes.m_boxes.size());
     EXPECT_EQ(1, server.Connections());
     EXPECT_EQ(std::string::npos, server.Received().find("DELE"));
+}
+
+namespace {
+
+TestDlg* g_menuOwner = nullptr;
+UINT g_checkStateInMenu = ~0u;
+
+// Runs inside the tray menu's own loop: reads what it offers, then closes it.
+void CALLBACK ReadTrayMenu(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    g_checkStateInMenu = g_menuOwner->m_trayMenu.GetMenuState(ID_TRAY_CHECK);
+    ::EndMenu();
+}
+
+} // namespace
+
+TEST_F(DeletionTest, TheOpenTrayMenuOffersItsCommandsButNotOverAnOpenQuestion) {
+    auto& server = Serve(FiveWithUids());
+    const auto window = Open(server, 2);
+    TestDlg& dlg = *window;
+    g_menuOwner = &dlg;
+    const auto openMenu = [&] {
+        g_checkStateInMenu = ~0u;
+        ::SetTimer(nullptr, 0, 100, &ReadTrayMenu);
+        dlg.SendMessage(WM_TRAY_NOTIFY, IDR_TRAY_MENU, WM_RBUTTONUP);
+        return g_checkStateInMenu;
+    };
+    const UINT alone = openMenu();
+    ASSERT_NE(~0u, alone) << "the menu did not open";
+    EXPECT_EQ(0u, alone & MF_GRAYED);
+
+    UINT underQuestion = ~0u;
+    m_boxes.m_whileOpen = [&](const MessageBoxRecorder::Box&) {
+        underQuestion = openMenu();
+        return IDNO;
+    };
+    dlg.Command(ID_MSG_DELETE);
+    ASSERT_NE(~0u, underQuestion);
+    EXPECT_NE(0u, underQuestion & MF_GRAYED);
 }

@@ -22,7 +22,6 @@ public:
     using CTarnwickDlg::m_list;
     using CTarnwickDlg::m_popup;
     using CTarnwickDlg::m_refills;
-    using CTarnwickDlg::m_resume;
     using CTarnwickDlg::m_retry;
     using CTarnwickDlg::m_trayIcon;
     using CTarnwickDlg::m_trayMenu;

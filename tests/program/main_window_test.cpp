@@ -493,16 +493,15 @@ TEST_F(MainWindowTest, AfterResumeFailingConnectsAreRetriedUntilTheGraceTimeIsOv
     WriteTestProfile("127.0.0.1:1"); // nothing listens there
     TestDlg dlg;
     ASSERT_TRUE(dlg.Create());
-    dlg.m_resume.m_FirstCheckDelayMs = 100;
-    dlg.m_resume.m_RetryDelayMs = 100;
+    dlg.m_retry.SetDelays(100, 100, 60000);
 
     dlg.SendMessage(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC);
-    EXPECT_TRUE(PumpUntil([&] { return dlg.m_resume.Deferred() >= 3; }, 5000))
+    EXPECT_TRUE(PumpUntil([&] { return dlg.m_retry.RetriesInGrace() >= 3; }, 5000))
         << "the first check after resume, then retries";
     EXPECT_EQ(1, dlg.m_enabled);
     EXPECT_TRUE(m_boxes.m_boxes.empty());
 
-    dlg.m_resume.m_GraceMs = 0;
+    dlg.m_retry.SetDelays(100, 100, 0);
     ASSERT_TRUE(PumpUntil([&] { return !m_boxes.m_boxes.empty(); }, 5000));
     EXPECT_EQ(0, dlg.m_enabled);
     EXPECT_NE(std::string::npos, m_boxes.m_boxes[0].text.find("Server cannot be connected"));
