@@ -101,11 +101,13 @@ private:
 
 // A character reference at html[i] ("&..."); the length taken, 0 when there is none.
 std::size_t Reference(std::string_view html, std::size_t i, Builder& out) {
-    const std::size_t semicolon = html.find(';', i);
-    if (semicolon == std::string_view::npos || semicolon - i > 10) {
+    // Names and numbers are short: a longer search would make a body of '&' quadratic.
+    constexpr std::size_t kLongest = 10;
+    const std::size_t semicolon = html.substr(i, kLongest + 1).find(';');
+    if (semicolon == std::string_view::npos) {
         return 0;
     }
-    const std::string_view body = html.substr(i + 1, semicolon - i - 1);
+    const std::string_view body = html.substr(i + 1, semicolon - 1);
     if (body.size() >= 2 && body[0] == '#') {
         const bool hex = body[1] == 'x' || body[1] == 'X';
         const std::string digits(body.substr(hex ? 2 : 1));
@@ -115,12 +117,12 @@ std::size_t Reference(std::string_view html, std::size_t i, Builder& out) {
             return 0;
         }
         out.CodePoint(value);
-        return semicolon - i + 1;
+        return semicolon + 1;
     }
     for (const NamedReference& reference : kReferences) {
         if (body == reference.name) {
             out.CodePoint(reference.codePoint);
-            return semicolon - i + 1;
+            return semicolon + 1;
         }
     }
     return 0;

@@ -126,6 +126,9 @@ TEST(MailText, SummariesShowTheTextAsWritten) {
          "open&nbsp;now&#33;</p><!-- <p>no</p> --><div>Line<br>two &#x2014; &euro;5 &bogus;"
          "</div><script>alert(1)</script></body></html>\r\n",
          "Café & Bar, open\xc2\xa0now!\r\nLine\r\ntwo — €5 &bogus;"},
+        {"HTML ampersands that start no reference",
+         "Content-Type: text/html\r\n\r\n<p>a && b &toolongname; &#;&lt;</p>\r\n",
+         "a && b &toolongname; &#;<"},
         {"multipart/mixed with the text in a nested alternative",
          "Content-Type: multipart/mixed; boundary=outer\r\n\r\n--outer\r\nContent-Type: "
          "multipart/alternative; boundary=inner\r\n\r\n--inner\r\nContent-Type: text/plain; "
