@@ -31,15 +31,20 @@ bool FromCodePage(unsigned codePage, std::string_view bytes, std::wstring& wide)
 // every Windows (ISO-2022-JP, EUC-JP). It is a system library, loaded only when needed.
 class MLang {
 public:
-    MLang() : m_module(::LoadLibraryW(L"mlang.dll")) {
-        if (m_module != nullptr) {
-            m_convert = reinterpret_cast<ConvertFn>(reinterpret_cast<void*>(
-                ::GetProcAddress(m_module, "ConvertINetMultiByteToUnicode")));
+    // From the system folder only: a library of that name beside the program (a portable
+    // copy in Downloads) must not be taken. Never freed: a check thread may convert while the
+    // process ends.
+    MLang() {
+        wchar_t system[MAX_PATH] = {};
+        const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) {
+            return;
         }
-    }
-    ~MLang() {
-        if (m_module != nullptr) {
-            ::FreeLibrary(m_module);
+        const std::wstring path = std::wstring(system, length) + L"\\mlang.dll";
+        HMODULE module = ::LoadLibraryW(path.c_str());
+        if (module != nullptr) {
+            m_convert = reinterpret_cast<ConvertFn>(
+                reinterpret_cast<void*>(::GetProcAddress(module, "ConvertINetMultiByteToUnicode")));
         }
     }
     MLang(const MLang&) = delete;
@@ -68,7 +73,6 @@ public:
 
 private:
     using ConvertFn = HRESULT(WINAPI*)(LPDWORD, DWORD, LPCSTR, LPINT, LPWSTR, LPINT);
-    HMODULE m_module;
     ConvertFn m_convert = nullptr;
 };
 
