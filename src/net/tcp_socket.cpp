@@ -126,7 +126,14 @@ bool TcpSocket::SendAll(const char* data, std::size_t length, int timeoutMs) {
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (length > 0) {
-        const long sent = detail::SendWithin(m_handle, data, length, MillisecondsUntil(deadline));
+        if (Cancelled()) {
+            return false;
+        }
+        const int left = MillisecondsUntil(deadline);
+        const long sent = detail::SendWithin(m_handle, data, length, WaitSlice(left));
+        if (sent == 0 && left > WaitSlice(left)) {
+            continue;
+        }
         if (sent <= 0) {
             return false;
         }
@@ -140,7 +147,18 @@ RecvResult TcpSocket::Receive(char* buffer, std::size_t capacity, int timeoutMs)
     if (!IsOpen() || capacity == 0) {
         return {RecvStatus::Error, 0};
     }
-    const long got = detail::ReceiveWithin(m_handle, buffer, capacity, timeoutMs, m_armedMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    long got = detail::kTimedOut;
+    for (;;) {
+        if (Cancelled()) {
+            return {RecvStatus::Error, 0};
+        }
+        const int left = MillisecondsUntil(deadline);
+        got = detail::ReceiveWithin(m_handle, buffer, capacity, WaitSlice(left), m_armedMs);
+        if (got != detail::kTimedOut || left <= WaitSlice(left)) {
+            break;
+        }
+    }
     if (got == detail::kTimedOut) {
         return {RecvStatus::TimedOut, 0};
     }
@@ -155,6 +173,17 @@ RecvResult TcpSocket::Receive(char* buffer, std::size_t capacity, int timeoutMs)
 
 bool TcpSocket::SetNoDelay(bool on) {
     return IsOpen() && detail::SetNoDelay(m_handle, on);
+}
+
+bool TcpSocket::Cancelled() const {
+    return m_cancel && m_cancel->IsCancelled();
+}
+
+int TcpSocket::WaitSlice(int leftMs) const {
+    // A cancel shuts the socket down, but not every Winsock wakes a select() for that (Wine
+    // does not): with a cancel signal, waits go in short slices that look at its flag.
+    constexpr int kSliceMs = 100;
+    return m_cancel && leftMs > kSliceMs ? kSliceMs : std::max(leftMs, 0);
 }
 
 bool TcpSocket::IsOpen() const {

@@ -46,6 +46,10 @@ public:
     static TcpSocket Adopt(std::intptr_t handle);
 
 private:
+    bool Cancelled() const;
+    // How long one wait may last of leftMs.
+    int WaitSlice(int leftMs) const;
+
     std::intptr_t m_handle = -1;
     std::shared_ptr<CancelSignal> m_cancel;
     int m_armedMs = -1; // receive time limit the socket holds, so it is set only on change

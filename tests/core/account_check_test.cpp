@@ -2,12 +2,15 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "cli/report.h"
+#include "net/cancel_signal.h"
 #include "pop3/messages.h"
 #include "settings/account.h"
 #include "support/scripted_pop3_server.h"
@@ -441,6 +444,33 @@ TEST(AccountDelete, DeletionSessionsAsTheServerSeesThem) {
         ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
         EXPECT_EQ(server.Received(), c.sent);
         EXPECT_EQ(server.Deleted(), c.deleted ? std::vector<int>{c.message} : std::vector<int>{});
+    }
+}
+
+TEST(AccountCheck, ACancelEndsACheckThatWaitsOnASilentServerLongBeforeItsLimit) {
+    for (const bool beforeConnect : {false, true}) {
+        SCOPED_TRACE(beforeConnect ? "cancelled before connecting" : "cancelled while waiting");
+        ScriptedPop3Server server;
+        server.Login().Silence();
+        Account account = ScriptedAccount(server, 20000);
+        const auto cancel = std::make_shared<net::CancelSignal>();
+        account.SetCancelSignal(cancel);
+        if (beforeConnect) {
+            cancel->Cancel();
+        }
+        const auto start = std::chrono::steady_clock::now();
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            cancel->Cancel();
+        });
+        Messages* list = nullptr;
+        account.CheckMail(list);
+        canceller.join();
+        EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10))
+            << "the check waited for its limit";
+        EXPECT_EQ(server.Connections(), beforeConnect ? 0 : 1);
+        delete list;
     }
 }
 
