@@ -464,13 +464,22 @@ void CTarnwickDlg::OnConfigure() {
         CConfDialog sheet("Configuration", m_hWnd, 0);
         if (sheet.DoModal() == IDOK)
             sheet.ApplyChanges();
-        // The settings come from the sheet; what the window shows stays with its list, and
-        // the next check builds the list afresh, for the mailbox may be another one.
+        // The settings come from the sheet; what the window shows stays with its list.
         const Account shown = m_account;
         m_account = sheet.GetAccount();
         m_account.TakeCheckOutcome(shown);
-        m_listStale = true;
         m_config = sheet.GetConfiguration();
+        const bool otherMailbox = m_account.m_MailServer != shown.m_MailServer ||
+                                  m_account.m_UserName != shown.m_UserName;
+        if (otherMailbox) {
+            // Those rows are another mailbox's: a deletion must not send their numbers here.
+            m_messages.reset();
+            m_account.m_MessageCount = 0;
+            FillList(true);
+        } else if (m_account.m_Summaries != shown.m_Summaries ||
+                   m_account.m_SummarySize != shown.m_SummarySize) {
+            m_listStale = true; // the rows need what the next check reads afresh
+        }
     }
     if (m_exiting)
         return;

@@ -5,6 +5,9 @@
 #include "res/resource.h"
 
 #include <commctrl.h>
+#include <prsht.h>
+
+#include <string>
 
 namespace {
 
@@ -263,4 +266,52 @@ TEST_F(DeletionTest, TheOpenTrayMenuOffersItsCommandsButNotOverAnOpenQuestion) {
     dlg.Command(ID_MSG_DELETE);
     ASSERT_NE(~0u, underQuestion);
     EXPECT_NE(0u, underQuestion & MF_GRAYED);
+}
+
+namespace {
+
+std::string g_newServer;
+
+// Runs inside the configuration sheet's loop: names another server, or cancels.
+void CALLBACK AnswerSheet(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND sheet = ::FindWindowA(nullptr, "Configuration");
+    if (sheet == nullptr || !::IsWindowVisible(sheet))
+        return;
+    ::KillTimer(nullptr, timer);
+    if (g_newServer.empty()) {
+        PropSheet_PressButton(sheet, PSBTN_CANCEL);
+        return;
+    }
+    PropSheet_SetCurSel(sheet, nullptr, 0);
+    ::SetDlgItemTextA(PropSheet_GetCurrentPageHwnd(sheet), IDC_MAIL_SERVER, g_newServer.c_str());
+    PropSheet_PressButton(sheet, PSBTN_OK);
+}
+
+} // namespace
+
+TEST_F(DeletionTest, AfterTheConfigurationNamesAnotherMailboxNoOldRowCanBeDeletedThere) {
+    auto& first = Serve(FiveWithUids());
+    auto& other = Serve(FiveWithUids());
+    const auto window = Open(first, 2);
+    TestDlg& dlg = *window;
+
+    // Cancelled: the rows stay, and the next check finds nothing to refill.
+    g_newServer.clear();
+    ::SetTimer(nullptr, 0, 50, &AnswerSheet);
+    dlg.Command(ID_TRAY_CONFIGURE);
+    EXPECT_EQ(5, dlg.m_list.GetItemCount());
+    const int refills = dlg.m_refills;
+    Click(dlg, IDC_CHECK_NOW);
+    ASSERT_TRUE(dlg.WaitIdle());
+    EXPECT_EQ(refills, dlg.m_refills);
+
+    // Another server: the old rows go, so no deletion can name them on it.
+    g_newServer = other.Address();
+    ::SetTimer(nullptr, 0, 50, &AnswerSheet);
+    dlg.Command(ID_TRAY_CONFIGURE);
+    EXPECT_EQ(other.Address(), dlg.m_account.m_MailServer);
+    EXPECT_EQ(0, dlg.m_list.GetItemCount());
+    dlg.Command(ID_MSG_DELETE);
+    EXPECT_TRUE(m_boxes.m_boxes.empty());
+    EXPECT_EQ(0, other.Connections());
 }
