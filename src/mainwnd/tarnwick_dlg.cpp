@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <vector>
 
 int g_lastAnnouncedCount = 0;
@@ -41,6 +40,7 @@ const char kChangedWhileAsked[] =
 // Exit waits this long for a cancelled job before the process lets it go.
 constexpr DWORD kExitJoinMs = 1000;
 constexpr UINT kExitPollMs = 50;
+constexpr UINT kExitGiveUpMs = 2000;
 
 UINT CheckPeriod(int minutes) {
     return static_cast<UINT>(minutes) * kMinuteMs;
@@ -116,12 +116,12 @@ bool CTarnwickDlg::OnInitDialog() {
     SetupColumns();
 
     if (!m_checkTimer.Set(m_hWnd, ID_TIMER_CHECK, CheckPeriod(m_config.m_Interval)))
-        ShowMessageBox(m_hWnd, kTimerFailed, "Error", MB_OK | MB_ICONERROR);
+        Ask(kTimerFailed, "Error", MB_OK | MB_ICONERROR);
     m_updateTimer.Set(m_hWnd, ID_TIMER_UPDATE, kUpdateDelayMs);
     m_trayMenu.LoadMenu(IDR_TRAY_MENU);
 
     if (!m_trayIcon.Create(this, IDR_TRAY_MENU, "Tarnwick", m_iconNoMail, WM_TRAY_NOTIFY)) {
-        AfxMessageBox("Failed to create tray icon", MB_OK | MB_ICONERROR, m_hWnd);
+        Tell("Failed to create tray icon", MB_OK | MB_ICONERROR);
         return false;
     }
     if (m_config.m_FirstTime)
@@ -216,10 +216,12 @@ bool CTarnwickDlg::StartJob(const std::shared_ptr<Job>& job) {
                 job->account.CheckMail(list);
                 job->list.reset(list);
             }
-        } catch (const std::exception&) {
+        } catch (...) { // in practice bad_alloc
             // The window must hear of the end whatever happened, or it stays busy for good.
             job->account.m_Status = Account::CheckFailed;
-            job->account.m_LastError = "Not enough memory to check the mailbox.";
+            job->account.m_LastError = job->kind == Job::Delete
+                                           ? "Not enough memory to delete the message."
+                                           : "Not enough memory to check the mailbox.";
             job->deleted = false;
         }
         job->done = true;
@@ -229,10 +231,14 @@ bool CTarnwickDlg::StartJob(const std::shared_ptr<Job>& job) {
         m_job.reset();
         m_busy = 0;
         UpdateBusyState();
-        if (job->kind == Job::Check)
+        if (job->kind == Job::Check) {
             ReportCheckFailure("The mail check could not be started.");
-        else
+        } else {
             ShowIdleState();
+            Ask("Could not delete message number " + std::to_string(job->message) +
+                    "\n\nThe deletion could not be started.",
+                "Tarnwick - Error", MB_OK | MB_ICONERROR);
+        }
     }
     return started;
 }
@@ -309,20 +315,17 @@ void CTarnwickDlg::FillList(bool changed) {
 void CTarnwickDlg::FinishDeletion(const Job& job) {
     if (job.deleted) {
         StartCheck();
-        ModalScope modal(*this);
-        AfxMessageBox("Message deleted succesfully.\nGetting new message list from server.", MB_OK,
-                      m_hWnd);
+        Tell("Message deleted succesfully.\nGetting new message list from server.", MB_OK);
         return;
     }
     ShowIdleState();
     if (job.account.DeleteRefusedAsStale()) {
         StartCheck();
-        ModalScope modal(*this);
-        AfxMessageBox("The mailbox has changed since the list was fetched: message number " +
-                          std::to_string(job.message) +
-                          " is no longer the message shown, so nothing was deleted.\nGetting "
-                          "new message list from server.",
-                      MB_OK | MB_ICONEXCLAMATION, m_hWnd);
+        Tell("The mailbox has changed since the list was fetched: message number " +
+                 std::to_string(job.message) +
+                 " is no longer the message shown, so nothing was deleted.\nGetting "
+                 "new message list from server.",
+             MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     Ask("Could not delete message number " + std::to_string(job.message) + "\n\n" +
@@ -516,6 +519,11 @@ void CTarnwickDlg::OnTimer(UINT_PTR id) {
         if (m_modalDepth == 0) {
             m_exitTimer.Kill();
             SendMessage(WM_CLOSE);
+        } else if (++m_exitPolls * kExitPollMs >= kExitGiveUpMs) {
+            // A window of someone else's will not close: every modal loop ends on a quit
+            // request, and so does the program, its settings already saved.
+            m_exitTimer.Kill();
+            ::PostQuitMessage(0);
         } else {
             CloseOpenBoxes();
         }
@@ -558,7 +566,7 @@ void CTarnwickDlg::OnAboutButton() {
     }
     // Only once the box is gone, so the notice does not open over it.
     if (updateRequested && !m_exiting)
-        RunForcedUpdateCheck();
+        RunForcedUpdateCheck(m_hWnd);
 }
 
 // ---- boxes, menus and sheets over the window ------------------------------------------------
@@ -580,6 +588,11 @@ CTarnwickDlg::ModalScope::~ModalScope() {
 int CTarnwickDlg::Ask(const std::string& text, const std::string& caption, UINT flags) {
     ModalScope modal(*this);
     return ShowMessageBox(m_hWnd, text, caption, flags);
+}
+
+int CTarnwickDlg::Tell(const std::string& text, UINT flags) {
+    ModalScope modal(*this);
+    return AfxMessageBox(text, flags, m_hWnd);
 }
 
 // ---- the end --------------------------------------------------------------------------------
@@ -710,14 +723,7 @@ bool CTarnwickDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     const bool menu = lParam == 0;
     const bool button = !menu && HIWORD(wParam) == BN_CLICKED;
     if (menu && id == ID_TRAY_EXIT) {
-        if (m_modalDepth > 0) {
-            // Out of a box's loop: the boxes close, and the window ends once they have.
-            BeginExit();
-            CloseOpenBoxes();
-            m_exitTimer.Set(m_hWnd, ID_TIMER_EXIT, kExitPollMs);
-        } else {
-            SendMessage(WM_CLOSE);
-        }
+        SendMessage(WM_CLOSE);
         return true;
     }
     if (menu && id == ID_TRAY_OPEN) {
@@ -979,8 +985,7 @@ void CTarnwickDlg::LaunchEmailClient() {
         const LaunchRequest run = {LaunchRequest::CommandLine, m_hWnd, m_config.m_EmailClient,
                                    SW_SHOWNORMAL};
         if (Launch(run) <= 31)
-            ShowMessageBox(m_hWnd, "Can't launch email application", "Tarnwick Error",
-                           MB_OK | MB_ICONERROR);
+            Ask("Can't launch email application", "Tarnwick Error", MB_OK | MB_ICONERROR);
         return;
     }
     CRegKey clients;
@@ -998,5 +1003,5 @@ void CTarnwickDlg::LaunchEmailClient() {
     const bool read = command.QueryString("", &line);
     const std::string program = read ? ProgramOfCommand(line) : std::string();
     if (program.empty() || Launch({LaunchRequest::ShellOpen, m_hWnd, program, SW_SHOWNORMAL}) <= 32)
-        ShowMessageBox(m_hWnd, kDefaultMailFailed, "Tarnwick Error", MB_OK | MB_ICONERROR);
+        Ask(kDefaultMailFailed, "Tarnwick Error", MB_OK | MB_ICONERROR);
 }

@@ -123,6 +123,8 @@ protected:
         CTarnwickDlg& m_dlg;
     };
     int Ask(const std::string& text, const std::string& caption, UINT flags);
+    // The same, captioned with the program's name.
+    int Tell(const std::string& text, UINT flags);
     bool CanStartWork() const { return m_modalDepth == 0 && !m_exiting; }
     void UpdateTrayCommands();
     void OnCheckTick();
@@ -163,6 +165,7 @@ protected:
     CheckRetryPolicy m_retry;
 
     int m_modalDepth = 0;
+    int m_exitPolls = 0;
     // The tray menu is a modal moment too, but its own commands must stay offered in it.
     bool m_trayMenuOpen = false;
     bool m_tickPending = false;

@@ -8,10 +8,11 @@
 
 namespace {
 
-void AnnounceNewVersion(const CAutoUpdateClient& client) {
+// Owned by the main window, so that Exit finds and closes it with the other boxes.
+void AnnounceNewVersion(const CAutoUpdateClient& client, HWND owner) {
     if (!client.IsNewVersion())
         return;
-    CAutoUpdateDlg notice(client.GetDownloadURL());
+    CAutoUpdateDlg notice(client.GetDownloadURL(), owner);
     notice.DoModal();
 }
 
@@ -20,12 +21,12 @@ void AnnounceNewVersion(const CAutoUpdateClient& client) {
 void RunScheduledUpdateCheck(HWND owner) {
     ::KillTimer(owner, ID_TIMER_UPDATE);
     const CAutoUpdateClient client(0);
-    AnnounceNewVersion(client);
+    AnnounceNewVersion(client, owner);
 }
 
-void RunForcedUpdateCheck() {
+void RunForcedUpdateCheck(HWND owner) {
     std::optional<CWaitCursor> wait(std::in_place);
     const CAutoUpdateClient client(1);
     wait.reset(); // the hourglass is for the check, not for the notice
-    AnnounceNewVersion(client);
+    AnnounceNewVersion(client, owner);
 }

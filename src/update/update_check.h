@@ -13,4 +13,4 @@
 void RunScheduledUpdateCheck(HWND owner);
 
 // After the about box was closed with "Check for &Update": checks now, with the wait cursor.
-void RunForcedUpdateCheck();
+void RunForcedUpdateCheck(HWND owner);
