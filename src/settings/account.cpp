@@ -32,9 +32,15 @@ bool Account::Load() {
     // Saving empties the scrambled form, so a scrambled password is newer than the protected
     // one: a profile from before, or one an older version wrote to since.
     const std::string scrambled = profile.GetString(kSection, "RegKey");
-    if (!scrambled.empty() || !password_protection::Unprotect(
-                                  profile.GetString(kSection, "ProtectedPassword"), &m_Password))
+    const std::string stored = profile.GetString(kSection, "ProtectedPassword");
+    m_UnreadablePassword.clear();
+    if (!scrambled.empty() || !password_protection::Unprotect(stored, &m_Password)) {
         m_Password = Scramble(scrambled, s_PasswordKey);
+        // Protected for another user or machine (a portable profile carried along): kept
+        // for them until this user enters a password of their own.
+        if (scrambled.empty())
+            m_UnreadablePassword = stored;
+    }
     m_SummarySize = profile.GetInt(kSection, "Summarysize", 8);
     m_Summaries = profile.GetInt(kSection, "Summaries", 1);
     m_Security = pop3::Security::None;
@@ -48,7 +54,10 @@ bool Account::Save() {
     profile.WriteString(kSection, "Mail server", m_MailServer);
     profile.WriteString(kSection, "User name", m_UserName);
     std::string protectedPassword;
-    if (password_protection::Protect(m_Password, &protectedPassword)) {
+    if (m_Password.empty() && !m_UnreadablePassword.empty()) {
+        profile.WriteString(kSection, "ProtectedPassword", m_UnreadablePassword);
+        profile.WriteString(kSection, "RegKey", "");
+    } else if (password_protection::Protect(m_Password, &protectedPassword)) {
         profile.WriteString(kSection, "ProtectedPassword", protectedPassword);
         // The scrambled form is as good as plain text: it goes once the protected one is in.
         profile.WriteString(kSection, "RegKey", "");

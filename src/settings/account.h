@@ -88,6 +88,7 @@ private:
     bool m_CertificateRejected = false;
     bool m_FailedInTransit = false;
     std::string m_ServerFingerprint;
+    std::string m_UnreadablePassword; // "ProtectedPassword" of another user or machine
     int m_TimeoutMs = 30000;
     std::shared_ptr<net::CancelSignal> m_Cancel;
     int m_SessionLimitMs = 120000;

@@ -91,6 +91,20 @@ TEST(PasswordProtection, RoundTripsAnOldProfileIsReadAndTheNextSaveLeavesNoTrace
     Account fallback;
     fallback.Load();
     EXPECT_EQ("fallback", fallback.m_Password);
+
+    // Only the protected value, and not this user's: it reads as no password, and is kept
+    // through saves until a password is entered here.
+    ASSERT_TRUE(profile.WriteString("MailSettings", "RegKey", ""));
+    Account carried;
+    carried.Load();
+    EXPECT_EQ("", carried.m_Password);
+    ASSERT_TRUE(carried.Save());
+    EXPECT_EQ("0123456789ABCDEF", profile.GetString("MailSettings", "ProtectedPassword"));
+    carried.m_Password = "new";
+    ASSERT_TRUE(carried.Save());
+    Account reloaded;
+    reloaded.Load();
+    EXPECT_EQ("new", reloaded.m_Password);
 }
 
 } // namespace
