@@ -22,20 +22,33 @@ record() { # step-name log-file
     echo "$1 $passed $failed" >>"$summary"
 }
 
+# A hung step (a Wine program waiting on a window nobody answers) must not eat the whole run.
+step_limit=${STEP_TIMEOUT:-1800}
+
 step() { # name command...
-    local name=$1
+    local name=$1 rc=0
     shift
     local log="$root/build/logs/$name.log"
     mkdir -p "$root/build/logs"
     echo "== $name"
-    if "$@" >"$log" 2>&1; then
+    timeout -k 10 "$step_limit" "$@" >"$log" 2>&1 || rc=$?
+    if [ $rc -eq 0 ]; then
         grep -aE '^\[  (PASSED|FAILED)  \]|tests passed|tests failed|^fuzz_' "$log" | sed 's/^/   /'
     else
         failed_steps+=("$name")
         tail -n 60 "$log"
+        [ $rc -eq 124 ] && echo "   ($name ran past its limit of $step_limit s)"
         echo "   ($name failed; full log in build/logs/$name.log)"
     fi
     record "$name" "$log"
+}
+
+# A program the build should have made: without it, its step fails rather than vanishes.
+built() { # step-name file
+    [ -f "$2" ] && return 0
+    failed_steps+=("$1")
+    echo "== $1: $2 was not built"
+    return 1
 }
 
 # ---- native ------------------------------------------------------------------------------
@@ -72,7 +85,7 @@ echo "== Windows tests under Wine on: $archs ($i686_note)"
 
 stop_wine() {
     wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
+    timeout 60 /usr/lib/wine/wineserver -w 2>/dev/null
 }
 wine_display() { # null | x11
     # The desktop process keeps the driver it started with, so the new setting takes
@@ -97,22 +110,25 @@ wine_dpi() { # dots per inch of the display Wine pretends to have
 
 for arch in $archs; do
     cross=$(wine_build_dir "$root" $arch)
-    [ -f $cross/tests/core_tests.exe ] || continue
+    built wine-core-$arch $cross/tests/core_tests.exe || continue
     wine_use "$root" $arch
     wine_display null
-    step wine-core-$arch wine $cross/tests/core_tests.exe
-    [ -f $cross/tests/ui_tests.exe ] && step wine-ui-$arch wine $cross/tests/ui_tests.exe
-    [ -f $cross/src/tarnwick-check.exe ] && step wine-check-cli-$arch ./tools/check-cli-wine.sh $cross/src/tarnwick-check.exe
-    [ -f $cross/src/tarnwick-check.exe ] && step wine-tls-$arch ./tools/tls-wine.sh $cross/src/tarnwick-check.exe
+    step wine-core-$arch "$WINE" $cross/tests/core_tests.exe
+    built wine-ui-$arch $cross/tests/ui_tests.exe && step wine-ui-$arch "$WINE" $cross/tests/ui_tests.exe
+    if built wine-check-cli-$arch $cross/src/tarnwick-check.exe; then
+        step wine-check-cli-$arch ./tools/check-cli-wine.sh $cross/src/tarnwick-check.exe
+        step wine-tls-$arch ./tools/tls-wine.sh $cross/src/tarnwick-check.exe
+    fi
 
     # The notification area only exists with a display.
-    xvfb_start
+    xvfb_start || failed_steps+=(xvfb-$arch)
     wine_display x11
-    [ -f $cross/tests/tray_tests.exe ] && step wine-tray-$arch wine $cross/tests/tray_tests.exe
-    if [ -f $cross/tests/program_tests.exe ]; then
+    built wine-tray-$arch $cross/tests/tray_tests.exe && step wine-tray-$arch "$WINE" $cross/tests/tray_tests.exe
+    if built wine-program-$arch $cross/tests/program_tests.exe; then
         # A Dovecot with three messages for the main window to check and delete from.
         dovecot_dir=$(mktemp -d /tmp/tarnwick-dovecot.XXXXXX)
-        dovecot_port=$(./tools/dovecot.sh start "$dovecot_dir" $$) && ./tools/dovecot.sh seed "$dovecot_dir" 3 >/dev/null
+        dovecot_port=$(./tools/dovecot.sh start "$dovecot_dir" $$) &&
+            ./tools/dovecot.sh seed "$dovecot_dir" 3 >/dev/null || failed_steps+=(dovecot-$arch)
         # Its implicit TLS listener serves a self-signed certificate on 127.0.0.4.
         # The main window's test photographs the open summary popup as a bitmap.
         shots="$root/build/screenshots/$arch"
@@ -127,8 +143,8 @@ for arch in $archs; do
         ./tools/dovecot.sh stop "$dovecot_dir" >/dev/null 2>&1
         rm -rf "$dovecot_dir"
     fi
-    [ -f $cross/tests/instance_probe.exe ] && step wine-packages-$arch ./tools/package-wine.sh $arch $cross/tests/instance_probe.exe
-    if [ -f $cross/tests/ui_shots.exe ]; then
+    built wine-packages-$arch $cross/tests/instance_probe.exe && step wine-packages-$arch ./tools/package-wine.sh $arch $cross/tests/instance_probe.exe
+    if built screenshots-$arch $cross/tests/ui_shots.exe; then
         step screenshots-$arch ./tools/screenshots.sh $cross/tests/ui_shots.exe build/screenshots/$arch
         # The same sights on a 192 DPI display.
         wine_dpi 192

@@ -82,7 +82,7 @@ wine_fonts() {
 }
 
 # Starts an Xvfb on the first free display from :90, exports DISPLAY and sets `xvfb` to its
-# process id; returns once the display answers.
+# process id; returns once the display answers, or fails after 5 s.
 xvfb_start() {
     local display=:90 n
     for n in $(seq 90 120); do
@@ -92,7 +92,8 @@ xvfb_start() {
     xvfb=$!
     export DISPLAY=$display
     for _ in $(seq 50); do
-        xdotool getdisplaygeometry >/dev/null 2>&1 && break
+        xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
         sleep 0.1
     done
+    return 1
 }
