@@ -130,7 +130,7 @@ std::string JsonString(const std::string& text) {
             } else {
                 out.append(text, i - length, length);
             }
-        } else if (byte < 0x20 || byte == 0x7f || byte <= 0x9f) {
+        } else if (byte <= 0x9f) {
             // C0, DEL, and a stray byte that Latin-1 reads as a C1 control.
             out += Escaped("\\u00", byte);
         } else {

@@ -117,7 +117,6 @@ bool CPop::Break(const char* text) {
     }
     m_Error = text;
     m_Broken = true;
-    m_OutOfStep = false;
     if (m_Stream) {
         m_Stream->Close();
         m_Stream.reset();

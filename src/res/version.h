@@ -7,7 +7,11 @@
 #define TARNWICK_VERSION_MINOR 0
 #define TARNWICK_VERSION_PATCH 6
 
-// The number the update file and the profile compare: 106 for 1.0.6.
+// The number the update file and the profile compare: 106 for 1.0.6. One digit each for the
+// minor version and the patch, or 1.0.10 and 1.1.0 would be the same number.
+#if TARNWICK_VERSION_MINOR > 9 || TARNWICK_VERSION_PATCH > 9
+#error "the version number has one digit for the minor version and one for the patch"
+#endif
 #define TARNWICK_VERSION_NUMBER                                                                    \
     (TARNWICK_VERSION_MAJOR * 100 + TARNWICK_VERSION_MINOR * 10 + TARNWICK_VERSION_PATCH)
 
