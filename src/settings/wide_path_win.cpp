@@ -1,5 +1,7 @@
 #include "settings/wide_path_win.h"
 
+#include "mime/utf16_win.h"
+
 #include <windows.h>
 
 namespace wide_path {
@@ -22,15 +24,7 @@ std::wstring FromText(const std::string& text) {
 }
 
 std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return std::string();
-    }
-    const int size = static_cast<int>(text.size());
-    const int length =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
-    return narrow;
+    return mime::FromUtf16(text);
 }
 
 } // namespace wide_path
