@@ -15,10 +15,12 @@ namespace {
 
 constexpr UINT kAllFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
-// Copies as much of the text as fits with its terminating zero, never half a character.
-template <size_t N> void CopyWide(WCHAR (&buffer)[N], const std::string& utf8) {
+// Copies as much of the text as fits with its terminating zero (and at most `most`
+// characters), never half a character.
+template <size_t N>
+void CopyWide(WCHAR (&buffer)[N], const std::string& utf8, size_t most = N - 1) {
     const std::wstring wide = mime::ToUtf16(utf8);
-    size_t length = std::min(wide.size(), N - 1);
+    size_t length = std::min({wide.size(), N - 1, most});
     if (length < wide.size() && length > 0 && IS_HIGH_SURROGATE(wide[length - 1]))
         --length;
     std::copy(wide.begin(), wide.begin() + static_cast<std::ptrdiff_t>(length), buffer);
@@ -48,12 +50,7 @@ void CTrayNotifyIcon::CopyTip(const char* tip) {
     static_assert(sizeof(NOTIFYICONDATAW::szTip) / sizeof(WCHAR) > kMaxTipLength,
                   "tip buffer too small");
     // 64 characters is what the oldest shells show; the record has room for more.
-    const std::wstring wide = mime::ToUtf16(tip == nullptr ? "" : tip);
-    size_t length = std::min(wide.size(), kMaxTipLength);
-    if (length < wide.size() && length > 0 && IS_HIGH_SURROGATE(wide[length - 1]))
-        --length;
-    std::copy(wide.begin(), wide.begin() + static_cast<std::ptrdiff_t>(length), m_Data.szTip);
-    m_Data.szTip[length] = L'\0';
+    CopyWide(m_Data.szTip, tip == nullptr ? "" : tip, kMaxTipLength);
 }
 
 BOOL CTrayNotifyIcon::ShowBalloon(const std::string& title, const std::string& text) {
