@@ -23,6 +23,7 @@ ManifestDPIAware true
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
 !include "WinMessages.nsh"
+!include "Sections.nsh"
 
 !define PRODUCT "Tarnwick"
 !define PUBLISHER "Tarnwick Software"
@@ -61,11 +62,16 @@ Var WasRunning
 !insertmacro MUI_LANGUAGE "English"
 
 ; Asks a running Tarnwick to end (it saves its settings as on "Exit") and waits up to 10 s
-; for it to go, so that its files can be replaced. Sets $0 to 1 when one was running.
+; for it to go, so that its files can be replaced. One that does not go stops setup before it
+; touches a file: the user may close it and retry (silent mode gives up). Sets $0 to 1 when
+; one was running.
 !macro CloseRunningTarnwick
     StrCpy $0 0
-    FindWindow $1 "${INSTANCE_CLASS}"
-    ${If} $1 <> 0
+    ${Do}
+        FindWindow $1 "${INSTANCE_CLASS}"
+        ${If} $1 = 0
+            ${ExitDo}
+        ${EndIf}
         StrCpy $0 1
         SendMessage $1 ${WM_CLOSE} 0 0 /TIMEOUT=5000
         StrCpy $2 0
@@ -78,9 +84,14 @@ Var WasRunning
                 ${ExitDo}
             ${EndIf}
         ${Loop}
-        ; The window goes a moment before the process has let go of its files.
-        Sleep 500
-    ${EndIf}
+        ${If} $1 = 0
+            ; The window goes a moment before the process has let go of its files.
+            Sleep 500
+            ${ExitDo}
+        ${EndIf}
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Tarnwick does not end. Close it, then choose Retry." /SD IDCANCEL IDRETRY +2
+        Abort
+    ${Loop}
 !macroend
 
 Section "Tarnwick" SecProgram
@@ -113,6 +124,13 @@ SectionEnd
 
 Section "Start Tarnwick when I log on" SecRun
     WriteRegStr HKCU "${RUN_KEY}" "Tarnwick" '"$INSTDIR\tarnwick.exe"'
+SectionEnd
+
+; Unticked on an upgrade: the entry an earlier install made goes.
+Section "-RunOff"
+    ${IfNot} ${SectionIsSelected} ${SecRun}
+        DeleteRegValue HKCU "${RUN_KEY}" "Tarnwick"
+    ${EndIf}
 SectionEnd
 
 ; Runs after every section: a Tarnwick that setup ended comes back, also in silent mode.
