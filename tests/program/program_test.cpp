@@ -56,6 +56,24 @@ private:
     bool m_started = false;
 };
 
+// The program beside the tests: the test executable lies in build/tests, it in build/src.
+std::string ProgramCommand() {
+    return "\"" + ProgramFolder() + "\\..\\src\\tarnwick.exe\"";
+}
+
+// The top-level window of that title once it shows, or null after the program's first check
+// has had time enough.
+HWND WaitForWindow(const char* title) {
+    HWND window = nullptr;
+    PumpUntil(
+        [&] {
+            window = ::FindWindowA(nullptr, title);
+            return window != nullptr;
+        },
+        30000);
+    return window;
+}
+
 } // namespace
 
 TEST_F(MainWindowTest, TheProgramChecksAtStartAndSavesItsConfigurationWhenLeftThroughExit) {
@@ -65,16 +83,9 @@ TEST_F(MainWindowTest, TheProgramChecksAtStartAndSavesItsConfigurationWhenLeftTh
     Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
     ASSERT_EQ("", Profile::Application().GetString("Notification", "Interval", ""));
 
-    // The test executable lies in build/tests, the program in build/src.
-    Process program("\"" + ProgramFolder() + "\\..\\src\\tarnwick.exe\"");
+    Process program(ProgramCommand());
     ASSERT_TRUE(program.Started());
-    HWND window = nullptr;
-    EXPECT_TRUE(PumpUntil(
-        [&] {
-            window = ::FindWindowA(nullptr, "Tarnwick - You have 3 messages waiting.");
-            return window != nullptr;
-        },
-        30000));
+    const HWND window = WaitForWindow("Tarnwick - You have 3 messages waiting.");
     ASSERT_NE(nullptr, window);
 
     ::PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
@@ -109,18 +120,13 @@ TEST_F(MainWindowTest, ASecondStartBringsTheFirstForwardAndEnds) {
     ProgramProfile profile;
     WriteTestProfile(server.Address());
     Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
-    const std::string program = "\"" + ProgramFolder() + "\\..\\src\\tarnwick.exe\"";
+    const std::string program = ProgramCommand();
     const int iconsBefore = CountTrayIcons();
 
     Process first(program);
     ASSERT_TRUE(first.Started());
-    HWND window = nullptr;
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            window = ::FindWindowA(nullptr, "Tarnwick - You have 2 messages waiting.");
-            return window != nullptr;
-        },
-        30000));
+    const HWND window = WaitForWindow("Tarnwick - You have 2 messages waiting.");
+    ASSERT_NE(nullptr, window);
     ASSERT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore + 1; }, 5000));
     ::ShowWindow(window, SW_HIDE);
 
@@ -174,7 +180,7 @@ TEST_F(MainWindowTest, ExitDuringAStalledCheckEndsTheProgramAtOnceAndSavesItsCon
     WriteTestProfile(stalled.Address());
     Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
 
-    Process program("\"" + ProgramFolder() + "\\..\\src\\tarnwick.exe\"");
+    Process program(ProgramCommand());
     ASSERT_TRUE(program.Started());
     ASSERT_TRUE(
         PumpUntil([&] { return stalled.Received().find("PASS") != std::string::npos; }, 30000));
