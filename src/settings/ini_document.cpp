@@ -91,10 +91,11 @@ IniDocument::IniDocument(const std::string& text) : m_lineEnd(kDefaultLineEnd) {
         const auto newline = text.find('\n', pos);
         Line line;
         if (newline == std::string::npos) {
-            // A lone CR ending the file is a line end too, whatever wrote it: kept as this
-            // last line's end, never as part of its value.
+            // Bare CRs ending the file are a line end too, whatever wrote them: kept as this
+            // last line's end, never as part of its value, so that a line added after it
+            // cannot turn one of them into the CR of a CR LF and shorten the value.
             std::size_t end = text.size();
-            if (text[end - 1] == '\r')
+            while (end > pos && text[end - 1] == '\r')
                 --end;
             line.text = text.substr(pos, end - pos);
             line.end = text.substr(end);
@@ -173,10 +174,10 @@ std::string IniDocument::Text() const {
     std::string text = m_bom;
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         text += m_lines[i].text;
-        // Only the old last line can lack an end, or end in a lone CR that no reader takes
+        // Only the old last line can lack an end, or end in bare CRs that no reader takes
         // for a break; once something follows it, it needs a real one.
         const std::string& end = m_lines[i].end;
-        const bool lastOnly = end.empty() || end == "\r";
+        const bool lastOnly = end.find('\n') == std::string::npos;
         text += lastOnly && i + 1 < m_lines.size() ? m_lineEnd : end;
     }
     return text;

@@ -59,9 +59,10 @@ TEST(AccountSecurity, WithoutASecureChannelTheSessionFailsAndNoLoginGoesOut) {
             Account account;
             account.Set("ann", "secret", server.Address(), 8, 1);
             account.m_Security = pop3::Security::StartTls;
-            // Loading the trust store for the handshake alone can take a few hundred ms in
-            // an instrumented build on a busy machine.
-            account.SetTimeout(1000);
+            // Loading the trust store for the handshake alone can take over a second in an
+            // instrumented build on a busy machine; only the silent server needs a short limit.
+            const bool silent = f.error == "Server did not answer in time";
+            account.SetTimeout(silent ? 1000 : 4000);
             Messages* list = nullptr;
             const auto start = std::chrono::steady_clock::now();
             if (deletion) {
@@ -70,7 +71,7 @@ TEST(AccountSecurity, WithoutASecureChannelTheSessionFailsAndNoLoginGoesOut) {
                 account.CheckMail(list);
                 EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
             }
-            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
             EXPECT_EQ(list, nullptr);
             EXPECT_EQ(account.GetErrorText(), f.error);
             server.Stop();

@@ -66,13 +66,13 @@ TEST(Profile, LinesItDoesNotKnowStayAndTheFirstSectionHoldingTheKeyWins) {
                            "[Notification]\r\nInterval=9\r\nB=30\r\n[New]\r\nKey=2\r\n");
 }
 
-TEST(Profile, ALoneCrEndingTheFileIsALineEndAsCrLfAndLfAre) {
+TEST(Profile, BareCrsEndingTheFileAreALineEndAsCrLfAndLfAre) {
     TempProfile temp;
     Profile profile(temp.Path());
-    // Each last line's end, and what it is once a line follows: a lone CR becomes the
+    // Each last line's end, and what it is once a line follows: bare CRs become the
     // file's own line end, as no reader would break a line there.
     const std::pair<const char*, const char*> ends[] = {
-        {"\r\n", "\r\n"}, {"\n", "\n"}, {"\r", "\r\n"}};
+        {"\r\n", "\r\n"}, {"\n", "\n"}, {"\r", "\r\n"}, {"\r\r\r", "\r\n"}};
     for (const auto& [end, followed] : ends) {
         SCOPED_TRACE(testing::PrintToString(std::string(end)));
         temp.Write("[Notification]\r\nEmailClient=mutt"s + end);
