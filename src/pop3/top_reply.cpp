@@ -30,6 +30,16 @@ std::string Unstuffed(std::string_view reply) {
     return message;
 }
 
+// FNV-1a, 64 bits: the row's size is compared too, and a message made to match another's
+// digest would have to know that other's header lines, trace lines included.
+std::uint64_t Digest(std::string_view bytes) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return hash;
+}
+
 } // namespace
 
 TopReply ReadTopReply(std::string_view reply, std::size_t summaryLimit) {
@@ -40,6 +50,7 @@ TopReply ReadTopReply(std::string_view reply, std::size_t summaryLimit) {
     const std::vector<mime::HeaderField> fields = mime::ParseHeaderBlock(headerBlock);
 
     TopReply result;
+    result.headerDigest = Digest(headerBlock);
     result.to = mime::DecodeHeaderText(mime::FieldValue(fields, "To"));
     result.from = mime::DecodeHeaderText(mime::FieldValue(fields, "From"));
     result.subject = mime::DecodeHeaderText(mime::FieldValue(fields, "Subject"));
