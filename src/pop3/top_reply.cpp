@@ -2,6 +2,7 @@
 
 #include "mime/body.h"
 #include "mime/charset.h"
+#include "mime/display_text.h"
 #include "mime/header.h"
 #include "mime/utf8.h"
 
@@ -51,13 +52,15 @@ TopReply ReadTopReply(std::string_view reply, std::size_t summaryLimit) {
 
     TopReply result;
     result.headerDigest = Digest(headerBlock);
-    result.to = mime::DecodeHeaderText(mime::FieldValue(fields, "To"));
-    result.from = mime::DecodeHeaderText(mime::FieldValue(fields, "From"));
-    result.subject = mime::DecodeHeaderText(mime::FieldValue(fields, "Subject"));
-    result.date = mime::Utf8OrWindows1252(mime::FieldValue(fields, "Date"));
+    // Made fit to show here, where the text is produced, so that no window can get it raw.
+    result.to = mime::DisplayText(mime::DecodeAddressText(mime::FieldValue(fields, "To")));
+    result.from = mime::DisplayText(mime::DecodeAddressText(mime::FieldValue(fields, "From")));
+    result.subject = mime::DisplayText(mime::DecodeHeaderText(mime::FieldValue(fields, "Subject")));
+    result.date = mime::DisplayText(mime::Utf8OrWindows1252(mime::FieldValue(fields, "Date")));
     if (hasBody) {
-        result.summary =
-            std::string(mime::FirstCodePoints(mime::BodyText(fields, body), summaryLimit));
+        // Each character replaced is one character: the cut and the limit still hold.
+        const std::string text = mime::BodyText(fields, body);
+        result.summary = mime::DisplayText(mime::FirstCodePoints(text, summaryLimit), true);
     }
     return result;
 }
