@@ -65,14 +65,21 @@ TEST_F(DovecotAccount, DeletionRemovesExactlyThatMessage) {
     Account account = MakeAccount();
     const auto before = Check(account);
     ASSERT_NE(before, nullptr);
-    ASSERT_TRUE(account.DeleteMessage(4)) << account.GetErrorText();
-    ASSERT_TRUE(account.DeleteMessage(2, before->GetUid(1))) << account.GetErrorText();
-    // Number 2 now names the old third message: the row of the old second is stale.
-    EXPECT_FALSE(account.DeleteMessage(2, before->GetUid(1)));
+    // Without its unique id a row is confirmed by its size and header block.
+    MessageIdentity fourth = before->GetIdentity(3);
+    fourth.uid.clear();
+    ASSERT_TRUE(account.DeleteMessage(4, fourth)) << account.GetErrorText();
+    ASSERT_TRUE(account.DeleteMessage(2, before->GetIdentity(1))) << account.GetErrorText();
+    // Number 2 now names the old third message: the row of the old second is stale, told by
+    // its id or by its headers alike.
+    MessageIdentity second = before->GetIdentity(1);
+    EXPECT_FALSE(account.DeleteMessage(2, second));
     EXPECT_TRUE(account.DeleteRefusedAsStale());
-    EXPECT_FALSE(account.DeleteMessage(3)); // two are left
-    EXPECT_FALSE(account.DeleteRefusedAsStale());
-    EXPECT_EQ(account.GetErrorText(), "Error occured during DELE");
+    second.uid.clear();
+    EXPECT_FALSE(account.DeleteMessage(2, second));
+    EXPECT_TRUE(account.DeleteRefusedAsStale());
+    EXPECT_FALSE(account.DeleteMessage(3, before->GetIdentity(2))); // two are left
+    EXPECT_TRUE(account.DeleteRefusedAsStale());
     const auto list = Check(account);
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->GetCount(), 2);

@@ -14,6 +14,7 @@
 
 #include "cli/report.h"
 #include "pop3/messages.h"
+#include "pop3/top_reply.h"
 #include "properties.h"
 #include "replay.h"
 #include "settings/account.h"
@@ -29,6 +30,20 @@ bool StartsLine(const std::string& sent, const char* command) {
         if (at == 0 || sent[at - 1] == '\n')
             return true;
     return false;
+}
+
+// The header block a row without a unique id was built from; the replies must show it again
+// before a DELE may go out.
+const char kRowHeaders[] = "From: a\r\nSubject: s\r\n";
+
+MessageIdentity Expected(std::uint8_t mode, std::uint8_t detail) {
+    MessageIdentity expected;
+    if ((mode & 16) != 0)
+        expected.uid = std::to_string(detail);
+    expected.octets = detail;
+    expected.headerDigest =
+        pop3::ReadTopReply(std::string(kRowHeaders) + "\r\n.\r\n", 1024).headerDigest;
+    return expected;
 }
 
 void CheckTheOutput(const Account& account, const Messages* list) {
@@ -71,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     account.Set("ann", kPassword, "127.0.0.1", 8, (mode & 8) != 0 ? 0 : 1);
     account.m_Security = security;
     if ((mode & 4) != 0) {
-        account.DeleteMessage(detail % 16 + 1, (mode & 16) != 0 ? std::to_string(detail) : "");
+        account.DeleteMessage(detail % 16 + 1, Expected(mode, detail));
     } else {
         const int previous = detail % 8;
         std::unique_ptr<Messages> list;
@@ -79,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             list = std::make_unique<Messages>(previous);
             for (int i = 0; i < previous; ++i) {
                 list->Add("a", "s", 1, "");
-                list->SetUid(i, std::to_string(i + 1));
+                list->SetIdentity(i, {std::to_string(i + 1), 1000, 0});
             }
             account.m_MessageCount = previous;
         }

@@ -309,6 +309,11 @@ std::string ScriptedPop3Server::Answer(const std::string& line, bool& authorized
     if (verb == "STAT") {
         return "+OK " + std::to_string(count) + " " + std::to_string(total) + "\r\n";
     }
+    if (verb == "LIST" && !argument.empty()) {
+        return exists ? "+OK " + std::to_string(n) + " " +
+                            std::to_string(messages[n - 1].Octets()) + "\r\n"
+                      : "-ERR no such message\r\n";
+    }
     if (verb == "LIST") {
         return "+OK " + std::to_string(count) + " messages\r\n" + listing.str() + ".\r\n";
     }
