@@ -296,3 +296,59 @@ TEST(Pop3Session, TopReadsHeadersInAnyCaseAndTheBodyUnstuffed) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Pop3Session, RepliesBeyondWhatTheCommandCanGiveBreakTheSession) {
+    const std::string hugeTop = "+OK\r\n" + std::string(2500, 'x') + "\r\n";
+    std::string endlessTop = "+OK\r\nFrom: a\r\n\r\n";
+    while (endlessTop.size() < 2'500'000) {
+        endlessTop += hugeTop.substr(5);
+    }
+    const struct {
+        std::string name;
+        std::string command;
+        std::string reply;
+        std::function<bool(CPop&)> run;
+        const char* error;
+        bool outOfStep;
+    } cases[] = {
+        // After a claimed count of 20 million, one listing line without its end: cut at
+        // 64 KiB, long before memory could follow the claim.
+        {"endless LIST line", "LIST\r\n", "+OK\r\n1 " + std::string(70000, '9'),
+         [](CPop& p) { return p.List(); }, "Reply line too long", false},
+        {"TOP beyond its cap", "TOP 1 8\r\n", endlessTop, [](CPop& p) { return p.Top(1, 8); },
+         "The server sent more than expected", true},
+        {"unique id of 71 characters", "UIDL\r\n", "+OK\r\n1 " + std::string(71, 'u') + "\r\n.\r\n",
+         [](CPop& p) { return p.Uidl(); }, "The server's reply was not understood", true},
+        {"unique id with a control", "UIDL 1\r\n", "+OK 1 a\x01z\r\n",
+         [](CPop& p) { return p.Uidl(1); }, "The server's reply was not understood", true},
+        {"UIDL that leaves a counted message out", "UIDL\r\n", "+OK\r\n1 a\r\n3 c\r\n.\r\n",
+         [](CPop& p) { return p.Uidl(); }, "The server's reply was not understood", true},
+        {"a line after QUIT's answer", "QUIT\r\n", "+OK bye\r\n+OK\r\n",
+         [](CPop& p) { return p.Quit(); }, "The server's reply was not understood", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPop3Server server;
+        server.Login().Expect("STAT\r\n").Reply("+OK 20000000 1\r\n");
+        server.Expect(c.command).Reply(c.reply).Silence();
+        CPop pop;
+        StartAndConnect(server, pop);
+        ASSERT_TRUE(pop.Stat());
+        EXPECT_FALSE(c.run(pop));
+        EXPECT_EQ(pop.GetErrorText(), c.error);
+        EXPECT_TRUE(pop.IsBroken());
+        EXPECT_EQ(pop.IsOutOfStep(), c.outOfStep);
+    }
+    // The same QUIT answered alone, by a server that then closes, is a clean end.
+    ScriptedPop3Server server;
+    server.Login().Expect("QUIT\r\n").Reply("+OK bye\r\n");
+    CPop pop;
+    StartAndConnect(server, pop);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(pop.Quit()) << pop.GetErrorText();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+}
+
+} // namespace
