@@ -5,11 +5,11 @@
 # an input that breaks a property, crashes, hangs or takes far more memory than it
 # delivered goes to build/fuzz/findings/. Prints each harness's figures and a GoogleTest-
 # style "[  PASSED  ]"/"[  FAILED  ]" line, which the test command counts.
-#   fuzz.sh [HARNESS...]      (pop3, profile, update; all by default)
+#   fuzz.sh [HARNESS...]      (pop3, mime, profile, update; all by default)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
-harnesses=${*:-pop3 profile update}
+harnesses=${*:-pop3 mime profile update}
 dir=build/fuzz
 
 targets=$(printf 'fuzz_%s ' $harnesses)

@@ -356,11 +356,12 @@ bool CPop::List(int message) {
     // "+OK n size"
     std::string_view rest;
     pop3::FirstWord(pop3::CleanView(status), &rest);
-    const pop3::ListingLine line = pop3::ParseListLine(rest);
-    if (!line.isEntry || line.message != message) {
+    int listed = 0;
+    std::int64_t octets = 0;
+    if (!pop3::ParseScanListing(rest, listed, octets) || listed != message) {
         return BreakOutOfStep(kNotUnderstood);
     }
-    m_Sizes.emplace_back(line.message, line.octets);
+    m_Sizes.emplace_back(listed, octets);
     return true;
 }
 

@@ -61,8 +61,4 @@ std::string_view CleanView(std::string_view line) {
     return Trim(line);
 }
 
-std::string CleanLine(std::string_view line) {
-    return std::string(CleanView(line));
-}
-
 } // namespace pop3

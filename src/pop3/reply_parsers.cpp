@@ -80,13 +80,30 @@ ListingLine ParseListLine(std::string_view clean) {
     return line;
 }
 
+// A message number as RFC 1939 writes it: digits alone, from 1.
+bool ParseMessageNumber(std::string_view text, int& message) {
+    std::int64_t value = 0;
+    if (!ParseNumber(text, value) || value < 1 || value > INT_MAX) {
+        return false;
+    }
+    message = static_cast<int>(value);
+    return true;
+}
+
 UidLine ParseUidLine(std::string_view clean) {
     UidLine line;
     std::string_view rest;
-    line.message = ReadInt(FirstWord(clean, &rest));
+    // What confirms a message before it is deleted: no number may be read into it.
+    line.isEntry = ParseMessageNumber(FirstWord(clean, &rest), line.message);
     line.uid = FirstWord(rest);
-    line.isEntry = line.message >= 1 && !line.uid.empty();
+    line.isEntry = line.isEntry && !line.uid.empty();
     return line;
+}
+
+bool ParseScanListing(std::string_view rest, int& message, std::int64_t& octets) {
+    std::string_view size;
+    return ParseMessageNumber(FirstWord(rest, &size), message) &&
+           ParseNumber(FirstWord(size), octets);
 }
 
 bool IsValidUid(std::string_view uid) {

@@ -30,14 +30,17 @@ struct ListingLine {
 };
 ListingLine ParseListLine(std::string_view clean);
 
-// One cleaned line of a UIDL body or the rest of a "+OK n uid" status: "n uid". isEntry false
-// for a line without both.
+// One cleaned line of a UIDL body or the rest of a "+OK n uid" status: "n uid", the number in
+// digits alone. isEntry false for a line without both.
 struct UidLine {
     bool isEntry = false;
     int message = 0;
     std::string_view uid;
 };
 UidLine ParseUidLine(std::string_view clean);
+// The rest of a "+OK n size" status to "LIST n": both in digits alone.
+bool ParseScanListing(std::string_view rest, int& message, std::int64_t& octets);
+
 // RFC 1939: 1 to 70 characters from 0x21 to 0x7E.
 bool IsValidUid(std::string_view uid);
 

@@ -143,7 +143,7 @@ void Account::CheckFailedWith(const CPop& pop, int oldCount) {
 void Account::CheckMail(Messages*& list) {
     const int oldCount = m_MessageCount;
     m_FailedInTransit = false;
-    CPop pop;
+    CPop pop(m_Now);
     if (!ConnectAndLogin(pop)) {
         m_Status = CheckFailed; // ConnectAndLogin left the reason
         m_FailedInTransit = pop.IsBroken() && !m_CertificateRejected;
@@ -239,7 +239,7 @@ bool Account::RefuseAsStale(CPop& pop) {
 
 bool Account::DeleteMessage(int message, const MessageIdentity& expected) {
     m_DeleteRefusedAsStale = false;
-    CPop pop;
+    CPop pop(m_Now);
     if (!ConnectAndLogin(pop))
         return false;
     const auto failed = [&] {

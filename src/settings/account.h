@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -59,6 +61,10 @@ public:
     bool FailedInTransit() const { return m_FailedInTransit; }
     // Deadline of each whole session before it earns more by what the server sends.
     void SetSessionLimit(int milliseconds) { m_SessionLimitMs = milliseconds; }
+    // The clock of the sessions' time rules; tests give their own.
+    void SetClock(std::function<std::chrono::steady_clock::time_point()> now) {
+        m_Now = std::move(now);
+    }
     std::string GetErrorText() const { return m_LastError; }
     // The security a session uses: the stored choice, except that a server on port 995 with
     // none chosen gets TLS, as mail programs do.
@@ -93,6 +99,7 @@ private:
     int m_TimeoutMs = 30000;
     std::shared_ptr<net::CancelSignal> m_Cancel;
     int m_SessionLimitMs = 120000;
+    std::function<std::chrono::steady_clock::time_point()> m_Now = std::chrono::steady_clock::now;
 
     // "Mail server" is a host name or address, optionally followed by ":port".
     bool ConnectAndLogin(CPop& pop);
