@@ -8,6 +8,7 @@
 #include "framework/menu.h"
 #include "framework/worker_thread.h"
 #include "mainwnd/check_retry_policy.h"
+#include "pop3/messages.h"
 #include "settings/account.h"
 #include "settings/configuration.h"
 #include "tray/tray_notify_icon.h"
@@ -17,8 +18,6 @@
 #include <string>
 
 class CShowDialog;
-class Messages;
-struct MessageIdentity;
 namespace net {
 class CancelSignal;
 }
