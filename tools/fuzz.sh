@@ -20,7 +20,7 @@ if [ "${1:-}" = --fixed ]; then
     shift
 fi
 seconds=${FUZZ_SECONDS:-60}
-harnesses=${*:-pop3 profile update mime}
+harnesses=${*:-pop3 mime profile update}
 dir=build/fuzz
 
 # Inputs per harness in fixed mode, each about 30 s on one core of our machines.

@@ -187,12 +187,12 @@ void CTarnwickDlg::StartCheck() {
     StartJob(job);
 }
 
-void CTarnwickDlg::StartDeletion(int message, const std::string& uid) {
+void CTarnwickDlg::StartDeletion(int message, const MessageIdentity& identity) {
     auto job = std::make_shared<Job>();
     job->kind = Job::Delete;
     job->account = m_account;
     job->message = message;
-    job->uid = uid;
+    job->identity = identity;
     StartJob(job);
 }
 
@@ -210,7 +210,7 @@ bool CTarnwickDlg::StartJob(const std::shared_ptr<Job>& job) {
     const bool started = m_worker.Start([job, window] {
         try {
             if (job->kind == Job::Delete) {
-                job->deleted = job->account.DeleteMessage(job->message, job->uid);
+                job->deleted = job->account.DeleteMessage(job->message, job->identity);
             } else {
                 Messages* list = job->list.release();
                 job->account.CheckMail(list);
@@ -320,6 +320,7 @@ void CTarnwickDlg::FinishDeletion(const Job& job) {
     }
     ShowIdleState();
     if (job.account.DeleteRefusedAsStale()) {
+        m_listStale = true; // its count and sizes may well look the same: built afresh
         StartCheck();
         Tell("The mailbox has changed since the list was fetched: message number " +
                  std::to_string(job.message) +
@@ -957,10 +958,10 @@ void CTarnwickDlg::DeleteSelectedMessage() {
     const int row = m_list.GetFirstSelectedItem();
     if (m_busy || !CanStartWork() || row < 0 || !m_messages || row >= m_messages->GetCount())
         return;
-    // What the question shows is what may be deleted: the row's number, unique id and texts
+    // What the question shows is what may be deleted: the row's number, identity and texts
     // are taken now, and after the answer the list must still be the one asked about.
     const int number = row + 1;
-    const std::string uid = m_messages->GetUid(row);
+    const MessageIdentity identity = m_messages->GetIdentity(row);
     const unsigned generation = m_listGeneration;
     const std::string text =
         "You have indicated you wish to delete the folowing message:\n\nFrom: " +
@@ -975,7 +976,7 @@ void CTarnwickDlg::DeleteSelectedMessage() {
         Ask(kChangedWhileAsked, "Tarnwick", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    StartDeletion(number, uid);
+    StartDeletion(number, identity);
 }
 
 // ---- e-mail program -------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "framework/menu.h"
 #include "framework/worker_thread.h"
 #include "mainwnd/check_retry_policy.h"
+#include "pop3/messages.h"
 #include "settings/account.h"
 #include "settings/configuration.h"
 #include "tray/tray_notify_icon.h"
@@ -17,7 +18,6 @@
 #include <string>
 
 class CShowDialog;
-class Messages;
 namespace net {
 class CancelSignal;
 }
@@ -91,8 +91,8 @@ protected:
         enum Kind { Check, Delete } kind = Check;
         Account account;
         std::unique_ptr<Messages> list; // a check: compared with, then the result
-        int message = 0;                // a deletion: the number and unique id confirmed
-        std::string uid;
+        int message = 0;                // a deletion: the number and what it must still name
+        MessageIdentity identity;
         bool deleted = false;
         std::shared_ptr<net::CancelSignal> cancel;
         std::atomic<bool> done{false};
@@ -100,7 +100,7 @@ protected:
     // Starts a job on the worker with the busy display; false (and nothing started) while
     // another job is held.
     bool StartJob(const std::shared_ptr<Job>& job);
-    void StartDeletion(int message, const std::string& uid);
+    void StartDeletion(int message, const MessageIdentity& identity);
     LRESULT FinishCheck(Job& job);
     void FinishDeletion(const Job& job);
     // After a job that brought no new outcome: the title, tip and icon of the current state.

@@ -5,6 +5,7 @@
 #include "mime/transfer_encoding.h"
 
 #include <cctype>
+#include <map>
 
 namespace mime {
 
@@ -39,6 +40,93 @@ struct ContentType {
     std::string boundary;
 };
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// An RFC 2231 extended value: "charset'language'text" in its first piece, "%XX" escapes.
+std::string DecodeExtended(std::string_view value, bool first) {
+    if (first) {
+        const std::size_t quote = value.find('\'');
+        const std::size_t second =
+            quote == std::string_view::npos ? quote : value.find('\'', quote + 1);
+        if (second != std::string_view::npos) {
+            value.remove_prefix(second + 1);
+        }
+    }
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const int high = value[i] == '%' && i + 2 < value.size() ? HexDigit(value[i + 1]) : -1;
+        const int low = high >= 0 ? HexDigit(value[i + 2]) : -1;
+        if (low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+// One parameter in its three forms: plain, extended ("name*="), and in numbered pieces
+// ("name*0=", "name*1*=") that are joined in order.
+struct Parameter {
+    std::string plain;
+    bool hasExtended = false;
+    std::string extended;
+    std::map<int, std::string> pieces;
+
+    std::string Value() const {
+        if (hasExtended) {
+            return extended;
+        }
+        if (!pieces.empty() && pieces.begin()->first == 0) {
+            std::string joined;
+            int expected = 0;
+            for (const auto& [index, piece] : pieces) {
+                if (index != expected++) {
+                    break;
+                }
+                joined += piece;
+            }
+            return joined;
+        }
+        return plain;
+    }
+};
+
+void TakeParameter(std::string name, const std::string& value, Parameter& parameter) {
+    const bool extended = !name.empty() && name.back() == '*';
+    if (extended) {
+        name.pop_back();
+    }
+    const std::size_t star = name.find('*');
+    if (star == std::string::npos) {
+        if (extended) {
+            parameter.hasExtended = true;
+            parameter.extended = DecodeExtended(value, true);
+        } else {
+            parameter.plain = value;
+        }
+        return;
+    }
+    const std::string index = name.substr(star + 1);
+    if (index.empty() || index.size() > 3 ||
+        index.find_first_not_of("0123456789") != std::string::npos) {
+        return;
+    }
+    const int n = std::stoi(index);
+    parameter.pieces[n] = extended ? DecodeExtended(value, n == 0) : value;
+}
+
+std::string BaseName(const std::string& name) {
+    return name.substr(0, name.find('*'));
+}
+
 ContentType ReadContentType(const std::string& value) {
     ContentType type;
     std::string_view rest(value);
@@ -48,6 +136,8 @@ ContentType ReadContentType(const std::string& value) {
         type.mediaType = "text/plain";
     }
     rest.remove_prefix(semicolon == std::string_view::npos ? rest.size() : semicolon + 1);
+    Parameter charset;
+    Parameter boundary;
     while (!rest.empty()) {
         const std::size_t equals = rest.find('=');
         if (equals == std::string_view::npos) {
@@ -71,12 +161,14 @@ ContentType ReadContentType(const std::string& value) {
             parameter = std::string(TrimBlanks(rest.substr(0, end)));
         }
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        if (name == "charset") {
-            type.charset = parameter;
-        } else if (name == "boundary") {
-            type.boundary = parameter;
+        if (BaseName(name) == "charset") {
+            TakeParameter(name, parameter, charset);
+        } else if (BaseName(name) == "boundary") {
+            TakeParameter(name, parameter, boundary);
         }
     }
+    type.charset = charset.Value();
+    type.boundary = boundary.Value();
     return type;
 }
 
@@ -163,6 +255,15 @@ void Walk(const std::vector<HeaderField>& headers, std::string_view body, int de
     if (type.mediaType.compare(0, 10, "multipart/") == 0) {
         if (!type.boundary.empty() && depth < kMaxDepth) {
             WalkParts(body, type.boundary, depth, found);
+        }
+        return;
+    }
+    if (type.mediaType == "message/rfc822") {
+        // A forwarded message shown inline: its own body is the text.
+        std::string_view innerHeaders;
+        std::string_view innerBody;
+        if (depth < kMaxDepth && SplitAtEmptyLine(body, innerHeaders, innerBody)) {
+            Walk(ParseHeaderBlock(innerHeaders), innerBody, depth + 1, found);
         }
         return;
     }

@@ -60,7 +60,6 @@ const Entry kCharsets[] = {
     {{"big5", "csbig5", "xxbig5", "cnbig5", "cp950", "ms950"}, {"CP950", 950, 0}},
     // Windows has no code page of its own for the Hong Kong additions; Big5 reads the rest.
     {{"big5hkscs"}, {"BIG5-HKSCS", 950, 0}},
-    {{"utf7", "unicode11utf7", "csunicode11utf7"}, {"UTF-7", 65000, 0}},
     {{"euckr", "cseuckr", "ksc56011987", "isoir149", "korean", "cp949", "ms949", "uhc",
       "windows949"},
      {"CP949", 949, 0}},
@@ -87,6 +86,85 @@ const Charset* FindCharset(const std::string& normalized) {
     return nullptr;
 }
 
+bool IsAsciiName(const std::string& normalized) {
+    return normalized == "usascii" || normalized == "ascii" || normalized == "ansix341968";
+}
+
+int Base64Value(char c) {
+    if (c >= 'A' && c <= 'Z') {
+        return c - 'A';
+    }
+    if (c >= 'a' && c <= 'z') {
+        return c - 'a' + 26;
+    }
+    if (c >= '0' && c <= '9') {
+        return c - '0' + 52;
+    }
+    return c == '+' ? 62 : c == '/' ? 63 : -1;
+}
+
+// RFC 2152, read here rather than by the system so that every platform shows the same: a
+// malformed shift costs one U+FFFD, and the text after it stays.
+std::string Utf7ToUtf8(std::string_view bytes) {
+    std::string out;
+    unsigned long pendingHigh = 0; // a high surrogate waiting for its low one
+    const auto unit = [&](unsigned long u) {
+        if (pendingHigh != 0) {
+            if (u >= 0xdc00 && u <= 0xdfff) {
+                AppendUtf8(out, 0x10000 + ((pendingHigh - 0xd800) << 10) + (u - 0xdc00));
+                pendingHigh = 0;
+                return;
+            }
+            AppendUtf8(out, 0xfffd);
+            pendingHigh = 0;
+        }
+        if (u >= 0xd800 && u <= 0xdbff) {
+            pendingHigh = u;
+        } else {
+            AppendUtf8(out, u >= 0xdc00 && u <= 0xdfff ? 0xfffd : u);
+        }
+    };
+    const auto endShift = [&] {
+        if (pendingHigh != 0) {
+            AppendUtf8(out, 0xfffd);
+            pendingHigh = 0;
+        }
+    };
+    for (std::size_t i = 0; i < bytes.size();) {
+        const char c = bytes[i];
+        if (c != '+') {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                AppendUtf8(out, 0xfffd);
+            } else {
+                out += c;
+            }
+            ++i;
+            continue;
+        }
+        ++i;
+        if (i < bytes.size() && bytes[i] == '-') {
+            out += '+';
+            ++i;
+            continue;
+        }
+        unsigned long bits = 0;
+        int count = 0;
+        for (; i < bytes.size() && Base64Value(bytes[i]) >= 0; ++i) {
+            bits = ((bits << 6) | static_cast<unsigned long>(Base64Value(bytes[i]))) & 0xffffff;
+            count += 6;
+            if (count >= 16) {
+                count -= 16;
+                unit((bits >> count) & 0xffff);
+            }
+        }
+        endShift();
+        if (i < bytes.size() && bytes[i] == '-') {
+            ++i; // absorbed: it only ends the shift
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 bool IsUtf8(std::string_view bytes) {
@@ -106,6 +184,15 @@ bool ToUtf8(std::string_view charset, std::string_view bytes, std::string& out) 
     const std::string name = Normalized(charset);
     if (name == "utf8" || name == "unicode11utf8") {
         out = ReplaceInvalidUtf8(bytes);
+        return true;
+    }
+    if (name == "utf7" || name == "unicode11utf7" || name == "csunicode11utf7") {
+        out = Utf7ToUtf8(bytes);
+        return true;
+    }
+    // Mailers label UTF-8 so when they never looked at the text.
+    if (IsAsciiName(name) && IsUtf8(bytes)) {
+        out = std::string(bytes);
         return true;
     }
     const Charset* found = FindCharset(name);

@@ -156,6 +156,14 @@ std::string HtmlToText(std::string_view html) {
             i = end == std::string_view::npos ? html.size() : end + 3;
             continue;
         }
+        // A "<" that no tag name, "/", "!" or "?" follows is text: "if a < b and c > d".
+        const char after = i + 1 < html.size() ? html[i + 1] : ' ';
+        if (!std::isalpha(static_cast<unsigned char>(after)) && after != '/' && after != '!' &&
+            after != '?') {
+            out.Text(html.substr(i, 1));
+            ++i;
+            continue;
+        }
         const std::size_t close = html.find('>', i);
         if (close == std::string_view::npos) {
             break; // a tag cut off by the end of the lines

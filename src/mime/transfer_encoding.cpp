@@ -107,8 +107,12 @@ std::string DecodeBase64Body(std::string_view text) {
     unsigned long bits = 0;
     int sextets = 0;
     for (char c : text) {
+        // Padding ends a group, not the body: mailers join separately encoded chunks.
         if (c == '=') {
-            break;
+            FlushGroup(bits, sextets, bytes);
+            bits = 0;
+            sextets = 0;
+            continue;
         }
         const int value = Base64Value(c);
         if (value < 0) {

@@ -12,8 +12,8 @@ bool DecodeBase64Strict(std::string_view text, std::string& bytes);
 // An encoded word's Q text: "_" is a blank; false on an "=" without two hex digits.
 bool DecodeQWord(std::string_view text, std::string& bytes);
 
-// A body's base64: other characters are skipped, as RFC 2045 asks; a group cut off by the
-// end of the lines gives the bytes it holds.
+// A body's base64: other characters are skipped, as RFC 2045 asks; padding ends a group,
+// and a group cut off by the end of the lines gives the bytes it holds.
 std::string DecodeBase64Body(std::string_view text);
 
 // A body's quoted-printable: soft line breaks joined, "=XX" decoded, any other "=" kept.

@@ -15,6 +15,8 @@ void Messages::Add(const std::string& from, const std::string& subject, std::int
     m_SizeList.push_back(sizeKb);
     m_SummaryList.Append(summary);
     m_UidList.Append("");
+    m_OctetsList.push_back(0);
+    m_DigestList.push_back(0);
     ++m_Count;
 }
 
@@ -35,8 +37,26 @@ std::string Messages::GetUid(int i) const {
     return i >= 0 ? m_UidList.At(static_cast<std::size_t>(i)) : std::string();
 }
 
-void Messages::SetUid(int i, const std::string& uid) {
-    if (i >= 0) {
-        m_UidList.Replace(static_cast<std::size_t>(i), uid);
+std::int64_t Messages::GetOctets(int i) const {
+    return i >= 0 && i < m_Count ? m_OctetsList[static_cast<std::size_t>(i)] : 0;
+}
+
+void Messages::SetIdentity(int i, const MessageIdentity& identity) {
+    if (i >= 0 && i < m_Count) {
+        const auto at = static_cast<std::size_t>(i);
+        m_UidList.Replace(at, identity.uid);
+        m_OctetsList[at] = identity.octets;
+        m_DigestList[at] = identity.headerDigest;
     }
+}
+
+MessageIdentity Messages::GetIdentity(int i) const {
+    MessageIdentity identity;
+    if (i >= 0 && i < m_Count) {
+        const auto at = static_cast<std::size_t>(i);
+        identity.uid = GetUid(i);
+        identity.octets = m_OctetsList[at];
+        identity.headerDigest = m_DigestList[at];
+    }
+    return identity;
 }

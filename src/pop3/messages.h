@@ -6,6 +6,14 @@
 
 #include "pop3/packed_texts.h"
 
+// What tells a listed message from any other on its server: its unique id when the server
+// gave one; always its size in octets and the digest of its header block.
+struct MessageIdentity {
+    std::string uid;
+    std::int64_t octets = 0;
+    std::uint64_t headerDigest = 0;
+};
+
 // The result of a check that built a list: entry i describes message i + 1 on the server.
 // Copyable, so that a worker can check against a copy of what the window shows.
 class Messages {
@@ -24,10 +32,11 @@ public:
     std::string GetSubject(int i) const;
     std::string GetSize(int i) const;
     std::string GetSummary(int i) const;
-    // The message's unique id on the server; empty when the server gave none. Only for an
-    // entry already added.
-    void SetUid(int i, const std::string& uid);
+    // Only for an entry already added. The unique id is empty when the server gave none.
+    void SetIdentity(int i, const MessageIdentity& identity);
+    MessageIdentity GetIdentity(int i) const;
     std::string GetUid(int i) const;
+    std::int64_t GetOctets(int i) const;
 
 private:
     // Packed, so that a row costs about what the server sent for it however short that was.
@@ -36,6 +45,8 @@ private:
     std::deque<std::int64_t> m_SizeList; // kilobytes
     pop3::PackedTexts m_SummaryList;
     pop3::PackedTexts m_UidList;
+    std::deque<std::int64_t> m_OctetsList;
+    std::deque<std::uint64_t> m_DigestList;
     int m_Capacity;
     int m_Count = 0;
 };

@@ -20,10 +20,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 } // namespace
 
 int ReadInt(std::string_view text) {
@@ -54,19 +50,6 @@ int ReadInt(std::string_view text) {
     return static_cast<int>(value);
 }
 
-bool BeginsWithErr(std::string_view reply) {
-    static constexpr std::string_view kErr = "-ERR";
-    if (reply.size() < kErr.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < kErr.size(); ++i) {
-        if (Upper(reply[i]) != kErr[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string_view CleanView(std::string_view line) {
     line = Trim(line);
     if (line.find('\r') != std::string_view::npos) {
@@ -76,10 +59,6 @@ std::string_view CleanView(std::string_view line) {
         line.remove_suffix(1);
     }
     return Trim(line);
-}
-
-std::string CleanLine(std::string_view line) {
-    return std::string(CleanView(line));
 }
 
 } // namespace pop3

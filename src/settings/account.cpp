@@ -143,7 +143,7 @@ void Account::CheckFailedWith(const CPop& pop, int oldCount) {
 void Account::CheckMail(Messages*& list) {
     const int oldCount = m_MessageCount;
     m_FailedInTransit = false;
-    CPop pop;
+    CPop pop(m_Now);
     if (!ConnectAndLogin(pop)) {
         m_Status = CheckFailed; // ConnectAndLogin left the reason
         m_FailedInTransit = pop.IsBroken() && !m_CertificateRejected;
@@ -172,11 +172,21 @@ void Account::CheckMail(Messages*& list) {
         CheckFailedWith(pop, oldCount);
         return;
     }
-    bool same = count == oldCount;
+    bool same = count == oldCount && list != nullptr && list->GetCount() == count;
+    bool listed = false;
     if (same && haveUids) {
-        same = list != nullptr && list->GetCount() == count;
         for (int n = 1; same && n <= count; ++n) {
             same = list->GetUid(n - 1) == pop.GetUid(n);
+        }
+    } else if (same) {
+        // Without unique ids the sizes are what tells that a message went and another came.
+        if (!pop.List()) {
+            CheckFailedWith(pop, oldCount);
+            return;
+        }
+        listed = true;
+        for (int n = 1; same && n <= count; ++n) {
+            same = list->GetOctets(n - 1) == pop.GetMessageSize(n);
         }
     }
     if (same) {
@@ -185,8 +195,8 @@ void Account::CheckMail(Messages*& list) {
     }
 
     auto fresh = std::make_unique<Messages>(count);
-    pop.PlanListing(count, m_SummarySize);
-    if (!pop.List()) {
+    pop.PlanListing(count, m_SummarySize, !listed);
+    if (!listed && !pop.List()) {
         CheckFailedWith(pop, oldCount);
         return;
     }
@@ -198,8 +208,9 @@ void Account::CheckMail(Messages*& list) {
             CheckFailedWith(pop, oldCount);
             return;
         }
-        fresh->Add(pop.m_From, pop.m_Subject, ToKilobytes(pop.GetMessageSize(n)), pop.GetSummary());
-        fresh->SetUid(n - 1, pop.GetUid(n));
+        const std::int64_t octets = pop.GetMessageSize(n);
+        fresh->Add(pop.m_From, pop.m_Subject, ToKilobytes(octets), pop.GetSummary());
+        fresh->SetIdentity(n - 1, {pop.GetUid(n), octets, pop.GetHeaderDigest()});
     }
     if (QuitAfterCheck(pop, ListRebuilt, oldCount)) {
         delete list;
@@ -219,38 +230,55 @@ bool Account::QuitAfterCheck(CPop& pop, int status, int oldCount) {
     return true;
 }
 
-bool Account::DeleteMessage(int message) {
-    return DeleteMessage(message, "");
+bool Account::RefuseAsStale(CPop& pop) {
+    m_DeleteRefusedAsStale = true;
+    m_LastError = kStale;
+    pop.Quit();
+    return false;
 }
 
-bool Account::DeleteMessage(int message, const std::string& expectedUid) {
+bool Account::DeleteMessage(int message, const MessageIdentity& expected) {
     m_DeleteRefusedAsStale = false;
-    CPop pop;
+    CPop pop(m_Now);
     if (!ConnectAndLogin(pop))
         return false;
-    // Without an expected uid there is nothing to compare: DELE alone decides.
-    if (!expectedUid.empty()) {
+    const auto failed = [&] {
+        m_LastError = pop.GetErrorText();
+        return false;
+    };
+    bool confirmed = false;
+    if (!expected.uid.empty()) {
         pop.Capa();
+        if (pop.IsBroken())
+            return failed();
         if (pop.OffersUidl() != CPop::Support::No) {
             const bool answered = pop.Uidl(message);
-            if (pop.IsBroken()) {
-                m_LastError = pop.GetErrorText();
-                return false;
-            }
+            if (pop.IsBroken())
+                return failed();
             // Refused where UIDL is known to exist: the message is gone. Refused after CAPA
-            // was refused: the server may have no UIDL at all, and DELE alone decides.
-            const bool known = answered || pop.OffersUidl() == CPop::Support::Yes;
-            if (known && pop.GetUid(message) != expectedUid) {
-                m_DeleteRefusedAsStale = true;
-                m_LastError = kStale;
-                pop.Quit();
-                return false;
+            // was refused: the server has no UIDL, and the size and headers must tell.
+            if (answered || pop.OffersUidl() == CPop::Support::Yes) {
+                if (pop.GetUid(message) != expected.uid)
+                    return RefuseAsStale(pop);
+                confirmed = true;
             }
         }
     }
-    if (!pop.Dele(message) || !pop.Quit()) {
-        m_LastError = pop.GetErrorText();
-        return false;
+    if (!confirmed) {
+        // The number alone may name another message by now: its size and its header block
+        // must be the row's. A refusal of either means the message is not there.
+        const bool listed = pop.List(message);
+        if (pop.IsBroken())
+            return failed();
+        if (!listed || pop.GetMessageSize(message) != expected.octets)
+            return RefuseAsStale(pop);
+        pop.Top(message, 0);
+        if (pop.IsBroken())
+            return failed();
+        if (pop.GetHeaderDigest() == 0 || pop.GetHeaderDigest() != expected.headerDigest)
+            return RefuseAsStale(pop);
     }
+    if (!pop.Dele(message) || !pop.Quit())
+        return failed();
     return true;
 }

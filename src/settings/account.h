@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,6 +13,7 @@ class CancelSignal;
 
 class CPop;
 class Messages;
+struct MessageIdentity;
 
 // The one POP3 mailbox, section "MailSettings" of the profile, with the outcome of the
 // last check and the operations that check and delete.
@@ -32,18 +35,18 @@ public:
     static std::string Scramble(const std::string& text, int key);
 
     // One mailbox check. Replaces the caller's list (which it owns) only when a check
-    // succeeds with summaries on and the count changed, or, on a server with UIDL, the
-    // messages differ from the list's; a failed check leaves the count and the list as they
-    // were. A successful check leaves m_LastError as it was. The caller may pass a copy of
-    // its list, or nullptr.
+    // succeeds with summaries on and the count changed, or the messages differ from the
+    // list's: by unique id on a server with UIDL, else by size; a failed check leaves the count and
+    // the list as they were. A successful check leaves m_LastError as it was. The caller may pass a
+    // copy of its list, or nullptr.
     void CheckMail(Messages*& list);
-    // message counts from 1. Leaves m_MessageCount and m_Status alone. True only when the
-    // server took both DELE and QUIT: POP3 removes a message at QUIT, not before.
-    bool DeleteMessage(int message);
-    // As above, but first, when expectedUid is given and the server has UIDL, makes sure the
-    // number still names that message; when it does not, nothing is deleted and
-    // DeleteRefusedAsStale() tells so.
-    bool DeleteMessage(int message, const std::string& expectedUid);
+    // Deletes the message a row showed: message counts from 1, expected is the row's. The
+    // number is first confirmed to name that message, by its unique id ("UIDL n") when the
+    // row has one and the server answers, else by its size ("LIST n") and header block
+    // ("TOP n 0"). On any difference nothing is deleted and DeleteRefusedAsStale() tells so.
+    // Leaves m_MessageCount and m_Status alone. True only when the server took both DELE and
+    // QUIT: POP3 removes a message at QUIT, not before.
+    bool DeleteMessage(int message, const MessageIdentity& expected);
     bool DeleteRefusedAsStale() const { return m_DeleteRefusedAsStale; }
 
     int GetStatus() const { return m_Status; }
@@ -58,6 +61,10 @@ public:
     bool FailedInTransit() const { return m_FailedInTransit; }
     // Deadline of each whole session before it earns more by what the server sends.
     void SetSessionLimit(int milliseconds) { m_SessionLimitMs = milliseconds; }
+    // The clock of the sessions' time rules; tests give their own.
+    void SetClock(std::function<std::chrono::steady_clock::time_point()> now) {
+        m_Now = std::move(now);
+    }
     std::string GetErrorText() const { return m_LastError; }
     // The security a session uses: the stored choice, except that a server on port 995 with
     // none chosen gets TLS, as mail programs do.
@@ -92,10 +99,12 @@ private:
     int m_TimeoutMs = 30000;
     std::shared_ptr<net::CancelSignal> m_Cancel;
     int m_SessionLimitMs = 120000;
+    std::function<std::chrono::steady_clock::time_point()> m_Now = std::chrono::steady_clock::now;
 
     // "Mail server" is a host name or address, optionally followed by ":port".
     bool ConnectAndLogin(CPop& pop);
     void CheckFailedWith(const CPop& pop, int oldCount);
     // Ends a check that got its answers; false when QUIT showed them not to be trustworthy.
     bool QuitAfterCheck(CPop& pop, int status, int oldCount);
+    bool RefuseAsStale(CPop& pop);
 };

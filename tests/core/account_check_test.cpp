@@ -24,6 +24,8 @@ using testsupport::ScriptedPop3Server;
 const std::string kLogin = "USER ann\r\nPASS secret\r\n";
 // A server without CAPA may still have UIDL: it is tried once the count is known.
 const std::string kCountOnly = kLogin + "CAPA\r\nSTAT\r\nUIDL\r\nQUIT\r\n";
+// Without UIDL the sizes tell whether the messages are still the list's.
+const std::string kSizesCompared = kLogin + "CAPA\r\nSTAT\r\nUIDL\r\nLIST\r\nQUIT\r\n";
 const std::string kThreeListed =
     "LIST\r\nTOP 1 8\r\nTOP 2 8\r\nTOP 3 8\r\nQUIT\r\n"; // after STAT (and UIDL)
 
@@ -112,8 +114,8 @@ TEST(AccountCheck, CountsAndUniqueIdsDecideWhetherTheListIsRebuilt) {
     EXPECT_EQ(account.m_MessageCount, 3);
     EXPECT_EQ(owned.list, built);
     ASSERT_TRUE(three.WaitForClosedConnections(3, 5000));
-    EXPECT_EQ(three.Received(), kLogin + "CAPA\r\nSTAT\r\nUIDL\r\n" + kThreeListed + kCountOnly +
-                                    kLogin + "CAPA\r\nSTAT\r\nQUIT\r\n");
+    EXPECT_EQ(three.Received(), kLogin + "CAPA\r\nSTAT\r\nUIDL\r\n" + kThreeListed +
+                                    kSizesCompared + kLogin + "CAPA\r\nSTAT\r\nQUIT\r\n");
 
     // With UIDL the same count rebuilds when the ids are not the list's (it had none).
     Mailbox box = ThreeMessages();
@@ -402,27 +404,79 @@ TEST(AccountCheck, PipelinedRepliesSplitAtEveryPointGiveTheSameRows) {
 }
 
 TEST(AccountDelete, DeletionSessionsAsTheServerSeesThem) {
+    // The rows of the three messages as a check with UIDL builds them.
+    Mailbox listed = ThreeMessages();
+    listed.capabilities = {"UIDL"};
+    ScriptedPop3Server lister;
+    Account checker = AccountFor(lister, listed);
+    OwnedList rows;
+    checker.CheckMail(rows.list);
+    ASSERT_EQ(checker.GetStatus(), Account::ListRebuilt) << checker.GetErrorText();
+    const auto row = [&](int i, bool withUid) {
+        MessageIdentity identity = rows.list->GetIdentity(i);
+        if (!withUid)
+            identity.uid.clear();
+        return identity;
+    };
+
     const std::vector<std::string> kUidl = {"UIDL"};
     const struct {
         std::vector<std::string> capabilities; // none: CAPA and UIDL are refused
         int message;
         const char* password;
-        const char* uid; // empty: nothing to confirm
+        MessageIdentity expected;
         bool deleted, stale;
         const char* error; // of a failure that is no stale refusal
         std::string sent;
     } cases[] = {
-        {{}, 2, "secret", "", true, false, "", kLogin + "DELE 2\r\nQUIT\r\n"},
-        {{}, 1, "wrong", "", false, false, "Bad Password Name", "USER ann\r\nPASS wrong\r\n"},
-        {{}, 9, "secret", "", false, false, "Error occured during DELE", kLogin + "DELE 9\r\n"},
-        {kUidl, 2, "secret", "uid2", true, false, "",
+        // Without an id: the size and the header block, and nothing else, are asked for.
+        {{},
+         2,
+         "secret",
+         row(1, false),
+         true,
+         false,
+         "",
+         kLogin + "LIST 2\r\nTOP 2 0\r\nDELE 2\r\nQUIT\r\n"},
+        {{}, 2, "secret", row(2, false), false, true, "", kLogin + "LIST 2\r\nQUIT\r\n"},
+        {{}, 9, "secret", row(1, false), false, true, "", kLogin + "LIST 9\r\nQUIT\r\n"},
+        {{},
+         1,
+         "wrong",
+         row(0, false),
+         false,
+         false,
+         "Bad Password Name",
+         "USER ann\r\nPASS wrong\r\n"},
+        {kUidl, 2, "secret", row(1, true), true, false, "",
          kLogin + "CAPA\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n"},
-        {kUidl, 2, "secret", "uid3", false, true, "", kLogin + "CAPA\r\nUIDL 2\r\nQUIT\r\n"},
-        {kUidl, 9, "secret", "uid9", false, true, "",
-         kLogin + "CAPA\r\nUIDL 9\r\nQUIT\r\n"}, // gone
-        {{"TOP"}, 2, "secret", "uid3", true, false, "", kLogin + "CAPA\r\nDELE 2\r\nQUIT\r\n"},
-        {{}, 2, "secret", "uid3", true, false, "", kLogin + "CAPA\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n"},
-        {kUidl, 2, "secret", "", true, false, "", kLogin + "DELE 2\r\nQUIT\r\n"},
+        {kUidl, 2, "secret", row(2, true), false, true, "", kLogin + "CAPA\r\nUIDL 2\r\nQUIT\r\n"},
+        {kUidl, 9, "secret", row(2, true), false, true, "", kLogin + "CAPA\r\nUIDL 9\r\nQUIT\r\n"},
+        // An id, but a server that has no UIDL (any more): the number alone never decides.
+        {{"TOP"},
+         2,
+         "secret",
+         row(2, true),
+         false,
+         true,
+         "",
+         kLogin + "CAPA\r\nLIST 2\r\nQUIT\r\n"},
+        {{"TOP"},
+         2,
+         "secret",
+         row(1, true),
+         true,
+         false,
+         "",
+         kLogin + "CAPA\r\nLIST 2\r\nTOP 2 0\r\nDELE 2\r\nQUIT\r\n"},
+        {{},
+         2,
+         "secret",
+         row(1, true),
+         true,
+         false,
+         "",
+         kLogin + "CAPA\r\nUIDL 2\r\nLIST 2\r\nTOP 2 0\r\nDELE 2\r\nQUIT\r\n"},
     };
     Account account; // one record: a refusal must not outlive the next deletion
     account.m_MessageCount = 3;
@@ -434,7 +488,7 @@ TEST(AccountDelete, DeletionSessionsAsTheServerSeesThem) {
         ScriptedPop3Server server;
         AccountFor(server, box);
         account.Set("ann", c.password, "localhost:" + std::to_string(server.Port()), 8, 1);
-        EXPECT_EQ(account.DeleteMessage(c.message, c.uid), c.deleted);
+        EXPECT_EQ(account.DeleteMessage(c.message, c.expected), c.deleted);
         EXPECT_EQ(account.DeleteRefusedAsStale(), c.stale);
         if (!c.deleted && !c.stale) {
             EXPECT_EQ(account.GetErrorText(), c.error);
@@ -445,6 +499,52 @@ TEST(AccountDelete, DeletionSessionsAsTheServerSeesThem) {
         EXPECT_EQ(server.Received(), c.sent);
         EXPECT_EQ(server.Deleted(), c.deleted ? std::vector<int>{c.message} : std::vector<int>{});
     }
+}
+
+TEST(AccountDelete, WithoutUniqueIdsTheRowShownIsTheMessageDeleted) {
+    // A and D are of one size, B and C of another; the server has no UIDL.
+    const auto sized = [](const std::string& from, const std::string& subject, std::size_t size) {
+        testsupport::MailMessage m = MakeMessage(from, subject, {});
+        m.body = std::string(size - m.headers.size() - 2 - 2, 'x') + "\r\n";
+        return m;
+    };
+    const auto a = sized("A <a@example.org>", "Invoice", 600);
+    const auto b = sized("B <b@example.org>", "Hello", 900);
+    const auto c = sized("C <c@example.org>", "Keep me", 900);
+    const auto d = sized("D <d@example.org>", "Invoice!", 600);
+    ASSERT_EQ(a.Octets(), d.Octets());
+    ASSERT_EQ(b.Octets(), c.Octets());
+    Mailbox before;
+    before.messages = {a, b, c};
+    ScriptedPop3Server first;
+    Account account = AccountFor(first, before);
+    OwnedList owned;
+    account.CheckMail(owned.list);
+    ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+
+    // A phone deleted A and D arrived: the count is still 3, and the row "Hello" is now
+    // message 2's number while message 2 is C.
+    Mailbox after;
+    after.messages = {b, c, d};
+    ScriptedPop3Server second;
+    account.m_MailServer = AccountFor(second, after).m_MailServer;
+    ASSERT_EQ(owned.list->GetSubject(1), "Hello");
+    EXPECT_FALSE(account.DeleteMessage(2, owned.list->GetIdentity(1)));
+    EXPECT_TRUE(account.DeleteRefusedAsStale());
+    // The check that follows sees the sizes move and builds the rows afresh.
+    account.CheckMail(owned.list);
+    ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
+    EXPECT_EQ(owned.list->GetSubject(0) + "|" + owned.list->GetSubject(1) + "|" +
+                  owned.list->GetSubject(2),
+              "Hello|Keep me|Invoice!");
+    // Now the row "Hello" is message 1: its size and headers match, and it goes.
+    EXPECT_TRUE(account.DeleteMessage(1, owned.list->GetIdentity(0))) << account.GetErrorText();
+    ASSERT_TRUE(second.WaitForClosedConnections(3, 5000));
+    EXPECT_EQ(second.Deleted(), std::vector<int>{1});
+    EXPECT_EQ(second.Received(), kLogin + "LIST 2\r\nTOP 2 0\r\nQUIT\r\n" + kLogin +
+                                     "CAPA\r\nSTAT\r\nUIDL\r\nLIST\r\nTOP 1 8\r\nTOP 2 8\r\n"
+                                     "TOP 3 8\r\nQUIT\r\n" +
+                                     kLogin + "LIST 1\r\nTOP 1 0\r\nDELE 1\r\nQUIT\r\n");
 }
 
 TEST(AccountCheck, ACancelEndsACheckThatWaitsOnASilentServerLongBeforeItsLimit) {

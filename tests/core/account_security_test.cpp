@@ -66,7 +66,7 @@ TEST(AccountSecurity, WithoutASecureChannelTheSessionFailsAndNoLoginGoesOut) {
             Messages* list = nullptr;
             const auto start = std::chrono::steady_clock::now();
             if (deletion) {
-                EXPECT_FALSE(account.DeleteMessage(1));
+                EXPECT_FALSE(account.DeleteMessage(1, MessageIdentity()));
             } else {
                 account.CheckMail(list);
                 EXPECT_EQ(account.GetStatus(), Account::CheckFailed);

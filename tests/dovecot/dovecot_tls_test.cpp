@@ -107,7 +107,7 @@ TEST_F(DovecotTls, ChecksAndDeletionsRunOverTlsAndStls) {
         EXPECT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
         EXPECT_TRUE(account.WasSecure());
         EXPECT_EQ(Rows(list), Rows(seeded, {1, 2, 3}));
-        EXPECT_TRUE(account.DeleteMessage(2)) << account.GetErrorText();
+        EXPECT_TRUE(account.DeleteMessage(2, list->GetIdentity(1))) << account.GetErrorText();
         account.CheckMail(list);
         const std::unique_ptr<Messages> owned(list);
         EXPECT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();

@@ -9,6 +9,10 @@ namespace {
 struct Peer {
     std::string_view bytes;
     std::size_t piece = 1;
+    bool silentAtEnd = false;
+    bool wentSilent = false;
+    std::chrono::steady_clock::time_point now =
+        std::chrono::steady_clock::time_point() + std::chrono::hours(1);
     std::string sent;
 };
 
@@ -23,11 +27,21 @@ constexpr net::detail::Handle kConnection = 3;
 
 namespace replay {
 
-void Serve(std::string_view peerBytes, std::size_t pieceSize) {
+void Serve(std::string_view peerBytes, std::size_t pieceSize, bool silentAtEnd) {
     Peer& peer = ThePeer();
     peer.bytes = peerBytes;
     peer.piece = pieceSize > 0 ? pieceSize : 1;
+    peer.silentAtEnd = silentAtEnd;
+    peer.wentSilent = false;
     peer.sent.clear();
+}
+
+std::chrono::steady_clock::time_point Now() {
+    return ThePeer().now;
+}
+
+bool WentSilent() {
+    return ThePeer().wentSilent;
 }
 
 const std::string& Sent() {
@@ -60,8 +74,13 @@ long SendWithin(Handle, const char* data, std::size_t length, int) {
     return static_cast<long>(length);
 }
 
-long ReceiveWithin(Handle, char* buffer, std::size_t capacity, int, int&) {
+long ReceiveWithin(Handle, char* buffer, std::size_t capacity, int timeoutMs, int&) {
     Peer& peer = ThePeer();
+    if (peer.bytes.empty() && peer.silentAtEnd) {
+        peer.wentSilent = true;
+        peer.now += std::chrono::milliseconds(timeoutMs);
+        return kTimedOut;
+    }
     const std::size_t count = std::min({capacity, peer.piece, peer.bytes.size()});
     peer.bytes.copy(buffer, count);
     peer.bytes.remove_prefix(count);

@@ -315,3 +315,29 @@ TEST_F(DeletionTest, AfterTheConfigurationNamesAnotherMailboxNoOldRowCanBeDelete
     EXPECT_TRUE(m_boxes.m_boxes.empty());
     EXPECT_EQ(0, other.Connections());
 }
+
+TEST_F(DeletionTest, TextASenderForgedShowsAsNoLinesOrAddressOfItsOwn) {
+    // A server without UIDL; the first message forges lines into its Subject and an address
+    // into its sender's name, and turns its text around.
+    testsupport::Mailbox mailbox = MailboxOf(2);
+    mailbox.messages[0] = testsupport::MakeMessage(
+        "=?utf-8?q?=22Bank=22_<sec@bank.example>?= <x@evil.example>",
+        "=?utf-8?q?News=0ASize:_1_KB.=0A=0AKeep_it=3F=00?= =?utf-8?q?=E2=80=AEtxt.exe?=", {"hi"});
+    auto& server = Serve(mailbox);
+    const auto window = Open(server, 0);
+    TestDlg& dlg = *window;
+    const std::string fffd = "\xef\xbf\xbd";
+    const std::string subject =
+        "News" + fffd + "Size: 1 KB." + fffd + fffd + "Keep it?" + fffd + fffd + "txt.exe";
+    const std::string from = "\"\\\"Bank\\\" <sec@bank.example>\" <x@evil.example>";
+    EXPECT_EQ((std::vector<std::string>{from, subject, "1"}), dlg.Row(0));
+    m_boxes.m_whileOpen = [](const MessageBoxRecorder::Box&) { return IDNO; };
+    dlg.Command(ID_MSG_DELETE);
+    ASSERT_EQ(1u, m_boxes.m_boxes.size());
+    EXPECT_EQ("You have indicated you wish to delete the folowing message:\n\nFrom: " + from +
+                  "\nSubject: " + subject +
+                  "\nSize: 1 KB.\n\nAre you sure you want to delete this message from the "
+                  "server?\n\nYou will not be able to undo this operation. Delete?",
+              m_boxes.m_boxes[0].text);
+    EXPECT_EQ(std::string::npos, server.Received().find("LIST 1\r\n"));
+}
