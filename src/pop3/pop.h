@@ -13,6 +13,7 @@
 
 #include "net/stream.h"
 #include "net/tcp_socket.h"
+#include "pop3/response_code.h"
 #include "pop3/security.h"
 
 namespace pop3 {
@@ -109,6 +110,9 @@ public:
     // been misread too.
     bool IsOutOfStep() const { return m_OutOfStep; }
     std::string GetRetrText() const { return m_RetrText; }
+    // The last -ERR: its response code and text, and whether it answered USER or PASS.
+    const pop3::ErrReply& GetRefusal() const { return m_Refusal; }
+    bool RefusedLogin() const { return m_RefusedLogin; }
 
     void SetHost(const std::string& host) { m_Host = host; }
     std::string GetHost() const { return m_Host; }
@@ -219,6 +223,8 @@ private:
     std::unique_ptr<net::Stream> m_Stream; // null until connected, and once closed
     std::shared_ptr<net::CancelSignal> m_Cancel;
     bool m_Broken = false;
+    pop3::ErrReply m_Refusal;
+    bool m_RefusedLogin = false;
     bool m_OutOfStep = false;
     bool m_Pipelining = false;
     bool m_Stls = false;

@@ -110,6 +110,6 @@ TEST_F(MainWindowTest, ADoubleClickOnTheSubjectShowsThePopupInFrontAndTheDeleteK
     EXPECT_EQ("Tarnwick - Confirmation", m_boxes.m_boxes[0].caption);
     EXPECT_NE(std::string::npos,
               m_boxes.m_boxes[0].text.find("\nSubject: Minutes of Tuesday's meeting\n"));
-    EXPECT_EQ(0, dlg.m_busy);
+    EXPECT_EQ(0, dlg.Busy());
     EXPECT_EQ(1, server.Connections());
 }
