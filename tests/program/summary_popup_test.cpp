@@ -72,7 +72,7 @@ void Photograph(RECT area, const char* name) {
 
 } // namespace
 
-TEST_F(MainWindowTest, ADoubleClickOnTheSubjectShowsThePopupInFrontAndTheDeleteKeyAsks) {
+TEST_F(MainWindowTest, ADoubleClickOnTheSubjectShowsThePopupInFrontEscClosesItAndTheDeleteKeyAsks) {
     auto mailbox = MailboxOf(3);
     mailbox.messages[1] = testsupport::MakeMessage(
         "Ann Reader <ann@example.org>", "Minutes of Tuesday's meeting",
@@ -102,6 +102,11 @@ TEST_F(MainWindowTest, ADoubleClickOnTheSubjectShowsThePopupInFrontAndTheDeleteK
     ::GetWindowRect(popup, &shown);
     ::UnionRect(&both, &window, &shown);
     Photograph(both, "summary-popup");
+
+    // Esc, as the dialog hears it from the list: the popup goes, the program stays.
+    dlg.SendMessage(WM_COMMAND, IDCANCEL, reinterpret_cast<LPARAM>(::GetDlgItem(dlg, IDCANCEL)));
+    EXPECT_EQ(nullptr, dlg.m_popup->GetSafeHwnd());
+    ASSERT_TRUE(::IsWindow(dlg));
 
     // The Delete key on the chosen row: the question names that message, and No is the answer.
     m_boxes.m_answer = IDNO;
