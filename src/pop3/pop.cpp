@@ -517,6 +517,8 @@ bool CPop::ReadStatus(ReplyKind kind, std::string& status) {
     if (ok) {
         return true;
     }
+    m_Refusal = pop3::ReadErrReply(status);
+    m_RefusedLogin = kind == ReplyKind::User || kind == ReplyKind::Pass;
     switch (kind) {
     case ReplyKind::Greeting:
         return Fail("Bad Connection");

@@ -14,6 +14,7 @@
 #include "net/tcp_socket.h"
 #include "pop3/listing_plan.h"
 #include "pop3/reply_reader.h"
+#include "pop3/response_code.h"
 #include "pop3/security.h"
 
 // One POP3 session with one server over one TCP connection. Failures leave a text for
@@ -100,6 +101,9 @@ public:
     // Broken because a reply could not be what was asked for: what came before it may have
     // been misread too.
     bool IsOutOfStep() const { return m_OutOfStep; }
+    // The last -ERR: its response code and text, and whether it answered USER or PASS.
+    const pop3::ErrReply& GetRefusal() const { return m_Refusal; }
+    bool RefusedLogin() const { return m_RefusedLogin; }
 
     // Time limit of the connect (lookup included), of every exchange and of every silence.
     void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
@@ -164,6 +168,8 @@ private:
     int m_SessionLimitMs = kDefaultSessionLimitMs;
     std::shared_ptr<net::CancelSignal> m_Cancel;
     bool m_Broken = false;
+    pop3::ErrReply m_Refusal;
+    bool m_RefusedLogin = false;
     bool m_OutOfStep = false;
     bool m_Pipelining = false;
     bool m_Stls = false;

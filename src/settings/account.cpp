@@ -94,7 +94,7 @@ void Account::TakeCheckOutcome(const Account& checked) {
     m_LastError = checked.m_LastError;
     m_Secure = checked.m_Secure;
     m_CertificateRejected = checked.m_CertificateRejected;
-    m_FailedInTransit = checked.m_FailedInTransit;
+    m_Fault = checked.m_Fault;
     m_ServerFingerprint = checked.m_ServerFingerprint;
 }
 
@@ -135,18 +135,35 @@ bool Account::ConnectAndLogin(CPop& pop) {
 void Account::CheckFailedWith(const CPop& pop, int oldCount) {
     m_LastError = pop.GetErrorText();
     m_Status = CheckFailed;
-    // A refused certificate is the server's answer, however the session ended.
-    m_FailedInTransit = pop.IsBroken() && !m_CertificateRejected;
+    NoteFault(pop);
     m_MessageCount = oldCount; // the count goes with the list the caller keeps
+}
+
+void Account::NoteFault(const CPop& pop) {
+    m_Fault = pop3::Fault();
+    // A refused certificate is the server's answer, however the session ended; a reply that
+    // was no answer at all is a broken server, not a broken line.
+    if (m_CertificateRejected) {
+        m_Fault.kind = pop3::FaultKind::Certificate;
+    } else if (pop.IsOutOfStep()) {
+        m_Fault.kind = pop3::FaultKind::Permanent;
+    } else if (pop.IsBroken()) {
+        m_Fault.kind = pop3::FaultKind::Passing;
+    } else {
+        const pop3::ErrReply& refusal = pop.GetRefusal();
+        m_Fault.kind = pop3::KindOfRefusal(refusal.code, pop.RefusedLogin());
+        m_Fault.code = refusal.code;
+        m_Fault.serverText = refusal.text;
+    }
 }
 
 void Account::CheckMail(Messages*& list) {
     const int oldCount = m_MessageCount;
-    m_FailedInTransit = false;
+    m_Fault = pop3::Fault();
     CPop pop(m_Now);
     if (!ConnectAndLogin(pop)) {
         m_Status = CheckFailed; // ConnectAndLogin left the reason
-        m_FailedInTransit = pop.IsBroken() && !m_CertificateRejected;
+        NoteFault(pop);
         return;
     }
     pop.Capa();

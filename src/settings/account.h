@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "pop3/response_code.h"
 #include "pop3/security.h"
 
 namespace net {
@@ -56,9 +57,9 @@ public:
     void SetCancelSignal(std::shared_ptr<net::CancelSignal> signal) {
         m_Cancel = std::move(signal);
     }
-    // The last check failed on the way (no connection, a time limit, the connection lost),
-    // not by the server's answer: trying again later may succeed.
-    bool FailedInTransit() const { return m_FailedInTransit; }
+    // Why the last check failed: a passing fault (no connection, a time limit, the
+    // connection lost, a busy mailbox) may be gone when it is tried again later.
+    const pop3::Fault& GetFault() const { return m_Fault; }
     // Deadline of each whole session before it earns more by what the server sends.
     void SetSessionLimit(int milliseconds) { m_SessionLimitMs = milliseconds; }
     // The clock of the sessions' time rules; tests give their own.
@@ -93,7 +94,7 @@ private:
     bool m_DeleteRefusedAsStale = false;
     bool m_Secure = false;
     bool m_CertificateRejected = false;
-    bool m_FailedInTransit = false;
+    pop3::Fault m_Fault;
     std::string m_ServerFingerprint;
     std::string m_UnreadablePassword; // "ProtectedPassword" of another user or machine
     int m_TimeoutMs = 30000;
@@ -104,6 +105,7 @@ private:
     // "Mail server" is a host name or address, optionally followed by ":port".
     bool ConnectAndLogin(CPop& pop);
     void CheckFailedWith(const CPop& pop, int oldCount);
+    void NoteFault(const CPop& pop);
     // Ends a check that got its answers; false when QUIT showed them not to be trustworthy.
     bool QuitAfterCheck(CPop& pop, int status, int oldCount);
     bool RefuseAsStale(CPop& pop);
