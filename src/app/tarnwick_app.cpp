@@ -22,8 +22,10 @@ CTarnwickApp::CTarnwickApp() : CWinApp("Tarnwick") {}
 
 void CTarnwickApp::RunVersionGate() {
     if (CAutoUpdateClient::GetCurrentVersion() < kProgramVersion) {
-        CAutoUpdateClient::SetCurrentVersion(kProgramVersion);
-        Profile::Application().WriteInt("Notification", "FirstTime", 1);
+        ProfileBatch batch(Profile::Application());
+        batch.WriteInt("AutoUpdate", "CurrentVersion", kProgramVersion);
+        batch.WriteInt("Notification", "FirstTime", 1);
+        batch.Commit();
     }
 }
 

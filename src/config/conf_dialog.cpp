@@ -1,6 +1,7 @@
 #include "config/conf_dialog.h"
 
 #include "framework/message_box.h"
+#include "settings/profile.h"
 
 CConfDialog::CConfDialog(const char* caption, HWND parent, UINT selectPage)
     : CPropertySheet(caption, parent, selectPage) {
@@ -24,7 +25,6 @@ void CConfDialog::ApplyChanges() {
                   m_MailSettingsPage.m_MailServer, m_GeneralPage.m_SummarySize,
                   m_GeneralPage.m_Summaries);
     m_Account.m_Security = m_MailSettingsPage.m_Security;
-    m_Account.Save();
     m_Configuration.m_CheckMailOnStartup = m_GeneralPage.m_CheckMailOnStartup;
     m_Configuration.m_UseDefaultSound = m_NotificationPage.m_UseDefaultSound;
     m_Configuration.m_NotificationSoundFile = m_NotificationPage.m_NotificationSoundFile;
@@ -32,5 +32,9 @@ void CConfDialog::ApplyChanges() {
     m_Configuration.m_UseDefaultEmail = m_GeneralPage.m_UseDefaultEmail;
     m_Configuration.m_EmailClient = m_GeneralPage.m_EmailClient;
     m_Configuration.m_Interval = m_GeneralPage.m_Interval;
-    m_Configuration.Save();
+    // Both records in one write of the profile.
+    ProfileBatch batch(Profile::Application());
+    m_Account.Save(batch);
+    m_Configuration.Save(batch);
+    batch.Commit();
 }

@@ -16,14 +16,14 @@ using SoundHandler = std::function<bool(const std::string& file)>;
 SoundHandler SetSoundHandler(SoundHandler handler);
 
 // One start: a document or program opened with the shell's "open" verb, or a command line
-// run as WinExec runs it.
+// run as a new process. Neither waits for the started program.
 struct LaunchRequest {
     enum Kind { ShellOpen, CommandLine } kind;
     HWND owner;
     std::string target;
     int show;
 };
-// ShellExecuteA's result (above 32: started) for ShellOpen, WinExec's (above 31: started)
+// ShellExecute's result (above 32: started) for ShellOpen, WinExec's (above 31: started)
 // for CommandLine.
 UINT_PTR Launch(const LaunchRequest& request);
 using LaunchHandler = std::function<UINT_PTR(const LaunchRequest& request)>;

@@ -14,7 +14,6 @@
 #include "res/resource.h"
 #include "settings/profile.h"
 #include "update/auto_update_client.h"
-#include "update/update_check.h"
 
 #include <commctrl.h>
 
@@ -201,8 +200,14 @@ void CTarnwickDlg::OnResumeWork() {
 }
 
 void CTarnwickDlg::RunScheduledUpdateCheck() {
+    m_updateCheck.Start(m_hWnd, CUpdateCheckRunner::Scheduled);
+}
+
+void CTarnwickDlg::OnUpdateDone() {
+    if (!m_updateCheck.IsDone() || !CanStartWork())
+        return;
     ModalScope modal(*this);
-    ::RunScheduledUpdateCheck(m_hWnd);
+    m_updateCheck.Announce(m_hWnd);
 }
 
 void CTarnwickDlg::OnAboutButton() {
@@ -217,7 +222,7 @@ void CTarnwickDlg::OnAboutButton() {
     }
     // Only once the box is gone, so the notice does not open over it.
     if (updateRequested && !m_cycle.Exiting())
-        RunForcedUpdateCheck(m_hWnd);
+        m_updateCheck.Start(m_hWnd, CUpdateCheckRunner::Requested);
 }
 
 // ---- boxes, menus and sheets over the window ------------------------------------------------
@@ -249,6 +254,7 @@ void CTarnwickDlg::BeginExit() {
         return;
     m_cycle.Exit();
     m_updateTimer.Kill();
+    m_updateCheck.Cancel();
     ClosePopup();
     ShowWindow(SW_HIDE);
     m_trayIcon.Remove();
@@ -319,6 +325,10 @@ LRESULT CTarnwickDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_RESUME_WORK:
         OnResumeWork();
+        OnUpdateDone();
+        return 0;
+    case WM_UPDATE_DONE:
+        OnUpdateDone();
         return 0;
     case WM_NOTIFYFORMAT:
         if (reinterpret_cast<HWND>(wParam) == m_list.GetSafeHwnd())
@@ -499,6 +509,13 @@ LRESULT CTarnwickDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
 void CTarnwickDlg::OnOK() {
     ShowWindow(SW_HIDE);
     ClosePopup();
+}
+
+void CTarnwickDlg::OnCancel() {
+    if (m_cycle.Exiting())
+        CDialog::OnCancel();
+    else
+        SendMessage(WM_CLOSE); // settings saved, job cancelled, icon gone
 }
 
 void CTarnwickDlg::OnClose() {

@@ -11,6 +11,7 @@
 #include "settings/account.h"
 #include "settings/configuration.h"
 #include "tray/tray_notify_icon.h"
+#include "update/update_check.h"
 
 #include <memory>
 #include <string>
@@ -40,12 +41,16 @@ public:
     // The "?" button and the ten-minute timer; the about box and the update check plug in here.
     void OnAboutButton();
     void RunScheduledUpdateCheck();
+    // WM_UPDATE_DONE, and again once no box is open over the window.
+    void OnUpdateDone();
     // F1: the user guide beside the program.
     void OpenHelp();
 
 protected:
     bool OnInitDialog() override;
     void OnOK() override;
+    // Esc: leaves as Exit does.
+    void OnCancel() override;
     void DoDataExchange(CDataExchange* dx) override;
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(WPARAM wParam, LPARAM lParam) override;
@@ -120,6 +125,7 @@ protected:
     CTimer m_updateTimer;
     CTimer m_retryTimer;
     CTimer m_exitTimer;
+    CUpdateCheckRunner m_updateCheck;
 
     int m_exitPolls = 0;
     // The tray menu is a modal moment too, but its own commands must stay offered in it.

@@ -13,6 +13,8 @@ constexpr UINT WM_CHECK_DONE = WM_USER + 9;
 // The main dialog to itself: the last question, menu or sheet has closed, so what waited
 // for it (a timer tick, the end of a job) may run now (posted).
 constexpr UINT WM_RESUME_WORK = WM_USER + 20;
+// The update check's worker to the main dialog: the check has ended (posted).
+constexpr UINT WM_UPDATE_DONE = WM_USER + 30;
 
 constexpr UINT_PTR ID_TIMER_POPUP = 1030;
 constexpr UINT_PTR ID_TIMER_CHECK = 1031;

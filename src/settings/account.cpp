@@ -50,25 +50,29 @@ bool Account::Load() {
 }
 
 bool Account::Save() {
-    Profile& profile = Profile::Application();
-    profile.WriteString(kSection, "Mail server", m_MailServer);
-    profile.WriteString(kSection, "User name", m_UserName);
+    ProfileBatch batch(Profile::Application());
+    Save(batch);
+    return batch.Commit();
+}
+
+void Account::Save(ProfileBatch& batch) const {
+    batch.WriteString(kSection, "Mail server", m_MailServer);
+    batch.WriteString(kSection, "User name", m_UserName);
     std::string protectedPassword;
     if (m_Password.empty() && !m_UnreadablePassword.empty()) {
-        profile.WriteString(kSection, "ProtectedPassword", m_UnreadablePassword);
-        profile.WriteString(kSection, "RegKey", "");
+        batch.WriteString(kSection, "ProtectedPassword", m_UnreadablePassword);
+        batch.WriteString(kSection, "RegKey", "");
     } else if (password_protection::Protect(m_Password, &protectedPassword)) {
-        profile.WriteString(kSection, "ProtectedPassword", protectedPassword);
+        batch.WriteString(kSection, "ProtectedPassword", protectedPassword);
         // The scrambled form is as good as plain text: it goes once the protected one is in.
-        profile.WriteString(kSection, "RegKey", "");
+        batch.WriteString(kSection, "RegKey", "");
     } else {
-        profile.WriteString(kSection, "RegKey", Scramble(m_Password, s_PasswordKey));
+        batch.WriteString(kSection, "RegKey", Scramble(m_Password, s_PasswordKey));
     }
-    profile.WriteInt(kSection, "Summarysize", m_SummarySize);
-    profile.WriteInt(kSection, "Summaries", m_Summaries);
-    profile.WriteString(kSection, "Security", pop3::SecurityName(m_Security));
-    profile.WriteString(kSection, "TrustedCertificate", m_TrustedCertificate);
-    return true;
+    batch.WriteInt(kSection, "Summarysize", m_SummarySize);
+    batch.WriteInt(kSection, "Summaries", m_Summaries);
+    batch.WriteString(kSection, "Security", pop3::SecurityName(m_Security));
+    batch.WriteString(kSection, "TrustedCertificate", m_TrustedCertificate);
 }
 
 void Account::Set(std::string userName, std::string password, std::string mailServer,

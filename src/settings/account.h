@@ -14,6 +14,7 @@ class CancelSignal;
 
 class CPop;
 class Messages;
+class ProfileBatch;
 struct MessageIdentity;
 
 // The one POP3 mailbox, section "MailSettings" of the profile, with the outcome of the
@@ -31,6 +32,8 @@ public:
 
     bool Load();
     bool Save();
+    // The same values, added to a save of several records.
+    void Save(ProfileBatch& batch) const;
     void Set(std::string userName, std::string password, std::string mailServer, int summarySize,
              int summaries);
     static std::string Scramble(const std::string& text, int key);

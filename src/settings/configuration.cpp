@@ -19,14 +19,19 @@ void CConfiguration::Load() {
 }
 
 void CConfiguration::Save() {
-    Profile& profile = Profile::Application();
-    profile.WriteInt(kSection, "CheckMailOnStartup", m_CheckMailOnStartup);
-    profile.WriteInt(kSection, "UseDefaultSound", m_UseDefaultSound);
-    profile.WriteInt(kSection, "UseDefaultEmail", m_UseDefaultEmail);
-    profile.WriteString(kSection, "NotificationSoundFile", m_NotificationSoundFile);
-    profile.WriteString(kSection, "EmailClient", m_EmailClient);
-    profile.WriteInt(kSection, "Interval", m_Interval);
-    profile.WriteInt(kSection, "ShowNotice", m_ShowNotice);
+    ProfileBatch batch(Profile::Application());
+    Save(batch);
+    batch.Commit();
+}
+
+void CConfiguration::Save(ProfileBatch& batch) const {
+    batch.WriteInt(kSection, "CheckMailOnStartup", m_CheckMailOnStartup);
+    batch.WriteInt(kSection, "UseDefaultSound", m_UseDefaultSound);
+    batch.WriteInt(kSection, "UseDefaultEmail", m_UseDefaultEmail);
+    batch.WriteString(kSection, "NotificationSoundFile", m_NotificationSoundFile);
+    batch.WriteString(kSection, "EmailClient", m_EmailClient);
+    batch.WriteInt(kSection, "Interval", m_Interval);
+    batch.WriteInt(kSection, "ShowNotice", m_ShowNotice);
     // Saving ends the first run of this version, whatever this record was loaded with.
-    profile.WriteInt(kSection, "FirstTime", 0);
+    batch.WriteInt(kSection, "FirstTime", 0);
 }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+class ProfileBatch;
+
 // The application's own settings, section "Notification" of the profile.
 class CConfiguration {
 public:
@@ -12,6 +14,8 @@ public:
 
     void Load();
     void Save(); // stores "FirstTime" as 0 whatever m_FirstTime holds
+    // The same values, added to a save of several records.
+    void Save(ProfileBatch& batch) const;
 
     int m_CheckMailOnStartup = 0;
     int m_UseDefaultSound = 0;

@@ -59,16 +59,26 @@ bool Profile::WriteInt(const std::string& section, const std::string& key, int v
 
 bool Profile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
-    if (!IniDocument::IsValidName(section, true) || !IniDocument::IsValidName(key, false))
-        return false;
+    return WriteAll({{section, key, value}});
+}
+
+bool Profile::WriteAll(const std::vector<Value>& values) {
+    for (const Value& value : values) {
+        if (!IniDocument::IsValidName(value.section, true) ||
+            !IniDocument::IsValidName(value.key, false))
+            return false;
+    }
+    if (values.empty())
+        return true;
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string text;
-    // A file that exists but cannot be read must not be replaced by one holding only this
-    // value.
+    // A file that exists but cannot be read must not be replaced by one holding only these
+    // values.
     if (atomic_file::ReadAll(m_path, text) == atomic_file::ReadResult::Failed)
         return false;
     IniDocument document(text);
-    document.Set(section, key, value);
+    for (const Value& value : values)
+        document.Set(value.section, value.key, value.text);
     return atomic_file::Replace(m_path, document.Text());
 }
 
@@ -89,4 +99,19 @@ Profile& Profile::Application() {
 
 void Profile::UseFile(const std::string& path) {
     Application().SetPath(path);
+}
+
+void ProfileBatch::WriteInt(const std::string& section, const std::string& key, int value) {
+    WriteString(section, key, std::to_string(value));
+}
+
+void ProfileBatch::WriteString(const std::string& section, const std::string& key,
+                               const std::string& value) {
+    m_values.push_back({section, key, value});
+}
+
+bool ProfileBatch::Commit() {
+    const bool stored = m_profile.WriteAll(m_values);
+    m_values.clear();
+    return stored;
 }

@@ -43,7 +43,22 @@ CTrayNotifyIcon::~CTrayNotifyIcon() {
 }
 
 BOOL CTrayNotifyIcon::Notify(DWORD message) {
+    // Not in the area yet: a change only goes into the record the adding will carry.
+    if (m_Waiting && message == NIM_MODIFY)
+        return TRUE;
     return s_ShellNotify(message, &m_Data);
+}
+
+bool CTrayNotifyIcon::TryAddAgain() {
+    if (!m_Waiting)
+        return true;
+    if (m_Hidden)
+        return false;
+    m_Data.uFlags = kAllFlags;
+    // An adding that timed out may have arrived after all: then the icon is there to change.
+    if (s_ShellNotify(NIM_ADD, &m_Data) || s_ShellNotify(NIM_MODIFY, &m_Data))
+        m_Waiting = FALSE;
+    return m_Waiting == FALSE;
 }
 
 void CTrayNotifyIcon::CopyTip(const char* tip) {
@@ -80,7 +95,12 @@ BOOL CTrayNotifyIcon::Create(CWnd* notifyWnd, UINT id, const char* tip, HICON ic
     m_Data.uCallbackMessage = callbackMessage;
     m_Data.hIcon = icon;
     CopyTip(tip);
+    m_Waiting = FALSE;
     m_Created = Notify(NIM_ADD);
+    if (!m_Created && m_ResurrectionWnd->StartRetrying()) {
+        m_Created = TRUE;
+        m_Waiting = TRUE;
+    }
     return m_Created;
 }
 
@@ -184,7 +204,8 @@ void CTrayNotifyIcon::Show() {
     if (!m_Hidden)
         return;
     m_Data.uFlags = kAllFlags;
-    Notify(NIM_ADD);
+    if (Notify(NIM_ADD))
+        m_Waiting = FALSE;
     m_Hidden = FALSE;
 }
 
@@ -194,6 +215,7 @@ void CTrayNotifyIcon::Remove() {
     m_Data.uFlags = 0;
     Notify(NIM_DELETE);
     m_Created = FALSE;
+    m_Waiting = FALSE;
 }
 
 int CTrayNotifyIcon::HandleNotification(WPARAM id, LPARAM mouseMessage) {

@@ -29,6 +29,9 @@ public:
     CTrayNotifyIcon(const CTrayNotifyIcon&) = delete;
     CTrayNotifyIcon& operator=(const CTrayNotifyIcon&) = delete;
 
+    // TRUE also when no taskbar exists yet (a start at logon can come first): the icon then
+    // waits for one, keeping every change meanwhile, and is added when the taskbar
+    // announces itself, or by a try every few seconds for two minutes.
     BOOL Create(CWnd* notifyWnd, UINT id, const char* tip, HICON icon, UINT callbackMessage);
     // The animated form: starts cycling through icons at once.
     BOOL Create(CWnd* notifyWnd, UINT id, const char* tip, const HICON* icons, int count,
@@ -64,6 +67,7 @@ public:
     void Remove();
     bool IsHidden() const { return m_Hidden != FALSE; }
     bool IsCreated() const { return m_Created != FALSE; }
+    bool IsWaitingForTaskbar() const { return m_Waiting != FALSE; }
 
     // Default handling of the callback message: a right button release shows the first
     // popup of the menu whose resource number is the icon id, a double click sends its
@@ -78,6 +82,8 @@ private:
     void HelperGone(const CWnd* helper);
 
     BOOL Notify(DWORD message);
+    // One more try to add an icon that waits for the taskbar; true when it need not try again.
+    bool TryAddAgain();
     void CopyTip(const char* tip);
     bool CreateResurrectionWnd();
     bool CreateAnimationWnd(const HICON* icons, int count, UINT delayMs);
@@ -91,4 +97,5 @@ private:
     CTrayTimerWnd* m_AnimationWnd = nullptr;
     CTrayRessurectionWnd* m_ResurrectionWnd = nullptr;
     BOOL m_Animated = FALSE;
+    BOOL m_Waiting = FALSE;
 };

@@ -2,6 +2,14 @@
 
 #include "tray/tray_notify_icon.h"
 
+namespace {
+
+constexpr UINT_PTR kRetryTimer = 1;
+constexpr UINT kRetryMs = 3000;
+constexpr int kMaxTries = 40; // two minutes
+
+} // namespace
+
 const char CTrayRessurectionWnd::kTitle[] = "CTrayNotifyIcon Resurrection Notification Window";
 
 // The shell broadcasts this to every top-level window when a new taskbar comes up.
@@ -19,9 +27,21 @@ bool CTrayRessurectionWnd::CreateHidden() {
     return Create(nullptr, kTitle, WS_OVERLAPPEDWINDOW);
 }
 
+bool CTrayRessurectionWnd::StartRetrying() {
+    m_Tries = 0;
+    return SetTimer(kRetryTimer, kRetryMs) != 0;
+}
+
 LRESULT CTrayRessurectionWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == s_TaskbarCreatedMessage && s_TaskbarCreatedMessage != 0)
         return OnTaskbarCreated(wParam, lParam);
+    if (msg == WM_TIMER && wParam == kRetryTimer) {
+        // A taskbar that is slow to come may never send its announcement to a window made
+        // before it: the icon asks on its own for a while.
+        if (m_TrayIcon->TryAddAgain() || ++m_Tries >= kMaxTries)
+            ::KillTimer(m_hWnd, kRetryTimer);
+        return 0;
+    }
     return CFrameWnd::OnMessage(msg, wParam, lParam);
 }
 

@@ -18,6 +18,9 @@ public:
 
     // Makes the never-shown window. When this fails the object still belongs to the caller.
     bool CreateHidden();
+    // Tries to add the waiting icon every few seconds for two minutes; false when the timer
+    // could not be set.
+    bool StartRetrying();
 
 protected:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -25,4 +28,5 @@ protected:
 
 private:
     CTrayNotifyIcon* m_TrayIcon;
+    int m_Tries = 0;
 };

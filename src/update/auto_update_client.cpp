@@ -1,6 +1,7 @@
 #include "update/auto_update_client.h"
 
 #include <cctype>
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +17,7 @@ namespace {
 const char kSection[] = "AutoUpdate";
 constexpr unsigned short kHttpPort = 80;
 constexpr size_t kReplyLimit = 255;
-int s_timeLimitMs = 5000;
+std::atomic<int> s_timeLimitMs{5000};
 
 // atoi's reading without its undefined overflow: blanks, a sign, digits to the first other
 // character, clamped to the range of int.
@@ -50,10 +51,15 @@ bool IsUriCharacter(char c) {
 
 } // namespace
 
-CAutoUpdateClient::CAutoUpdateClient(int force) {
+CAutoUpdateClient::CAutoUpdateClient(int force) : CAutoUpdateClient(force, nullptr) {}
+
+CAutoUpdateClient::CAutoUpdateClient(int force, std::shared_ptr<net::CancelSignal> cancel)
+    : m_Cancel(std::move(cancel)) {
     const bool complete = Load();
     m_NewVersion = false;
     m_DownloadURL.clear();
+    if (!complete)
+        Fail("The update settings name no update server.");
     if (complete) {
         ++m_Activation;
         if ((force != 0 || m_Activation >= m_Interval) && Check())
@@ -79,43 +85,51 @@ bool CAutoUpdateClient::Load() {
 }
 
 bool CAutoUpdateClient::Save() {
-    Profile& profile = Profile::Application();
-    profile.WriteInt(kSection, "Interval", m_Interval);
-    profile.WriteString(kSection, "Path", m_Path);
-    profile.WriteString(kSection, "Server", m_Server);
-    profile.WriteString(kSection, "DownloadURL", m_DownloadURL);
-    profile.WriteInt(kSection, "CurrentVersion", m_CurrentVersion);
-    profile.WriteInt(kSection, "Activation", m_Activation);
+    ProfileBatch batch(Profile::Application());
+    batch.WriteInt(kSection, "Interval", m_Interval);
+    batch.WriteString(kSection, "Path", m_Path);
+    batch.WriteString(kSection, "Server", m_Server);
+    batch.WriteString(kSection, "DownloadURL", m_DownloadURL);
+    batch.WriteInt(kSection, "CurrentVersion", m_CurrentVersion);
+    batch.WriteInt(kSection, "Activation", m_Activation);
+    batch.Commit();
     return true;
 }
 
 bool CAutoUpdateClient::Check() {
+    m_Checked = false;
+    m_FailureText.clear();
     const auto server = net::SplitHostPort(m_Server, kHttpPort);
     if (!server)
-        return false;
+        return Fail("The update server's name is not valid.");
     std::string text;
     {
+        const int limit = s_timeLimitMs.load();
         net::TcpSocket socket;
-        if (!socket.Connect(server->host, server->port, s_timeLimitMs))
-            return false;
+        socket.SetCancelSignal(m_Cancel);
+        if (!socket.Connect(server->host, server->port, limit))
+            return Fail("The update server could not be reached.");
         // A request of the oldest HTTP form: no version, no headers, no CR.
         const std::string request = "GET " + m_Path + "\n";
-        if (!socket.SendAll(request.data(), request.size(), s_timeLimitMs))
-            return false;
+        if (!socket.SendAll(request.data(), request.size(), limit))
+            return Fail("The connection to the update server failed.");
         char buffer[kReplyLimit + 1] = {};
-        const net::RecvResult got = socket.Receive(buffer, kReplyLimit, s_timeLimitMs);
-        if (got.status == net::RecvStatus::TimedOut || got.status == net::RecvStatus::Error)
-            return false;
+        const net::RecvResult got = socket.Receive(buffer, kReplyLimit, limit);
+        if (got.status == net::RecvStatus::TimedOut)
+            return Fail("The update server did not answer in time.");
+        if (got.status == net::RecvStatus::Error)
+            return Fail("The connection to the update server failed.");
         if (got.status == net::RecvStatus::Data)
             text = buffer; // taken as text: a NUL ends it
     }
 
     const size_t version = text.find("version=");
     if (version == std::string::npos)
-        return false;
+        return Fail("The update server's answer names no version.");
     const size_t versionEnd = text.find('\n', version);
     if (versionEnd == std::string::npos)
-        return false;
+        return Fail("The update server's answer names no version.");
+    m_Checked = true;
     const size_t digits = version + std::strlen("version=");
     if (ReadNumber(text.substr(digits, versionEnd - digits)) <= m_CurrentVersion) {
         m_NewVersion = false;
@@ -135,6 +149,11 @@ bool CAutoUpdateClient::Check() {
         return false;
     m_DownloadURL = std::move(address);
     return true;
+}
+
+bool CAutoUpdateClient::Fail(const char* reason) {
+    m_FailureText = reason;
+    return false;
 }
 
 int CAutoUpdateClient::GetCurrentVersion() {

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "res/version.h"
+
+namespace net {
+class CancelSignal;
+}
 
 // The version number of this program, kept under "CurrentVersion" of section "AutoUpdate".
 constexpr int kProgramVersion = TARNWICK_VERSION_NUMBER;
@@ -15,6 +20,8 @@ class CAutoUpdateClient {
 public:
     // Loads the settings, counts a chance, checks when due or forced, saves the settings.
     explicit CAutoUpdateClient(int force);
+    // The same, on a thread another one may stop through `cancel`.
+    CAutoUpdateClient(int force, std::shared_ptr<net::CancelSignal> cancel);
     // Only sets the fields (the first run seeds them this way, then calls Save).
     CAutoUpdateClient(std::string server, std::string path, int currentVersion, int interval);
     virtual ~CAutoUpdateClient() = default;
@@ -28,6 +35,10 @@ public:
     bool Check();
 
     bool IsNewVersion() const { return m_NewVersion; }
+    // True when this object asked the server and read its answer.
+    bool HasChecked() const { return m_Checked; }
+    // Why the check did not happen or could not be read; empty after a readable answer.
+    std::string GetFailureText() const { return m_FailureText; }
     std::string GetDownloadURL() const { return m_DownloadURL; }
 
     static int GetCurrentVersion();
@@ -46,6 +57,13 @@ public:
     int m_CurrentVersion = 0;
     int m_Interval = 3;
     int m_Activation = 0;
+
+private:
+    bool Fail(const char* reason);
+
+    std::shared_ptr<net::CancelSignal> m_Cancel;
+    bool m_Checked = false;
+    std::string m_FailureText;
 };
 
 // The first run of a version stores the maker's update host and file, interval 3, no

@@ -2,13 +2,17 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "settings/account.h"
+#include "settings/configuration.h"
 #include "settings/profile.h"
 #include "temp_profile.h"
+#include "update/auto_update_client.h"
 
 namespace {
 
@@ -53,6 +57,79 @@ TEST(ProfileReplace, ThePasswordIsScrambledInAFileOnlyItsOwnerReads) {
               Account::Scramble("s3cret", 23));
     EXPECT_EQ(std::filesystem::status(temp.Path()).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// Counts the times a new profile file took the old one's place in the watched folder.
+class ReplaceCounter {
+public:
+    explicit ReplaceCounter(const TempProfile& temp) : m_fd(inotify_init1(IN_NONBLOCK)) {
+        // The temporary files' own events keep the system from merging repeated ones.
+        inotify_add_watch(m_fd, temp.Folder().c_str(), IN_MOVED_FROM | IN_MOVED_TO);
+    }
+    ~ReplaceCounter() { close(m_fd); }
+    ReplaceCounter(const ReplaceCounter&) = delete;
+    ReplaceCounter& operator=(const ReplaceCounter&) = delete;
+
+    int Take() {
+        int count = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t got; (got = read(m_fd, buffer, sizeof buffer)) > 0;) {
+            for (char* at = buffer; at < buffer + got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                if ((event->mask & IN_MOVED_TO) != 0 && event->len > 0 &&
+                    std::string(event->name) == "tarnwick.ini")
+                    ++count;
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return count;
+    }
+
+private:
+    int m_fd;
+};
+
+TEST(ProfileReplace, EverySaveOfARecordIsOneReplaceOfTheFile) {
+    TempProfile temp;
+    ReplaceCounter replaces(temp);
+    CConfiguration config;
+    config.Load();
+    config.m_EmailClient = "mail.exe";
+    config.Save();
+    EXPECT_EQ(replaces.Take(), 1) << "the configuration";
+
+    Account account;
+    account.Set("ann", "pw", "pop.example.com", 12, 0);
+    ASSERT_TRUE(account.Save());
+    EXPECT_EQ(replaces.Take(), 1) << "the account";
+
+    // The settings sheet's OK: both records in one batch.
+    account.m_UserName = "bob";
+    config.m_Interval = 17;
+    ProfileBatch batch(Profile::Application());
+    account.Save(batch);
+    config.Save(batch);
+    EXPECT_EQ(replaces.Take(), 0) << "nothing is stored before the commit";
+    ASSERT_TRUE(batch.Commit());
+    EXPECT_EQ(replaces.Take(), 1) << "the sheet's two records";
+
+    SeedUpdateSettings();
+    EXPECT_EQ(replaces.Take(), 1) << "the update settings";
+    CAutoUpdateClient client(0); // counts a chance; the interval of 3 is not reached
+    EXPECT_EQ(replaces.Take(), 1) << "a chance of the update check";
+
+    Account loadedAccount;
+    loadedAccount.Load();
+    CConfiguration loadedConfig;
+    loadedConfig.Load();
+    EXPECT_EQ(loadedAccount.m_UserName + "|" + loadedAccount.m_Password + "|" +
+                  std::to_string(loadedAccount.m_SummarySize) +
+                  std::to_string(loadedAccount.m_Summaries),
+              "bob|pw|120");
+    EXPECT_EQ(loadedConfig.m_Interval, 17);
+    EXPECT_EQ(loadedConfig.m_EmailClient, "mail.exe");
+    EXPECT_EQ(loadedConfig.m_FirstTime, 0);
+    EXPECT_EQ(Profile::Application().GetInt("AutoUpdate", "Activation", -1), 1);
 }
 
 } // namespace

@@ -137,6 +137,14 @@ TEST(Profile, AWriteThatCannotHappenReportsFalseAndChangesNothing) {
         EXPECT_FALSE(profile.WriteInt(section, key, 2)) << section << " " << key;
     }
     EXPECT_EQ(temp.Read(), before);
+
+    // A batch is stored whole or not at all: one bad name keeps its good values out too.
+    ProfileBatch batch(profile);
+    batch.WriteInt("S", "A", 3);
+    batch.WriteString("T", "B", "kept out");
+    batch.WriteInt("S", "A=B", 4);
+    EXPECT_FALSE(batch.Commit());
+    EXPECT_EQ(temp.Read(), before);
 }
 
 } // namespace

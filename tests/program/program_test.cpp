@@ -191,3 +191,21 @@ TEST_F(MainWindowTest, ExitDuringAStalledCheckEndsTheProgramAtOnceAndSavesItsCon
     EXPECT_TRUE(program.WaitForExit(2000)) << "still running 2 s after Exit";
     EXPECT_EQ("5", Profile::Application().GetString("Notification", "Interval", ""));
 }
+
+TEST_F(MainWindowTest, EscEndsTheProgramAsExitDoesSavingItsSettingsAndTakingItsIcon) {
+    auto& server = Serve(MailboxOf(1));
+    ProgramProfile profile;
+    WriteTestProfile(server.Address());
+    Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
+    const int iconsBefore = CountTrayIcons();
+
+    Process program(ProgramCommand());
+    ASSERT_TRUE(program.Started());
+    const HWND window = WaitForWindow("Tarnwick - You have 1 messages waiting.");
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore + 1; }, 5000));
+    ::PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(program.WaitForExit(5000));
+    EXPECT_EQ("5", Profile::Application().GetString("Notification", "Interval", ""));
+    EXPECT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore; }, 5000));
+}

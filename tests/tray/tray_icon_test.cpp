@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <set>
@@ -75,12 +76,14 @@ protected:
     static HICON Load(UINT id) { return ::LoadIconA(CWnd::Instance(), MAKEINTRESOURCEA(id)); }
     static bool Exists(const char* title) { return ::FindWindowA(nullptr, title) != nullptr; }
     static BOOL WINAPI Record(DWORD message, PNOTIFYICONDATAW data) {
-        const BOOL result = ::Shell_NotifyIconW(message, data);
+        // No taskbar yet: every call fails, as the shell's do before one exists.
+        const BOOL result = s_noTaskbar ? FALSE : ::Shell_NotifyIconW(message, data);
         s_test->m_calls.push_back(
             {message, *data, result, Exists(kAnimationTitle), Exists(kResurrectionTitle)});
         return result;
     }
     static inline TrayTest* s_test = nullptr;
+    static inline bool s_noTaskbar = false;
 
     void SetUp() override {
         s_test = this;
@@ -88,7 +91,10 @@ protected:
         for (HICON icon : {m_spin[0], m_spin[1], m_spin[2], m_spin[3], m_noMail, m_mail})
             ASSERT_NE(icon, nullptr);
     }
-    void TearDown() override { CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconW; }
+    void TearDown() override {
+        CTrayNotifyIcon::s_ShellNotify = &::Shell_NotifyIconW;
+        s_noTaskbar = false;
+    }
 
     // As a restarted shell does (Wine's never does); returns once every window handled it.
     static void BroadcastTaskbarCreated() {
@@ -259,6 +265,43 @@ TEST_F(TrayTest, HiddenWindowsClosedByAnotherProgramAreForgotten) {
     icon.reset();
     ASSERT_EQ(m_calls.size(), 1u);
     EXPECT_EQ(m_calls[0].message, DWORD{NIM_DELETE});
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TrayTest, AnIconMadeBeforeTheTaskbarArrivesWithItOrByItsOwnTriesAndThenLivesAsAnyOther) {
+    const std::string tip = "Tarnwick - You have 2 messages waiting.";
+    for (const bool announced : {true, false}) {
+        s_noTaskbar = true;
+        auto icon = std::make_unique<CTrayNotifyIcon>();
+        EXPECT_TRUE(icon->Create(&m_owner, IDR_TRAY_MENU, "Tarnwick", m_noMail, WM_TRAY_NOTIFY));
+        EXPECT_TRUE(icon->IsWaitingForTaskbar());
+        // The program goes on meanwhile; its changes wait in the record.
+        EXPECT_TRUE(icon->SetIcon(m_mail));
+        EXPECT_TRUE(icon->SetTipText(tip.c_str()));
+        EXPECT_EQ(TrayIcon(), nullptr);
+
+        s_noTaskbar = false;
+        m_calls.clear();
+        if (announced) // Wine never announces its taskbar: the test does it for the shell
+            BroadcastTaskbarCreated();
+        ASSERT_TRUE(PumpUntil([] { return TrayIcon() != nullptr; }, 8000)) << announced;
+        EXPECT_FALSE(icon->IsWaitingForTaskbar());
+        const auto add = std::find_if(m_calls.begin(), m_calls.end(),
+                                      [](const ShellCall& c) { return c.message == NIM_ADD; });
+        ASSERT_NE(add, m_calls.end());
+        ExpectAdd(*add, m_mail, tip.c_str());
+
+        m_calls.clear();
+        EXPECT_TRUE(icon->SetIcon(m_noMail));
+        ASSERT_EQ(m_calls.size(), 1u);
+        EXPECT_EQ(m_calls[0].message, DWORD{NIM_MODIFY});
+        EXPECT_TRUE(m_calls[0].result);
+        icon.reset(); // as at Exit: no icon is left behind
+        EXPECT_TRUE(PumpUntil([] { return TrayIcon() == nullptr; }));
+    }
 }
 
 } // namespace

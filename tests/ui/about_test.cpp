@@ -179,7 +179,7 @@ TEST_F(AboutBox, UpdateNoticeShowsTheAddressOrTheUpdateFile) {
     }
 }
 
-// Closes the update notice from inside RunScheduledUpdateCheck's modal loop, noting its link.
+// Closes the update notice from inside Announce's modal loop, noting its link.
 std::vector<std::string> g_noticeLinks;
 void CALLBACK CloseNotice(HWND, UINT, UINT_PTR, DWORD) {
     HWND notice = ::FindWindowA(nullptr, "Automatic Update");
@@ -189,28 +189,83 @@ void CALLBACK CloseNotice(HWND, UINT, UINT_PTR, DWORD) {
     ::PostMessageA(notice, WM_COMMAND, IDOK, 0);
 }
 
-TEST_F(AboutBox, ScheduledCheckRunsOnceCountsItsChanceAndAnnouncesANewerVersion) {
+// One check off this thread, then its announcement on it.
+void RunCheck(CUpdateCheckRunner& runner, HWND owner, CUpdateCheckRunner::Kind kind) {
+    runner.Start(owner, kind);
+    ASSERT_TRUE(PumpUntil([&] { return runner.IsDone(); }, 10000));
+    runner.Announce(owner);
+}
+
+class UpdateCheck : public AboutBox {
+protected:
+    UpdateCheck() {
+        m_owner.CreateEx(0, nullptr, "Tarnwick", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                         nullptr);
+        g_noticeLinks.clear();
+        m_closer = ::SetTimer(nullptr, 0, 50, &CloseNotice);
+    }
+    ~UpdateCheck() override { ::KillTimer(nullptr, m_closer); }
+    static void Seed(const std::string& server, int activation) {
+        CAutoUpdateClient seed(server, "/tarnwick/autoupdate.dat", kProgramVersion, 3);
+        seed.m_Activation = activation;
+        seed.Save();
+    }
+
+    CWnd m_owner;
+    UINT_PTR m_closer = 0;
+};
+
+TEST_F(UpdateCheck, TheScheduledCheckCountsItsChancesAndSpeaksOnlyOfANewerVersion) {
     testsupport::ScriptedHttpServer server("version=107\r\nurl=http://dl.example.org/t.exe\r\n");
-    CAutoUpdateClient seed(server.Address(), "/tarnwick/autoupdate.dat", kProgramVersion, 3);
-    seed.m_Activation = 1;
-    seed.Save();
-    CWnd owner;
-    ASSERT_TRUE(owner.CreateEx(0, nullptr, "Tarnwick", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                               nullptr));
-    ASSERT_NE(0u, owner.SetTimer(ID_TIMER_UPDATE, 600000));
-    g_noticeLinks.clear();
-    const UINT_PTR closer = ::SetTimer(nullptr, 0, 50, &CloseNotice);
-
-    RunScheduledUpdateCheck(owner);                 // the second chance: counts only
-    EXPECT_FALSE(owner.KillTimer(ID_TIMER_UPDATE)); // already gone
+    Seed(server.Address(), 1);
+    CUpdateCheckRunner runner;
+    RunCheck(runner, m_owner, CUpdateCheckRunner::Scheduled); // the second chance: counts only
     EXPECT_EQ(2, Profile::Application().GetInt("AutoUpdate", "Activation", -1));
-    RunScheduledUpdateCheck(owner); // the third: checks and shows the notice
-    ::KillTimer(nullptr, closer);
-
+    EXPECT_TRUE(g_noticeLinks.empty());
+    RunCheck(runner, m_owner, CUpdateCheckRunner::Scheduled); // the third: checks, announces
     EXPECT_EQ(std::vector<std::string>{"http://dl.example.org/t.exe"}, g_noticeLinks);
     EXPECT_EQ(0, Profile::Application().GetInt("AutoUpdate", "Activation", -1));
     ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
     EXPECT_EQ(1u, server.Requests().size());
+
+    testsupport::ScriptedHttpServer same("version=106\n");
+    Seed(same.Address(), 2);
+    RunCheck(runner, m_owner, CUpdateCheckRunner::Scheduled);
+    ASSERT_TRUE(same.WaitForClosedConnections(1, 5000));
+    EXPECT_TRUE(m_boxes.m_boxes.empty()) << "a scheduled check that finds nothing stays silent";
+    EXPECT_EQ(1u, g_noticeLinks.size());
+}
+
+TEST_F(UpdateCheck, ACheckTheUserAskedForAlwaysEndsInAnAnswer) {
+    CUpdateCheckRunner runner;
+    {
+        testsupport::ScriptedHttpServer newer("version=107\nurl=http://dl.example.org/n.exe\n");
+        Seed(newer.Address(), 0);
+        RunCheck(runner, m_owner, CUpdateCheckRunner::Requested);
+        EXPECT_EQ(std::vector<std::string>{"http://dl.example.org/n.exe"}, g_noticeLinks);
+        EXPECT_TRUE(m_boxes.m_boxes.empty());
+    }
+    {
+        testsupport::ScriptedHttpServer same("version=106\n");
+        Seed(same.Address(), 0);
+        RunCheck(runner, m_owner, CUpdateCheckRunner::Requested);
+        ASSERT_EQ(1u, m_boxes.m_boxes.size());
+        EXPECT_EQ("Tarnwick is up to date.", m_boxes.m_boxes[0].text);
+        EXPECT_EQ(m_owner.GetSafeHwnd(), m_boxes.m_boxes[0].owner);
+    }
+    std::string refusing;
+    {
+        testsupport::ScriptedHttpServer gone("");
+        refusing = gone.Address();
+    } // nothing listens there any more
+    Seed(refusing, 0);
+    RunCheck(runner, m_owner, CUpdateCheckRunner::Requested);
+    ASSERT_EQ(2u, m_boxes.m_boxes.size());
+    EXPECT_EQ("Tarnwick could not check for a newer version.\n\nThe update server could not be "
+              "reached.",
+              m_boxes.m_boxes[1].text);
+    EXPECT_EQ(1u, g_noticeLinks.size());
+    EXPECT_EQ(1, Profile::Application().GetInt("AutoUpdate", "Activation", -1));
 }
 
 } // namespace
