@@ -33,6 +33,9 @@ public:
     explicit CTarnwickDlg(HWND parent = nullptr);
     ~CTarnwickDlg() override;
 
+    // Started at logon or by setup: the window stays hidden until the user opens it.
+    void SetStartInTray(bool inTray) { m_startInTray = inTray; }
+
     void StartCheck();
     void OnConfigure();
     void ToggleEnabled();
@@ -177,4 +180,5 @@ protected:
     bool m_listStale = false;
     // How often the list was given new rows.
     int m_refills = 0;
+    bool m_startInTray = false;
 };

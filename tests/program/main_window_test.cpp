@@ -331,6 +331,8 @@ public:
         if (m_hadDefault)
             SetDefault(kMail, m_oldDefault);
     }
+    // The name of the default program, "" for none.
+    void SetName(const std::string& name) { SetDefault(kMail, name); }
     void SetCommand(const std::string& command) {
         SetDefault(std::string(kMail) + "\\TarnwickTestMail\\shell\\open\\command", command);
     }
@@ -354,6 +356,18 @@ TEST_F(MainWindowTest, TheMailProgramStartsFromTheRegistryOrTheConfiguredCommand
     {
         TestDlg dlg;
         ASSERT_TRUE(dlg.Create());
+        // No default mail program, then one named but without a command: told, not silent.
+        registry.SetName("");
+        Click(dlg, IDC_EMAIL_PROG);
+        registry.SetName("TarnwickTestMail");
+        Click(dlg, IDC_EMAIL_PROG);
+        ASSERT_EQ(2u, m_boxes.m_boxes.size());
+        for (const auto& box : m_boxes.m_boxes) {
+            EXPECT_EQ("Can't launch default email application", box.text);
+            EXPECT_EQ("Tarnwick Error", box.caption);
+            EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.flags & MB_ICONMASK);
+        }
+        m_boxes.m_boxes.clear();
         registry.SetCommand("\"C:\\Program Files\\Test Mail\\mail.exe\" /compose \"%1\"");
         Click(dlg, IDC_EMAIL_PROG);
         registry.SetCommand("C:\\Mail\\mail.exe -new");
