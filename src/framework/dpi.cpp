@@ -9,10 +9,10 @@ namespace {
 
 constexpr UINT kBaseDpi = 96;
 
-HBITMAP LoadBitmapResource(UINT id) {
+HBITMAP LoadBitmapResource(UINT id, UINT flags) {
     // A DIB section, so that it keeps its colours whatever the screen's depth.
     return static_cast<HBITMAP>(::LoadImageA(CWnd::Instance(), MAKEINTRESOURCEA(id), IMAGE_BITMAP,
-                                             0, 0, LR_CREATEDIBSECTION));
+                                             0, 0, LR_CREATEDIBSECTION | flags));
 }
 
 } // namespace
@@ -43,13 +43,13 @@ SIZE BitmapSize(HBITMAP bitmap) {
     return {info.bmWidth, info.bmHeight};
 }
 
-HBITMAP LoadBitmapForDpi(UINT small, UINT large, UINT dpi) {
+HBITMAP LoadBitmapForDpi(UINT small, UINT large, UINT dpi, UINT loadFlags) {
     if (dpi <= kBaseDpi)
-        return LoadBitmapResource(small);
-    CBitmap base(LoadBitmapResource(small));
-    CBitmap source(LoadBitmapResource(large));
+        return LoadBitmapResource(small, loadFlags);
+    CBitmap base(LoadBitmapResource(small, 0));
+    CBitmap source(LoadBitmapResource(large, loadFlags));
     if (base.Get() == nullptr || source.Get() == nullptr)
-        return base.Get() != nullptr ? LoadBitmapResource(small) : nullptr;
+        return base.Get() != nullptr ? LoadBitmapResource(small, loadFlags) : nullptr;
     const SIZE want = {ScaleToDpi(BitmapSize(base).cx, dpi), ScaleToDpi(BitmapSize(base).cy, dpi)};
     const SIZE have = BitmapSize(source);
     CClientDC screen(nullptr);

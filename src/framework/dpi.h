@@ -13,8 +13,9 @@ int ScaleToDpi(int length, UINT dpi);
 
 // Bitmap resource `small` (drawn for 96 DPI) at the size this DPI asks for: the resource
 // itself at 96 DPI, otherwise `large` (the same picture drawn larger) scaled smoothly to
-// size. The caller owns the result; null when a resource is missing.
-HBITMAP LoadBitmapForDpi(UINT small, UINT large, UINT dpi);
+// size. `loadFlags` go to LoadImage (LR_LOADMAP3DCOLORS, say). The caller owns the result;
+// null when a resource is missing.
+HBITMAP LoadBitmapForDpi(UINT small, UINT large, UINT dpi, UINT loadFlags = 0);
 // The size of a bitmap in pixels.
 SIZE BitmapSize(HBITMAP bitmap);
 // Static picture control `id` of `dialog` shows bitmap `small` at the dialog's scale; `keep`

@@ -12,7 +12,8 @@ constexpr UINT kLargeClipDpi = 168;
 
 void ShowWindowPictures(HWND dialog, int aboutButton, CBitmap& info, CAnimateCtrl& animate) {
     const UINT dpi = WindowDpi(dialog);
-    info.Reset(LoadBitmapForDpi(IDB_INFO, IDB_INFO_2X, dpi));
+    // Drawn on the classic button grey, which becomes this system's button face.
+    info.Reset(LoadBitmapForDpi(IDB_INFO, IDB_INFO_2X, dpi, LR_LOADMAP3DCOLORS));
     ::SendDlgItemMessageA(dialog, aboutButton, BM_SETIMAGE, IMAGE_BITMAP,
                           reinterpret_cast<LPARAM>(info.Get()));
     animate.Open(dpi >= kLargeClipDpi ? IDR_SEARCH_AVI_2X : IDR_SEARCH_AVI);
