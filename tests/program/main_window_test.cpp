@@ -447,6 +447,51 @@ TEST_F(MainWindowTest, ANoticeNamesTheCountAndTheNewestMessageWhenTheCountChange
     EXPECT_TRUE(dlg.IsWindowVisible());
 }
 
+namespace {
+
+// The list's tip for the cell under the pointer, with the pointer moved to that cell first.
+std::wstring TipAt(TestDlg& dlg, int row, int column) {
+    RECT cell = {};
+    cell.top = column;
+    cell.left = LVIR_LABEL;
+    dlg.m_list.SendMessage(LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
+                           reinterpret_cast<LPARAM>(&cell));
+    POINT middle = {(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+    ::ClientToScreen(dlg.m_list, &middle);
+    ::SetCursorPos(middle.x, middle.y);
+    wchar_t text[256] = L"the row's own text";
+    NMLVGETINFOTIPW tip = {};
+    tip.hdr = {dlg.m_list, IDC_MESSAGE_LIST, static_cast<UINT>(LVN_GETINFOTIPW)};
+    tip.pszText = text;
+    tip.cchTextMax = 256;
+    tip.iItem = row;
+    dlg.SendMessage(WM_NOTIFY, IDC_MESSAGE_LIST, reinterpret_cast<LPARAM>(&tip));
+    return text;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ACutOffSenderOrSubjectShowsWholeInATipAndAWholeOneShowsNone) {
+    testsupport::Mailbox mailbox;
+    mailbox.messages.push_back(testsupport::MakeMessage(
+        "Ann Baker <ann.baker@example.org>", "Minutes of the meeting on the harbour wall", {"x"}));
+    auto& server = Serve(mailbox);
+    WriteTestProfile(server.Address());
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    CheckNow(dlg);
+    ASSERT_EQ(1, dlg.m_list.GetItemCount());
+    EXPECT_NE(0, dlg.m_list.SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE) & LVS_EX_INFOTIP);
+
+    dlg.m_list.SendMessage(LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(60, 0));
+    dlg.m_list.SendMessage(LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(80, 0));
+    EXPECT_EQ(L"Ann Baker <ann.baker@example.org>", TipAt(dlg, 0, 0));
+    EXPECT_EQ(L"Minutes of the meeting on the harbour wall", TipAt(dlg, 0, 1));
+    EXPECT_EQ(L"", TipAt(dlg, 0, 2)) << "the size is shown whole";
+    dlg.m_list.SendMessage(LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(400, 0));
+    EXPECT_EQ(L"", TipAt(dlg, 0, 0)) << "the sender is shown whole";
+}
+
 TEST_F(MainWindowTest, JapaneseAndRussianMailReadsBackFromTheWideCallsAsWritten) {
     testsupport::Mailbox mailbox;
     const std::string date = "Date: Mon, 7 Dec 2026 08:00:00 +0900\r\nTo: ann@example.org\r\n";
