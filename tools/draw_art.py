@@ -389,6 +389,42 @@ def draw_about(zoom=1):
 
 
 # --------------------------------------------------------------------------------------------
+# Setup's side picture: the smiling face over the name, on the about picture's purple
+
+
+def draw_wizard(width=164, height=314):
+    top_colour, bottom_colour = (112, 36, 150), (30, 2, 48)
+    size = 112
+    fx, fy = (width - size) / 2.0, 70.0
+    half = size / 2.0
+    outline = 1.6 / (32 / 2.0)
+    shapes, text_width = layout_text("Tarnwick", 0.11)
+    scale = (width - 28) / text_width
+    x0 = (width - text_width * scale) / 2
+    baseline = fy + size + 30 + CAP * scale
+
+    def pixel(x, y):
+        colour = mix(top_colour, bottom_colour, y / height)
+        if fy - 1 <= y <= fy + size + 1:
+            acc, hits = [0.0, 0.0, 0.0], 0
+            for ox in (0.25, 0.75):
+                for oy in (0.25, 0.75):
+                    c = face_shade((x + ox - fx - half) / half, (y + oy - fy - half) / half, True,
+                                   outline)
+                    if c is not None:
+                        hits += 1
+                        acc = [a + b for a, b in zip(acc, c)]
+            if hits:
+                colour = mix(colour, tuple(v / hits for v in acc), hits / 4.0)
+        if baseline - CAP * scale - 2 <= y <= baseline + 2:
+            d = text_distance(shapes, (x + 0.5 - x0) / scale, (baseline - y - 0.5) / scale) * scale
+            colour = mix(colour, (255, 255, 255), max(0.0, min(1.0, 0.5 - d)))
+        return clamp_rgb(colour)
+
+    return [[pixel(x, y) for x in range(width)] for y in range(height)]
+
+
+# --------------------------------------------------------------------------------------------
 # The "?" button picture: a white "i" in a blue circle
 
 
@@ -674,6 +710,8 @@ def main(argv):
     write_bmp(target("info2x.bmp"), draw_info(2))
     write_avi(target("search.avi"), draw_clip_frames())
     write_avi(target("search2x.avi"), draw_clip_frames(2, samples=2))
+    # Setup's side picture; not part of the program.
+    write_bmp(target("wizard.bmp"), draw_wizard())
     samples, rate = draw_chime()
     write_wav(target("GotMail.wav"), samples, rate)
     return 0

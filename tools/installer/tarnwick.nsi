@@ -5,6 +5,7 @@
 ;            and licence.txt
 ;   OUTFILE  the setup program to write
 ;   ICON     Tarnwick's own icon (tarnwick.ico, drawn by the build), for setup and uninstaller
+;   WIZARD   the side picture of the first and last pages (wizard.bmp, drawn by the build)
 ;
 ; Installs for the current user only, without administrator rights, under
 ; %LOCALAPPDATA%\Programs\Tarnwick. The profile (%APPDATA%\Tarnwick) is never touched, so an
@@ -52,6 +53,8 @@ Var WasRunning
 !define MUI_ABORTWARNING
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${WIZARD}"
 ; The descriptions below the list, so that the list has the page's width for the names.
 !define MUI_COMPONENTSPAGE_SMALLDESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tarnwick.exe"
