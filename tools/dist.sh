@@ -33,7 +33,9 @@ for arch in ${TARNWICK_DIST_ARCHS:-i686 x86_64}; do
 
     name=tarnwick-$version-$arch
     makensis -V2 -DVERSION="$version" -DARCH="$arch" -DFILES="$root/$stage" \
-        -DOUTFILE="$root/$dist/$name-setup.exe" tools/installer/tarnwick.nsi
+        -DOUTFILE="$root/$dist/$name-setup.exe" -DICON="$build/src/res/art/tarnwick.ico" \
+        -DWIZARD="$build/src/res/art/wizard.bmp" \
+        tools/installer/tarnwick.nsi
 
     # The zip holds a portable.ini, which makes the unpacked folder keep its settings to itself.
     cp tools/installer/portable.ini "$stage/portable.ini"

@@ -359,12 +359,14 @@ def text_distance(shapes, px, py):
     return best
 
 
-def draw_about(width=217, height=64):
+def draw_about(zoom=1):
+    """The picture at 217 x 64 pixels, or drawn afresh `zoom` times as large."""
+    width, height = 217 * zoom, 64 * zoom
     background = (224, 222, 228)
     shadow = (168, 160, 178)
     top_colour, bottom_colour = (112, 36, 150), (58, 6, 88)
     shapes, text_width = layout_text("Tarnwick", 0.11)
-    scale = min((width - 16) / text_width, (height - 18) / CAP)
+    scale = min((width - 16 * zoom) / text_width, (height - 18 * zoom) / CAP)
     x0 = (width - text_width * scale) / 2
     baseline = (height + CAP * scale) / 2
 
@@ -377,7 +379,7 @@ def draw_about(width=217, height=64):
         row = []
         for x in range(width):
             c_text = coverage(x + 0.5, y + 0.5)
-            c_shadow = coverage(x + 0.5 - 2.0, y + 0.5 - 2.0)
+            c_shadow = coverage(x + 0.5 - 2.0 * zoom, y + 0.5 - 2.0 * zoom)
             colour = mix(background, shadow, c_shadow * 0.8)
             ink = mix(top_colour, bottom_colour, (y - (baseline - CAP * scale)) / (CAP * scale))
             colour = mix(colour, ink, c_text)
@@ -387,10 +389,48 @@ def draw_about(width=217, height=64):
 
 
 # --------------------------------------------------------------------------------------------
+# Setup's side picture: the smiling face over the name, on the about picture's purple
+
+
+def draw_wizard(width=164, height=314):
+    top_colour, bottom_colour = (112, 36, 150), (30, 2, 48)
+    size = 112
+    fx, fy = (width - size) / 2.0, 70.0
+    half = size / 2.0
+    outline = 1.6 / (32 / 2.0)
+    shapes, text_width = layout_text("Tarnwick", 0.11)
+    scale = (width - 28) / text_width
+    x0 = (width - text_width * scale) / 2
+    baseline = fy + size + 30 + CAP * scale
+
+    def pixel(x, y):
+        colour = mix(top_colour, bottom_colour, y / height)
+        if fy - 1 <= y <= fy + size + 1:
+            acc, hits = [0.0, 0.0, 0.0], 0
+            for ox in (0.25, 0.75):
+                for oy in (0.25, 0.75):
+                    c = face_shade((x + ox - fx - half) / half, (y + oy - fy - half) / half, True,
+                                   outline)
+                    if c is not None:
+                        hits += 1
+                        acc = [a + b for a, b in zip(acc, c)]
+            if hits:
+                colour = mix(colour, tuple(v / hits for v in acc), hits / 4.0)
+        if baseline - CAP * scale - 2 <= y <= baseline + 2:
+            d = text_distance(shapes, (x + 0.5 - x0) / scale, (baseline - y - 0.5) / scale) * scale
+            colour = mix(colour, (255, 255, 255), max(0.0, min(1.0, 0.5 - d)))
+        return clamp_rgb(colour)
+
+    return [[pixel(x, y) for x in range(width)] for y in range(height)]
+
+
+# --------------------------------------------------------------------------------------------
 # The "?" button picture: a white "i" in a blue circle
 
 
-def draw_info(width=13, height=17):
+def draw_info(zoom=1):
+    """The picture at 13 x 17 pixels, or drawn afresh `zoom` times as large."""
+    width, height = 13, 17
     # The classic button face grey, so that a loader asking for mapped 3-D colours blends it in.
     face = (192, 192, 192)
     cx, cy, radius = width / 2.0, height / 2.0, width / 2.0
@@ -411,7 +451,7 @@ def draw_info(width=13, height=17):
             return mix(body, (0, 20, 110), 0.7)
         return body
 
-    rows = render(width, height, shade, 4)
+    rows = render(width * zoom, height * zoom, lambda x, y: shade(x / zoom, y / zoom), 4)
     return [[clamp_rgb(c) for c, _ in row] for row in rows]
 
 
@@ -557,17 +597,20 @@ def rle8_encode(indices):
     return bytes(out)
 
 
-def draw_clip_frames(samples=3):
+def draw_clip_frames(zoom=1, samples=3):
+    """The clip's frames at 80 x 48 pixels, or drawn afresh `zoom` times as large."""
     frames = []
     for f in range(CLIP_FRAMES):
         angle = clip_angle(f)
-        rows = render(CLIP_W, CLIP_H, lambda x, y: clip_shade(x, y, angle), samples)
+        rows = render(CLIP_W * zoom, CLIP_H * zoom,
+                      lambda x, y: clip_shade(x / zoom, y / zoom, angle), samples)
         frames.append([[clamp_rgb(c) if c is not None and cov >= 0.5 else None
                         for c, cov in row] for row in rows])
     return frames
 
 
 def write_avi(path, frames):
+    width, height = len(frames[0][0]), len(frames[0])
     colours = [c for fr in frames for row in fr for c in row if c is not None]
     distinct = sorted(set(colours))
     palette = [CYAN] + (distinct if len(distinct) <= 255 else median_cut(colours, 255))
@@ -586,11 +629,11 @@ def write_avi(path, frames):
     usec = int(round(1000000 / CLIP_FPS))
 
     avih = struct.pack("<IIIIIIIIII4I", usec, biggest * CLIP_FPS, 0, 0x10, CLIP_FRAMES, 0, 1,
-                       biggest, CLIP_W, CLIP_H, 0, 0, 0, 0)
+                       biggest, width, height, 0, 0, 0, 0)
     strh = (b"vids" + b"RLE " + struct.pack("<IHHIIIIIIiI", 0, 0, 0, 0, 1, CLIP_FPS, 0,
                                             CLIP_FRAMES, biggest, -1, 0)
-            + struct.pack("<hhhh", 0, 0, CLIP_W, CLIP_H))
-    strf = bitmap_info_header(CLIP_W, CLIP_H, 8, 1, biggest, 256) + palette_bytes(palette, 256)
+            + struct.pack("<hhhh", 0, 0, width, height))
+    strf = bitmap_info_header(width, height, 8, 1, biggest, 256) + palette_bytes(palette, 256)
     strl = chunk(b"LIST", b"strl" + chunk(b"strh", strh) + chunk(b"strf", strf))
     hdrl = chunk(b"LIST", b"hdrl" + chunk(b"avih", avih) + strl)
 
@@ -659,9 +702,16 @@ def main(argv):
         write_ico(target("spin%d.ico" % step), turned)
         turned = [rotate_clockwise(image) for image in turned]
 
+    # The pictures of the windows again at twice the size, for high-DPI displays: drawn, not
+    # enlarged, so that they stay sharp.
     write_bmp(target("about.bmp"), draw_about())
+    write_bmp(target("about2x.bmp"), draw_about(2))
     write_bmp(target("info.bmp"), draw_info())
+    write_bmp(target("info2x.bmp"), draw_info(2))
     write_avi(target("search.avi"), draw_clip_frames())
+    write_avi(target("search2x.avi"), draw_clip_frames(2, samples=2))
+    # Setup's side picture; not part of the program.
+    write_bmp(target("wizard.bmp"), draw_wizard())
     samples, rate = draw_chime()
     write_wav(target("GotMail.wav"), samples, rate)
     return 0

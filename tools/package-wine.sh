@@ -73,7 +73,7 @@ for f in tarnwick.exe tarnwick-check.exe tarnwick.html GotMail.wav licence.txt u
 done
 expect "a Start menu shortcut" "[ -s '$shortcut' ]"
 run_value=$(reg_value "$run_key" Tarnwick)
-expect "the Run entry starts the installed program" "[[ '$run_value' == *'\\Programs\\Tarnwick\\tarnwick.exe\"' ]]"
+expect "the Run entry starts the installed program in the tray" "[[ '$run_value' == *'\\Programs\\Tarnwick\\tarnwick.exe\" /tray' ]]"
 expect "DisplayName" "[ '$(reg_value "$uninstall_key" DisplayName)' = Tarnwick ]"
 expect "DisplayVersion is the program's version" "[ '$(reg_value "$uninstall_key" DisplayVersion)' = '$version' ]"
 expect "Publisher" "[ '$(reg_value "$uninstall_key" Publisher)' = 'Tarnwick Software' ]"

@@ -4,6 +4,7 @@
 
 #include "about/credits_dlg.h"
 #include "framework/data_exchange.h"
+#include "framework/dpi.h"
 #include "res/resource.h"
 #include "update/auto_update_client.h"
 
@@ -27,6 +28,7 @@ void CAboutDlg::DoDataExchange(CDataExchange* dx) {
 
 bool CAboutDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    ShowStaticBitmapForDpi(m_hWnd, IDC_ABOUT_PICTURE, IDB_ABOUT, IDB_ABOUT_2X, m_logo);
     ::SetDlgItemTextA(m_hWnd, IDC_VERSION_NUMBER, std::to_string(kProgramVersion).c_str());
     ::SetDlgItemTextA(m_hWnd, IDC_BUILD_MARKER, kReleaseMarker);
     ::SetDlgItemTextA(m_hWnd, IDC_DONATION_TEXT, kDonationText);

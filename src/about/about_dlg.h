@@ -2,6 +2,7 @@
 
 #include "about/hyper_link.h"
 #include "framework/dialog.h"
+#include "framework/gdi.h"
 
 // The about box: picture, version, links to the home page and the maker's mail address, a
 // donation request, "Check for &Update" and an invisible button that opens the credits.
@@ -21,4 +22,5 @@ private:
     int m_updateRequested = 0;
     CHyperLink m_mailLink;
     CHyperLink m_homeLink;
+    CBitmap m_logo; // the picture at the display's scale
 };

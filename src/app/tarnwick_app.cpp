@@ -10,11 +10,28 @@
 
 #include <winsock2.h>
 
+#include <shellapi.h>
+
 namespace {
 
 // How long a second start looks for the first one's window, which a first start that is
 // still setting up may not have made yet.
 constexpr DWORD kFindRunningMs = 10000;
+
+// The Run entry and setup's restart after an upgrade pass it: the program starts in the tray.
+constexpr wchar_t kTrayArgument[] = L"/tray";
+
+bool AskedToStartInTray() {
+    int count = 0;
+    LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (arguments == nullptr)
+        return false;
+    bool inTray = false;
+    for (int i = 1; i < count; ++i)
+        inTray = inTray || ::lstrcmpiW(arguments[i], kTrayArgument) == 0;
+    ::LocalFree(arguments);
+    return inTray;
+}
 
 } // namespace
 
@@ -30,9 +47,12 @@ void CTarnwickApp::RunVersionGate() {
 }
 
 bool CTarnwickApp::InitInstance() {
+    const bool inTray = AskedToStartInTray();
     CSingleInstance instance;
     if (!instance.Claim()) {
-        CSingleInstance::ActivateRunning(kFindRunningMs);
+        // A quiet start leaves the running one as it is.
+        if (!inTray)
+            CSingleInstance::ActivateRunning(kFindRunningMs);
         return false;
     }
     WSADATA data;
@@ -45,6 +65,7 @@ bool CTarnwickApp::InitInstance() {
     RunVersionGate();
     {
         CTarnwickDlg dialog;
+        dialog.SetStartInTray(inTray);
         instance.CreateInstanceWindow(&dialog);
         dialog.DoModal();
     }

@@ -2,6 +2,7 @@
 
 #include "framework/data_exchange.h"
 #include "framework/file_dialog.h"
+#include "framework/message_box.h"
 #include "res/resource.h"
 #include "settings/account.h"
 #include "settings/configuration.h"
@@ -56,6 +57,21 @@ bool GeneralPage::OnCommand(WPARAM wParam, LPARAM lParam) {
     default:
         return CPropertyPage::OnCommand(wParam, lParam);
     }
+}
+
+bool GeneralPage::OnKillActive() {
+    if (!CPropertyPage::OnKillActive())
+        return false;
+    // Only here, not in the exchange: unticking the box runs the exchange, and must not be
+    // answered with a complaint about the path the user is about to type.
+    if (m_UseDefaultEmail == 0 && m_EmailClient.find_first_not_of(" \t") == std::string::npos) {
+        AfxMessageBox("Please enter the path of your email program, or tick \"Use default Email "
+                      "program\".",
+                      MB_OK | MB_ICONEXCLAMATION, m_hWnd);
+        ::SetFocus(GetDlgItem(IDC_EMAIL_CLIENT));
+        return false;
+    }
+    return true;
 }
 
 void GeneralPage::OnBrowseEmailClient() {

@@ -22,6 +22,8 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
     bool OnInitDialog() override;
     bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+    // Leaving the page or OK: a program of the user's needs its path.
+    bool OnKillActive() override;
 
     void OnBrowseEmailClient();
     void OnSummaries();

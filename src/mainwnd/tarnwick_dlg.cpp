@@ -6,8 +6,11 @@
 #include "framework/data_exchange.h"
 #include "framework/message_box.h"
 #include "framework/shell_seams.h"
+#include "mainwnd/list_tips.h"
 #include "mainwnd/show_dialog.h"
 #include "mainwnd/window_messages.h"
+#include "mainwnd/window_pictures.h"
+#include "mainwnd/window_placement.h"
 #include "net/cancel_signal.h"
 #include "mime/utf16_win.h"
 #include "pop3/messages.h"
@@ -88,18 +91,16 @@ void CTarnwickDlg::DoDataExchange(CDataExchange* dx) {
 bool CTarnwickDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    m_infoBitmap.Reset(static_cast<HBITMAP>(
-        ::LoadImageA(Instance(), MAKEINTRESOURCEA(IDB_INFO), IMAGE_BITMAP, 0, 0, 0)));
-    ::SendDlgItemMessageA(m_hWnd, IDC_ABOUT, BM_SETIMAGE, IMAGE_BITMAP,
-                          reinterpret_cast<LPARAM>(m_infoBitmap.Get()));
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon.Get()));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon.Get()));
-    m_animate.Open(IDR_SEARCH_AVI);
-    // Rows answer on every cell, not only on the sender.
-    m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    ShowWindowPictures(m_hWnd, IDC_ABOUT, m_infoBitmap, m_animate);
+    // Rows answer on every cell, not only on the sender; a cut-off text shows in a tip.
+    m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP,
+                            LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     // The list asks for its rows' texts wide (LVN_GETDISPINFOW).
     m_list.SendMessage(WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(m_hWnd), NF_REQUERY);
     SetupColumns();
+    RestoreWindowPlacement(m_hWnd, m_list);
 
     m_updateTimer.Set(m_hWnd, ID_TIMER_UPDATE, kUpdateDelayMs);
     m_trayMenu.LoadMenu(IDR_TRAY_MENU);
@@ -256,9 +257,13 @@ void CTarnwickDlg::BeginExit() {
     m_updateTimer.Kill();
     m_updateCheck.Cancel();
     ClosePopup();
+    // One write for the whole save: the place before the window hides.
+    ProfileBatch batch(Profile::Application());
+    SaveWindowPlacement(m_hWnd, m_list, batch);
     ShowWindow(SW_HIDE);
     m_trayIcon.Remove();
-    m_config.Save();
+    m_config.Save(batch);
+    batch.Commit();
 }
 
 namespace {
@@ -336,6 +341,11 @@ LRESULT CTarnwickDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return CDialog::OnMessage(msg, wParam, lParam);
     case WM_TRAY_NOTIFY:
         return OnTrayNotify(wParam, lParam);
+    case WM_WINDOWPOSCHANGING:
+        // A start in the tray: neither the template's visibility nor the modal run shows it.
+        if (m_startInTray)
+            reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+        return CDialog::OnMessage(msg, wParam, lParam);
     case WM_POPUP_TIMEOUT:
         ClosePopup();
         return 0;
@@ -387,6 +397,7 @@ bool CTarnwickDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
         return true;
     }
     if (menu && id == ID_TRAY_OPEN) {
+        m_startInTray = false;
         if (!m_cycle.Exiting()) {
             ShowWindow(SW_RESTORE);
             ::SetForegroundWindow(m_hWnd);
@@ -406,7 +417,11 @@ bool CTarnwickDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     switch (id) {
     case ID_TRAY_CHECK:
     case IDC_CHECK_NOW:
-        m_cycle.CheckNow();
+        // Asked for by the user with nothing to check: the way on is the configuration.
+        if (!m_cycle.IsSetUp())
+            OnConfigure();
+        else
+            m_cycle.CheckNow();
         break;
     case ID_TRAY_DISABLE:
     case IDC_ENABLE:
@@ -461,6 +476,10 @@ bool CTarnwickDlg::OnNotify(NMHDR* header, LRESULT* result) {
         }
         break;
     }
+    case LVN_GETINFOTIPW:
+        FillCutCellTip(m_list, *reinterpret_cast<NMLVGETINFOTIPW*>(header),
+                       [this](int row, int column) { return RowText(row, column); });
+        break;
     case LVN_GETDISPINFOA: {
         LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
         if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0) {
@@ -649,17 +668,22 @@ void CTarnwickDlg::LaunchEmailClient() {
             Ask("Can't launch email application", "Tarnwick Error", MB_OK | MB_ICONERROR);
         return;
     }
+    // No default mail program registered is a program that could not be started too.
     CRegKey clients;
-    if (!clients.Open(HKEY_LOCAL_MACHINE, kMailKey, KEY_QUERY_VALUE))
+    if (!clients.Open(HKEY_LOCAL_MACHINE, kMailKey, KEY_QUERY_VALUE)) {
+        Ask(kDefaultMailFailed, "Tarnwick Error", MB_OK | MB_ICONERROR);
         return;
+    }
     std::string name;
     clients.QueryString("", &name);
     clients.Close();
     CRegKey command;
     if (!command.Open(HKEY_LOCAL_MACHINE,
                       std::string(kMailKey) + "\\" + name + "\\shell\\open\\command",
-                      KEY_QUERY_VALUE))
+                      KEY_QUERY_VALUE)) {
+        Ask(kDefaultMailFailed, "Tarnwick Error", MB_OK | MB_ICONERROR);
         return;
+    }
     std::string line;
     const bool read = command.QueryString("", &line);
     const std::string program = read ? ProgramOfCommand(line) : std::string();

@@ -27,6 +27,8 @@ public:
     explicit CTarnwickDlg(HWND parent = nullptr);
     ~CTarnwickDlg() override;
 
+    // Started at logon or by setup: the window stays hidden until the user opens it.
+    void SetStartInTray(bool inTray) { m_startInTray = inTray; }
     void OnConfigure();
     void RunFirstTimeSetup();
     void SetupColumns();
@@ -133,4 +135,5 @@ protected:
     bool m_updatePending = false;
     // How often the list was given new rows.
     int m_refills = 0;
+    bool m_startInTray = false;
 };

@@ -17,6 +17,8 @@
 #define IDC_CREDITS_BUTTON 1046
 #define IDC_CHECK_UPDATE 1048
 #define IDB_ABOUT 149
+#define IDB_ABOUT_2X 151
+#define IDC_ABOUT_PICTURE 1049
 
 // Main window; its "&Hide" button is IDOK
 #define IDD_TARNWICK_DIALOG 102
@@ -29,7 +31,9 @@
 #define IDC_ENABLE 1024
 #define IDC_ABOUT 1033
 #define IDB_INFO 160
+#define IDB_INFO_2X 162
 #define IDR_SEARCH_AVI 157
+#define IDR_SEARCH_AVI_2X 158
 
 // Window and tray pictures
 #define IDI_TARNWICK 128

@@ -127,11 +127,30 @@ TEST_F(DeletionTest, ADeletionLeavesTheWindowFreeAndIsDoneOnlyWhenTheServerTookD
     EXPECT_EQ(1, noQuit.Connections());
 }
 
+namespace {
+
+int g_sheetsCancelled = 0;
+
+void CALLBACK CancelSheet(HWND, UINT, UINT_PTR, DWORD) {
+    HWND sheet = ::FindWindowA(nullptr, "Configuration");
+    if (sheet == nullptr || !::IsWindowVisible(sheet))
+        return;
+    ++g_sheetsCancelled;
+    PropSheet_PressButton(sheet, PSBTN_CANCEL);
+}
+
+} // namespace
+
 TEST_F(MainWindowTest, NoMailboxMeansNoCheckOnlyTheWayToTheConfiguration) {
     WriteTestProfile("");
     TestDlg dlg;
     ASSERT_TRUE(dlg.Create());
+    // "Check now!" asked for by the user opens the way on: the configuration.
+    g_sheetsCancelled = 0;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &CancelSheet);
     Click(dlg, IDC_CHECK_NOW);
+    ::KillTimer(nullptr, timer);
+    EXPECT_EQ(1, g_sheetsCancelled);
     EXPECT_EQ(0, dlg.Busy());
     EXPECT_EQ("Tarnwick - no mailbox set up: choose Configuration", dlg.GetWindowText());
     EXPECT_EQ(dlg.GetWindowText(), dlg.m_trayIcon.GetTipText());

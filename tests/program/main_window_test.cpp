@@ -299,6 +299,8 @@ public:
         if (m_hadDefault)
             SetDefault(kMail, m_oldDefault);
     }
+    // The name of the default program, "" for none.
+    void SetName(const std::string& name) { SetDefault(kMail, name); }
     void SetCommand(const std::string& command) {
         SetDefault(std::string(kMail) + "\\TarnwickTestMail\\shell\\open\\command", command);
     }
@@ -322,6 +324,18 @@ TEST_F(MainWindowTest, TheMailProgramStartsFromTheRegistryOrTheConfiguredCommand
     {
         TestDlg dlg;
         ASSERT_TRUE(dlg.Create());
+        // No default mail program, then one named but without a command: told, not silent.
+        registry.SetName("");
+        Click(dlg, IDC_EMAIL_PROG);
+        registry.SetName("TarnwickTestMail");
+        Click(dlg, IDC_EMAIL_PROG);
+        ASSERT_EQ(2u, m_boxes.m_boxes.size());
+        for (const auto& box : m_boxes.m_boxes) {
+            EXPECT_EQ("Can't launch default email application", box.text);
+            EXPECT_EQ("Tarnwick Error", box.caption);
+            EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.flags & MB_ICONMASK);
+        }
+        m_boxes.m_boxes.clear();
         registry.SetCommand("\"C:\\Program Files\\Test Mail\\mail.exe\" /compose \"%1\"");
         Click(dlg, IDC_EMAIL_PROG);
         registry.SetCommand("C:\\Mail\\mail.exe -new");
@@ -398,6 +412,51 @@ TEST_F(MainWindowTest, ANoticeNamesTheCountAndTheNewestMessageWhenTheCountChange
     dlg.ShowWindow(SW_HIDE);
     dlg.SendMessage(WM_TRAY_NOTIFY, IDR_TRAY_MENU, NIN_BALLOONUSERCLICK);
     EXPECT_TRUE(dlg.IsWindowVisible());
+}
+
+namespace {
+
+// The list's tip for the cell under the pointer, with the pointer moved to that cell first.
+std::wstring TipAt(TestDlg& dlg, int row, int column) {
+    RECT cell = {};
+    cell.top = column;
+    cell.left = LVIR_LABEL;
+    dlg.m_list.SendMessage(LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
+                           reinterpret_cast<LPARAM>(&cell));
+    POINT middle = {(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+    ::ClientToScreen(dlg.m_list, &middle);
+    ::SetCursorPos(middle.x, middle.y);
+    wchar_t text[256] = L"the row's own text";
+    NMLVGETINFOTIPW tip = {};
+    tip.hdr = {dlg.m_list, IDC_MESSAGE_LIST, static_cast<UINT>(LVN_GETINFOTIPW)};
+    tip.pszText = text;
+    tip.cchTextMax = 256;
+    tip.iItem = row;
+    dlg.SendMessage(WM_NOTIFY, IDC_MESSAGE_LIST, reinterpret_cast<LPARAM>(&tip));
+    return text;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ACutOffSenderOrSubjectShowsWholeInATipAndAWholeOneShowsNone) {
+    testsupport::Mailbox mailbox;
+    mailbox.messages.push_back(testsupport::MakeMessage(
+        "Ann Baker <ann.baker@example.org>", "Minutes of the meeting on the harbour wall", {"x"}));
+    auto& server = Serve(mailbox);
+    WriteTestProfile(server.Address());
+    TestDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    CheckNow(dlg);
+    ASSERT_EQ(1, dlg.m_list.GetItemCount());
+    EXPECT_NE(0, dlg.m_list.SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE) & LVS_EX_INFOTIP);
+
+    dlg.m_list.SendMessage(LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(60, 0));
+    dlg.m_list.SendMessage(LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(80, 0));
+    EXPECT_EQ(L"Ann Baker <ann.baker@example.org>", TipAt(dlg, 0, 0));
+    EXPECT_EQ(L"Minutes of the meeting on the harbour wall", TipAt(dlg, 0, 1));
+    EXPECT_EQ(L"", TipAt(dlg, 0, 2)) << "the size is shown whole";
+    dlg.m_list.SendMessage(LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(400, 0));
+    EXPECT_EQ(L"", TipAt(dlg, 0, 0)) << "the sender is shown whole";
 }
 
 TEST_F(MainWindowTest, JapaneseAndRussianMailReadsBackFromTheWideCallsAsWritten) {

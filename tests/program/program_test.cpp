@@ -4,6 +4,10 @@
 #include "res/resource.h"
 #include "settings/profile.h"
 
+#include <commctrl.h>
+
+#include <vector>
+
 namespace {
 
 // Gives the program's own profile file to the test and puts the previous one back.
@@ -208,4 +212,100 @@ TEST_F(MainWindowTest, EscEndsTheProgramAsExitDoesSavingItsSettingsAndTakingItsI
     ASSERT_TRUE(program.WaitForExit(5000));
     EXPECT_EQ("5", Profile::Application().GetString("Notification", "Interval", ""));
     EXPECT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore; }, 5000));
+}
+
+namespace {
+
+HWND WaitForMainWindowOf(DWORD process) {
+    HWND window = nullptr;
+    PumpUntil(
+        [&] {
+            window = MainWindowOf(process);
+            return window != nullptr;
+        },
+        30000);
+    return window;
+}
+
+std::vector<int> ColumnWidths(HWND window) {
+    std::vector<int> widths;
+    for (int i = 0; i < 3; ++i)
+        widths.push_back(static_cast<int>(::SendDlgItemMessageA(
+            window, IDC_MESSAGE_LIST, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0)));
+    return widths;
+}
+
+bool ExitProgram(HWND window, const Process& program) {
+    ::PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+    return program.WaitForExit(15000);
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, PlaceAndColumnWidthsSurviveExitAndAPlaceOffEveryMonitorComesBackOnScreen) {
+    ProgramProfile profile;
+    WriteTestProfile("127.0.0.1:1");
+    RECT first = {};
+    {
+        Process program(ProgramCommand());
+        ASSERT_TRUE(program.Started());
+        const HWND window = WaitForMainWindowOf(program.Id());
+        ASSERT_NE(nullptr, window);
+        ::SetWindowPos(window, nullptr, 210, 170, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        const int widths[3] = {180, 120, 40};
+        for (int i = 0; i < 3; ++i)
+            ::SendDlgItemMessageA(window, IDC_MESSAGE_LIST, LVM_SETCOLUMNWIDTH,
+                                  static_cast<WPARAM>(i), MAKELPARAM(widths[i], 0));
+        ::GetWindowRect(window, &first);
+        ASSERT_TRUE(ExitProgram(window, program));
+    }
+    {
+        Process program(ProgramCommand());
+        ASSERT_TRUE(program.Started());
+        const HWND window = WaitForMainWindowOf(program.Id());
+        ASSERT_NE(nullptr, window);
+        RECT again = {};
+        ::GetWindowRect(window, &again);
+        EXPECT_EQ(210, again.left);
+        EXPECT_EQ(170, again.top);
+        EXPECT_EQ(first.right - first.left, again.right - again.left);
+        EXPECT_EQ((std::vector<int>{180, 120, 40}), ColumnWidths(window));
+        ASSERT_TRUE(ExitProgram(window, program));
+    }
+
+    // Saved on a monitor that is gone since: back inside the work area, size unchanged.
+    Profile::Application().WriteString("Window", "Position", "30000,20000");
+    Process program(ProgramCommand());
+    ASSERT_TRUE(program.Started());
+    const HWND window = WaitForMainWindowOf(program.Id());
+    ASSERT_NE(nullptr, window);
+    RECT placed = {}, work = {};
+    ::GetWindowRect(window, &placed);
+    ASSERT_TRUE(::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+    EXPECT_EQ(work.right, placed.right) << "the nearest place inside is the bottom right corner";
+    EXPECT_EQ(work.bottom, placed.bottom);
+    EXPECT_EQ(first.right - first.left, placed.right - placed.left);
+    EXPECT_EQ(first.bottom - first.top, placed.bottom - placed.top);
+    EXPECT_TRUE(ExitProgram(window, program));
+}
+
+TEST_F(MainWindowTest, StartedWithTheLogonArgumentItShowsOnlyItsTrayIconUntilOpened) {
+    ProgramProfile profile;
+    WriteTestProfile("127.0.0.1:1");
+    const int iconsBefore = CountTrayIcons();
+
+    Process program(ProgramCommand() + " /tray");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore + 1; }, 30000));
+    PumpUntil([] { return false; }, 1500);
+    EXPECT_EQ(nullptr, MainWindowOf(program.Id())) << "the window showed at a quiet start";
+    EXPECT_EQ(iconsBefore + 1, CountTrayIcons());
+
+    // The user asks for it (a start from the menu): now it shows.
+    Process second(ProgramCommand());
+    ASSERT_TRUE(second.Started());
+    EXPECT_TRUE(second.WaitForExit(15000));
+    const HWND window = WaitForMainWindowOf(program.Id());
+    ASSERT_NE(nullptr, window);
+    EXPECT_TRUE(ExitProgram(window, program));
 }

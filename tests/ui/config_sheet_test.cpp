@@ -229,4 +229,32 @@ TEST_F(ConfigSheet, RangesAreCheckedWhenThePageOpensIsLeftAndOnOk) {
     EXPECT_EQ(0, Profile::Application().GetInt("MailSettings", "Summarysize", 8));
 }
 
+TEST_F(ConfigSheet, AnEmptyProgramPathIsRefusedWhileTheDefaultProgramIsUnticked) {
+    const std::vector<MessageBoxRecorder::Box>& boxes = m_boxes.m_boxes;
+    CConfDialog sheet("Configuration");
+    HWND general = nullptr;
+    auto untick = [&] {
+        general = ShowPage(sheet, kGeneralPage);
+        Click(general, IDC_USE_DEFAULT_EMAIL);
+        EXPECT_TRUE(boxes.empty()) << "unticking is no mistake until the page is left";
+        EXPECT_EQ(general, ShowPage(sheet, kMailPage));
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_NE(std::string::npos, boxes[0].text.find("\"Use default Email program\""));
+        EXPECT_EQ(IDC_EMAIL_CLIENT, ::GetDlgCtrlID(::GetFocus()));
+        SetItemText(general, IDC_EMAIL_CLIENT, "  ");
+        Click(sheet, IDOK);
+    };
+    auto fill = [&] {
+        EXPECT_EQ(general, CurrentPage(sheet)) << "OK with blanks only was taken";
+        EXPECT_EQ(2u, boxes.size());
+        SetItemText(general, IDC_EMAIL_CLIENT, "C:\\mail\\reader.exe");
+        Click(sheet, IDOK);
+    };
+    EXPECT_EQ(IDOK, RunModal(sheet, {untick, fill}));
+    sheet.ApplyChanges();
+    EXPECT_EQ(0, Profile::Application().GetInt("Notification", "UseDefaultEmail", 1));
+    EXPECT_EQ("C:\\mail\\reader.exe",
+              Profile::Application().GetString("Notification", "EmailClient"));
+}
+
 } // namespace

@@ -96,7 +96,7 @@ TEST(Resources, TemplatesMakeDialogsOfTheirSizeCaptionFontControlsAndTabOrder) {
           "Static:the download is complete.", "Static:http://*"}},
         {{IDD_ABOUTBOX, "", "Tahoma", 10, 234, 171, kFramed, 0},
          {IDC_ABOUT_OK, IDC_STATIC, IDC_STATIC, IDC_STATIC, IDC_HOME_LINK, IDC_STATIC,
-          IDC_MAIL_LINK, IDC_DONATION_TEXT, IDC_STATIC, IDC_VERSION_NUMBER, IDC_BUILD_MARKER,
+          IDC_MAIL_LINK, IDC_DONATION_TEXT, IDC_ABOUT_PICTURE, IDC_VERSION_NUMBER, IDC_BUILD_MARKER,
           IDC_CREDITS_BUTTON, IDC_CHECK_UPDATE},
          {">Button:OK", "Static:Version 1.0", "Static:Copyright*",
           "Static:Tarnwick Page:", ">Static:http://*", "Static:Mail me at:", ">Static:mailto:*",
@@ -215,7 +215,10 @@ TEST(Resources, PicturesSoundAndStrings) {
             ExpectFace(id, size, id == IDI_DISABLED);
         }
 
-    for (const auto& [id, width, height] : {std::tuple{IDB_ABOUT, 217, 64}, {IDB_INFO, 13, 17}}) {
+    for (const auto& [id, width, height] : {std::tuple{IDB_ABOUT, 217, 64},
+                                            {IDB_INFO, 13, 17},
+                                            {IDB_ABOUT_2X, 434, 128},
+                                            {IDB_INFO_2X, 26, 34}}) {
         CBitmap bitmap(HBITMAP(::LoadImageA(kModule, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0)));
         BITMAP info = {};
         ASSERT_TRUE(::GetObjectA(bitmap, sizeof(info), &info)) << id;

@@ -4,6 +4,8 @@
 ;   FILES    the folder holding tarnwick.exe, tarnwick-check.exe, tarnwick.html, GotMail.wav
 ;            and licence.txt
 ;   OUTFILE  the setup program to write
+;   ICON     Tarnwick's own icon (tarnwick.ico, drawn by the build), for setup and uninstaller
+;   WIZARD   the side picture of the first and last pages (wizard.bmp, drawn by the build)
 ;
 ; Installs for the current user only, without administrator rights, under
 ; %LOCALAPPDATA%\Programs\Tarnwick. The profile (%APPDATA%\Tarnwick) is never touched, so an
@@ -49,6 +51,12 @@ VIAddVersionKey "LegalCopyright" "Copyright (c) 2004 ${PUBLISHER}"
 Var WasRunning
 
 !define MUI_ABORTWARNING
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+; The descriptions below the list, so that the list has the page's width for the names.
+!define MUI_COMPONENTSPAGE_SMALLDESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tarnwick.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start Tarnwick now"
 !insertmacro MUI_PAGE_WELCOME
@@ -59,6 +67,8 @@ Var WasRunning
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
+!define MUI_FINISHPAGE_TEXT "Tarnwick has been removed from your computer.$\r$\n$\r$\nYour settings are kept in %APPDATA%\Tarnwick, so that a later install finds them. Delete that folder to remove them too."
+!insertmacro MUI_UNPAGE_FINISH
 !insertmacro MUI_LANGUAGE "English"
 
 ; Asks a running Tarnwick to end (it saves its settings as on "Exit") and waits up to 10 s
@@ -122,8 +132,9 @@ Section "Tarnwick" SecProgram
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 SectionEnd
 
-Section "Start Tarnwick when I log on" SecRun
-    WriteRegStr HKCU "${RUN_KEY}" "Tarnwick" '"$INSTDIR\tarnwick.exe"'
+; "/tray": started at logon, Tarnwick goes to the notification area without showing its window.
+Section "Start Tarnwick at logon" SecRun
+    WriteRegStr HKCU "${RUN_KEY}" "Tarnwick" '"$INSTDIR\tarnwick.exe" /tray'
 SectionEnd
 
 ; Unticked on an upgrade: the entry an earlier install made goes.
@@ -133,10 +144,11 @@ Section "-RunOff"
     ${EndIf}
 SectionEnd
 
-; Runs after every section: a Tarnwick that setup ended comes back, also in silent mode.
+; Runs after every section: a Tarnwick that setup ended comes back, also in silent mode, in
+; the tray as it was.
 Section "-Restart"
     ${If} $WasRunning = 1
-        Exec '"$INSTDIR\tarnwick.exe"'
+        Exec '"$INSTDIR\tarnwick.exe" /tray'
     ${EndIf}
 SectionEnd
 
