@@ -118,6 +118,9 @@ int RunSetup(const cli::Options& options) {
     if (options.hasSecurity) {
         pop3::ParseSecurity(options.security, account.m_Security);
     }
+    if (options.hasLogin) {
+        pop3::ParseLoginMethod(options.login, account.m_LoginMethod);
+    }
     if (!options.trustCertificate.empty()) {
         account.m_TrustedCertificate = options.trustCertificate;
     }
@@ -128,6 +131,7 @@ int RunSetup(const cli::Options& options) {
     stored.Load();
     if (stored.m_MailServer != server || stored.m_UserName != user ||
         stored.m_Password != password || stored.m_Security != account.m_Security ||
+        stored.m_LoginMethod != account.m_LoginMethod ||
         stored.m_TrustedCertificate != account.m_TrustedCertificate) {
         return Fail("Could not write the profile " + Profile::Application().Path() + ".");
     }

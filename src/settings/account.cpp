@@ -46,6 +46,8 @@ bool Account::Load() {
     m_Security = pop3::Security::None;
     pop3::ParseSecurity(profile.GetString(kSection, "Security"), m_Security);
     m_TrustedCertificate = profile.GetString(kSection, "TrustedCertificate");
+    m_LoginMethod = pop3::LoginMethod::Normal;
+    pop3::ParseLoginMethod(profile.GetString(kSection, "LoginMethod"), m_LoginMethod);
     return true;
 }
 
@@ -68,6 +70,7 @@ bool Account::Save() {
     profile.WriteInt(kSection, "Summaries", m_Summaries);
     profile.WriteString(kSection, "Security", pop3::SecurityName(m_Security));
     profile.WriteString(kSection, "TrustedCertificate", m_TrustedCertificate);
+    profile.WriteString(kSection, "LoginMethod", pop3::LoginMethodName(m_LoginMethod));
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "pop3/login_methods.h"
 #include "pop3/security.h"
 
 namespace net {
@@ -78,6 +79,7 @@ public:
     int m_Summaries = 1;
     pop3::Security m_Security = pop3::Security::None; // "Security"; missing: none
     std::string m_TrustedCertificate;                 // "TrustedCertificate": a fingerprint
+    pop3::LoginMethod m_LoginMethod = pop3::LoginMethod::Normal; // "LoginMethod"; missing: normal
     int m_MessageCount = 0;
     std::string m_LastError;
     int m_Status = ListRebuilt;
