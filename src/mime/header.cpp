@@ -74,7 +74,8 @@ bool ReadEncodedWord(std::string_view text, std::size_t start, EncodedWord& word
 // multi-byte character across two words.
 class Decoder {
 public:
-    explicit Decoder(std::string_view value) : m_value(value) {}
+    Decoder(std::string_view value, bool quoteAddressLike)
+        : m_value(value), m_quoteAddressLike(quoteAddressLike) {}
 
     std::string Run() {
         std::size_t plainStart = 0;
@@ -134,11 +135,23 @@ private:
             m_out += m_runLead;
         }
         m_lastFailed = !convertedOk;
-        m_out += convertedOk ? converted
-                             : Utf8OrWindows1252(m_value.substr(m_runStart, m_runEnd - m_runStart));
+        if (!convertedOk) {
+            m_out += Utf8OrWindows1252(m_value.substr(m_runStart, m_runEnd - m_runStart));
+        } else if (m_quoteAddressLike && converted.find_first_of("<>@") != std::string::npos) {
+            // A name that looks like an address is shown as the name it is, so that it
+            // cannot pass for the address that follows it.
+            m_out += '"';
+            for (const char c : converted) {
+                m_out += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+            }
+            m_out += '"';
+        } else {
+            m_out += converted;
+        }
     }
 
     std::string_view m_value;
+    bool m_quoteAddressLike;
     std::string m_out;
     bool m_runActive = false;
     std::size_t m_runStart = 0;
@@ -224,7 +237,11 @@ std::string FieldValue(const std::vector<HeaderField>& fields, std::string_view 
 }
 
 std::string DecodeHeaderText(std::string_view value) {
-    return Decoder(value).Run();
+    return Decoder(value, false).Run();
+}
+
+std::string DecodeAddressText(std::string_view value) {
+    return Decoder(value, true).Run();
 }
 
 } // namespace mime

@@ -24,6 +24,9 @@ std::string FieldValue(const std::vector<HeaderField>& fields, std::string_view 
 // them dropped), other 8-bit text kept when it is UTF-8, else read as windows-1252. A word
 // that is malformed, or in a charset that cannot be converted, stays as written.
 std::string DecodeHeaderText(std::string_view value);
+// The same for an address field: an encoded word that decodes to something holding "<", ">"
+// or "@" is shown in quotes, so that a name cannot pass for an address.
+std::string DecodeAddressText(std::string_view value);
 
 // Splits an entity at its first empty line into the header block and the body; false when
 // there is no empty line.

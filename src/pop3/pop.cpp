@@ -1,18 +1,14 @@
 #include "pop3/pop.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstdint>
-#include <cstring>
-#include <fstream>
 #include <iterator>
 #include <mutex>
 
-#include "net/tcp_socket.h"
-#include "mime/header.h"
 #include "net/tls_stream.h"
 #include "pop3/pop_text.h"
+#include "pop3/reply_parsers.h"
 #include "pop3/scratch_file.h"
 #include "pop3/scratch_folder.h"
 #include "pop3/top_reply.h"
@@ -24,20 +20,8 @@ constexpr std::size_t kMaxCommandLine = 511;
 constexpr char kNoStls[] = "The server does not offer a secure connection (STLS)";
 // Characters of a summary, whatever the number of lines asked for.
 constexpr std::size_t kSummaryLimit = 1024;
-// Status lines are at most 512 characters by the protocol; far beyond that a server that
-// never ends its line could only make the client hoard memory.
-constexpr std::size_t kMaxReplyLine = 65536;
-// A whole LIST of a large mailbox fits in a few receives; each receive gets at least
-// kReceiveRoom bytes of space.
-constexpr std::size_t kReceiveBuffer = 65536;
-constexpr std::size_t kReceiveRoom = 16384;
-
-// Commands sent ahead of their replies, in bytes. Far below the socket buffers of either
-// system, so a send of them never waits for the server to read, and a server that answers
-// while it reads can never be blocked by us.
-constexpr std::size_t kAheadWindow = 4096;
-
-constexpr long long kMaxAllowanceMs = 10 * 60 * 1000;
+// After QUIT's "+OK" the server closes at once; a second is plenty to hear of it.
+constexpr int kQuitCloseWaitMs = 1000;
 
 // What a reply may hold. A capability list is a few hundred bytes. A listing line is a
 // number, a blank and a size or a unique id of at most 70 characters (RFC 1939), so 100
@@ -46,35 +30,16 @@ constexpr long long kMaxAllowanceMs = 10 * 60 * 1000;
 constexpr std::size_t kMaxCapaReply = 64 * 1024;
 constexpr std::size_t kListingBytesPerMessage = 100;
 constexpr std::size_t kListingSlack = 4096;
-constexpr std::size_t kMaxTopReply =
-    static_cast<std::size_t>(kMaxAllowanceMs / 1000 * CPop::kAllowanceBytesPerSecond);
+constexpr std::size_t kMaxTopReply = static_cast<std::size_t>(
+    pop3::ReplyReader::kMaxAllowanceMs / 1000 * pop3::ReplyReader::kAllowanceBytesPerSecond);
 constexpr std::size_t kUnlimited = static_cast<std::size_t>(-1);
 
-// The whole session's deadline grows by this share of its base limit for every status line
-// and for every 64 KiB received (see SessionDeadline()).
-constexpr std::uint64_t kRepliesPerBase = 480;
-constexpr std::uint64_t kChunksPerBase = 120;
-constexpr std::uint64_t kChunkBytes = 64 * 1024;
-
-constexpr char kTooMuch[] = "The server sent more than expected";
 constexpr char kNotUnderstood[] = "The server's reply was not understood";
 constexpr char kLate[] = "Server did not answer in time";
-
-constexpr char kTerminator[] = "\r\n.\r\n";
-constexpr std::size_t kTerminatorLength = sizeof kTerminator - 1;
+constexpr char kNotWritten[] = "Error writing to socket!";
 
 bool HoldsLineBreakOrNul(const std::string& text) {
     return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
-}
-
-// The first word of a line and the rest after its blanks.
-std::string_view FirstWord(std::string_view text, std::string_view* rest = nullptr) {
-    const std::size_t end = std::min(text.find(' '), text.size());
-    if (rest != nullptr) {
-        const std::size_t next = text.find_first_not_of(' ', end);
-        *rest = next == std::string_view::npos ? std::string_view() : text.substr(next);
-    }
-    return text.substr(0, end);
 }
 
 // Without a private folder the path is empty and the file cannot be created: a scratch
@@ -88,21 +53,11 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// A count or size as RFC 1939 writes them: decimal digits and nothing else.
-bool ParseNumber(std::string_view text, std::int64_t& value) {
-    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != text.npos) {
-        return false;
-    }
-    value = 0;
-    for (const char c : text) {
-        value = value * 10 + (c - '0');
-    }
-    return true;
-}
-
 } // namespace
 
-CPop::CPop() : m_Buffer(kReceiveBuffer) {}
+CPop::CPop(pop3::ReplyReader::Now now) : m_Reader(std::move(now)) {
+    m_Reader.SetBeforeWait([this] { return SendAhead(); });
+}
 
 CPop::~CPop() = default;
 
@@ -117,13 +72,8 @@ bool CPop::Break(const char* text) {
     }
     m_Error = text;
     m_Broken = true;
-    if (m_Stream) {
-        m_Stream->Close();
-        m_Stream.reset();
-    }
-    m_Begin = m_End = 0;
-    m_PlanTotal = m_PlanRead = m_PlanSent = 0;
-    m_AheadBytes = 0;
+    m_Reader.Close();
+    m_Plan.Drop();
     return false;
 }
 
@@ -132,6 +82,14 @@ bool CPop::BreakOutOfStep(const char* text) {
     Break(text);
     m_OutOfStep = m_OutOfStep || first;
     return false;
+}
+
+bool CPop::ReaderFailed() {
+    if (m_Broken) {
+        return false; // broken on the way (a send ahead): that text stands
+    }
+    return m_Reader.OutOfStep() ? BreakOutOfStep(m_Reader.ErrorText())
+                                : Break(m_Reader.ErrorText());
 }
 
 bool CPop::Connect(const std::string& host, unsigned int port, const std::string& user,
@@ -147,15 +105,14 @@ bool CPop::Connect(const std::string& host, unsigned int port, const std::string
     if (user.size() + 7 > kMaxCommandLine || password.size() + 7 > kMaxCommandLine) {
         return Fail("Command too long");
     }
-    m_Begin = m_End = 0;
     m_SecureError.clear();
-    m_SessionStart = Clock::now();
-    m_SessionBytes = m_SessionReplies = 0;
-    m_Stream = port > 65535 ? nullptr : OpenStream(host, static_cast<unsigned short>(port));
-    if (!m_Stream) {
+    m_Reader.Start(m_TimeoutMs, m_SessionLimitMs);
+    auto stream = port > 65535 ? nullptr : OpenStream(host, static_cast<unsigned short>(port));
+    if (!stream) {
         return Break(m_SecureError.empty() ? "Server cannot be connected" : m_SecureError.c_str());
     }
-    BeginExchange();
+    m_Reader.SetStream(std::move(stream));
+    m_Reader.BeginExchange();
     std::string greeting;
     return ReadStatus(ReplyKind::Greeting, greeting) &&
            (m_Security != pop3::Security::StartTls || StartTls(host)) &&
@@ -166,7 +123,7 @@ bool CPop::Connect(const std::string& host, unsigned int port, const std::string
 std::unique_ptr<net::Stream> CPop::OpenStream(const std::string& host, unsigned short port) {
     auto socket = std::make_unique<net::TcpSocket>();
     socket->SetCancelSignal(m_Cancel);
-    if (!socket->Connect(host, port, SendLimitMs())) {
+    if (!socket->Connect(host, port, m_Reader.SendLimitMs())) {
         return nullptr;
     }
     if (m_Security == pop3::Security::Tls) {
@@ -182,7 +139,8 @@ void CPop::SetSecurity(pop3::Security security, const std::string& trustedCertif
 
 std::unique_ptr<net::Stream> CPop::Secure(net::TcpSocket socket, const std::string& host) {
     auto tls = std::make_unique<net::TlsStream>();
-    const bool ok = tls->Handshake(std::move(socket), host, m_TrustedCertificate, SendLimitMs());
+    const bool ok =
+        tls->Handshake(std::move(socket), host, m_TrustedCertificate, m_Reader.SendLimitMs());
     m_ServerFingerprint = tls->Fingerprint();
     m_CertificateRejected = tls->CertificateRejected();
     if (!ok) {
@@ -210,20 +168,18 @@ bool CPop::StartTls(const std::string& host) {
     }
     // Bytes after the "+OK" came in plain text: taking them into the secure session would
     // let anyone on the way write its first reply.
-    if (!ok || m_Begin != m_End) {
+    if (!ok || m_Reader.HasPending()) {
         return Break(kNoStls);
     }
-    auto& plain = static_cast<net::TcpSocket&>(*m_Stream); // OpenStream made it
-    m_Stream = Secure(std::move(plain), host);
-    if (!m_Stream) {
+    std::unique_ptr<net::Stream> plain = m_Reader.TakeStream();
+    auto& socket = static_cast<net::TcpSocket&>(*plain); // OpenStream made it
+    std::unique_ptr<net::Stream> secure = Secure(std::move(socket), host);
+    if (!secure) {
         return Break(m_SecureError.c_str());
     }
+    m_Reader.SetStream(std::move(secure));
     Capa();
     return !m_Broken;
-}
-
-bool CPop::Connect() {
-    return Connect(m_Host, static_cast<unsigned int>(m_Port), m_User, m_Pass);
 }
 
 bool CPop::Capa() {
@@ -239,48 +195,22 @@ bool CPop::Capa() {
         m_UidlSupport = Support::Unknown; // a server from before CAPA may still know UIDL
         return false;
     }
-    bool pipelining = false, stls = false;
-    Support uidl = Support::No;
+    pop3::Capabilities offered;
     // Taken only from a whole reply: one cut short may not decide how the session goes on.
-    if (!ReadBodyLines(kMaxCapaReply, [&](std::string_view clean) {
-            const std::string_view name = FirstWord(clean);
-            if (mime::EqualsNoCase(name, "PIPELINING")) {
-                pipelining = true;
-            } else if (mime::EqualsNoCase(name, "UIDL")) {
-                uidl = Support::Yes;
-            } else if (mime::EqualsNoCase(name, "STLS")) {
-                stls = true;
-            }
+    if (!ReadBodyLines(kMaxCapaReply, [&offered](std::string_view clean) {
+            pop3::ReadCapability(clean, offered);
             return true;
         })) {
         return false;
     }
-    m_Pipelining = pipelining;
-    m_Stls = stls;
-    m_UidlSupport = uidl;
+    m_Pipelining = offered.pipelining;
+    m_Stls = offered.stls;
+    m_UidlSupport = offered.uidl ? Support::Yes : Support::No;
     return true;
 }
 
-CPop::Sink CPop::SplitLines(std::string& partial, const LineHandler& handler) {
-    // partial holds a line whose LF has not come yet; the reply's limit bounds it.
-    return [&partial, &handler](const char* data, std::size_t length) {
-        std::string_view chunk(data, length);
-        for (std::size_t lf; (lf = chunk.find('\n')) != std::string_view::npos;) {
-            partial.append(chunk.data(), lf);
-            if (!handler(pop3::CleanView(partial))) {
-                return false;
-            }
-            partial.clear();
-            chunk.remove_prefix(lf + 1);
-        }
-        partial.append(chunk.data(), chunk.size());
-        return true;
-    };
-}
-
-bool CPop::ReadBodyLines(std::size_t limit, const LineHandler& handler) {
-    std::string partial;
-    return ReadBody(SplitLines(partial, handler), limit);
+bool CPop::ReadBodyLines(std::size_t limit, const pop3::ReplyReader::LineHandler& handler) {
+    return m_Reader.ReadBodyLines(limit, handler) || ReaderFailed();
 }
 
 std::size_t CPop::ListingLimit() const {
@@ -290,6 +220,10 @@ std::size_t CPop::ListingLimit() const {
 }
 
 bool CPop::StoreUid(int message, std::string_view uid) {
+    // An id RFC 1939 does not allow cannot be told from some other reply's line.
+    if (!pop3::IsValidUid(uid)) {
+        return BreakOutOfStep(kNotUnderstood);
+    }
     // Numbers above the count, or out of order, cannot be this mailbox's listing.
     if ((m_Counted && message > m_MessageCount) ||
         (!m_Uids.empty() && message <= m_Uids.back().message) ||
@@ -308,11 +242,15 @@ bool CPop::Uidl() {
     if (!SendCommand("UIDL\r\n") || !ReadStatus(ReplyKind::Uidl, status)) {
         return false;
     }
-    return ReadBodyLines(ListingLimit(), [this](std::string_view clean) {
-        std::string_view uid;
-        const int message = pop3::ReadInt(FirstWord(clean, &uid));
-        return message < 1 || uid.empty() || StoreUid(message, FirstWord(uid));
-    });
+    if (!ReadBodyLines(ListingLimit(), [this](std::string_view clean) {
+            const pop3::UidLine line = pop3::ParseUidLine(clean);
+            return !line.isEntry || StoreUid(line.message, line.uid);
+        })) {
+        return false;
+    }
+    // Every message not deleted has its id: a gap would leave a row compared with nothing.
+    const auto listed = static_cast<std::size_t>(std::max(m_MessageCount - m_Deleted, 0));
+    return !m_Counted || m_Uids.size() == listed || BreakOutOfStep(kNotUnderstood);
 }
 
 bool CPop::Uidl(int message) {
@@ -324,14 +262,13 @@ bool CPop::Uidl(int message) {
         return false;
     }
     // "+OK n uid"
-    const std::string clean = pop3::CleanLine(status);
     std::string_view rest;
-    FirstWord(clean, &rest);
-    std::string_view uid;
-    if (pop3::ReadInt(FirstWord(rest, &uid)) == message && !uid.empty()) {
-        StoreUid(message, FirstWord(uid));
+    pop3::FirstWord(pop3::CleanView(status), &rest);
+    const pop3::UidLine line = pop3::ParseUidLine(rest);
+    if (line.isEntry && line.message == message) {
+        StoreUid(message, line.uid);
     }
-    return true;
+    return !m_Broken;
 }
 
 std::string CPop::GetUid(int message) const {
@@ -345,91 +282,21 @@ std::string CPop::GetUid(int message) const {
     return std::string(m_UidText.begin() + start, m_UidText.begin() + found->end);
 }
 
-bool CPop::PlanListing(int count, int lines) {
-    if (!m_Pipelining || m_Broken || count <= 0 || m_PlanRead < m_PlanTotal) {
-        return false;
-    }
-    m_PlanTotal = static_cast<std::size_t>(count) + 1;
-    m_PlanRead = m_PlanSent = 0;
-    m_PlanLines = lines;
-    m_AheadBytes = 0;
-    return true;
+bool CPop::PlanListing(int count, int lines, bool withList) {
+    return m_Pipelining && !m_Broken && m_Plan.Start(count, lines, withList);
 }
 
-std::string CPop::PlannedLine(std::size_t index) const {
-    if (index == 0) {
-        return "LIST\r\n";
-    }
-    return "TOP " + std::to_string(index) + " " + std::to_string(m_PlanLines) + "\r\n";
-}
-
-void CPop::AppendPlanned(std::string& out) {
-    while (m_PlanSent < m_PlanTotal) {
-        const std::string next = PlannedLine(m_PlanSent);
-        if (m_AheadBytes + next.size() > kAheadWindow) {
-            break;
-        }
-        out += next;
-        m_AheadBytes += next.size();
-        ++m_PlanSent;
-    }
-}
-
-bool CPop::SendPlanned() {
+bool CPop::SendAhead() {
     std::string out;
-    AppendPlanned(out);
+    m_Plan.AppendAhead(out);
     if (out.empty()) {
         return true;
     }
-    const int limit = SendLimitMs();
+    const int limit = m_Reader.SendLimitMs();
     if (limit <= 0) {
         return Break(kLate);
     }
-    return m_Stream->SendAll(out.data(), out.size(), limit) || Break("Error writing to socket!");
-}
-
-void CPop::BeginExchange() {
-    m_ExchangeStart = Clock::now();
-    m_ExchangeBytes = 0;
-    m_MultiLine = false;
-}
-
-CPop::Clock::time_point CPop::ReplyDeadline() const {
-    // A multi-line reply earns one second per 4 KiB it has delivered. Even a slow link of
-    // 32 kbit/s earns time faster than it spends it, so a long RETR or listing completes;
-    // the replies of a check are a few KiB, so their limit stays near the base. A server
-    // that trickles a byte every few seconds earns a fraction of a millisecond per byte
-    // and meets the base limit almost exactly. The cap keeps a server that streams an
-    // endless reply from holding the session for ever.
-    auto deadline = m_ExchangeStart + std::chrono::milliseconds(m_TimeoutMs);
-    if (m_MultiLine) {
-        const long long earned =
-            static_cast<long long>(m_ExchangeBytes) * 1000 / kAllowanceBytesPerSecond;
-        deadline += std::chrono::milliseconds(std::min(earned, kMaxAllowanceMs));
-    }
-    return deadline;
-}
-
-CPop::Clock::time_point CPop::SessionDeadline() const {
-    // The session's own limit, 2 minutes by default, grows by a 480th of itself (250 ms) for
-    // every status line and by a 120th (1 s) for every 64 KiB received. A mailbox that takes
-    // long takes long because it is large, and a large one sends much: 5000 messages listed
-    // one by one over a 50 ms round trip take about 260 s and raise the deadline past
-    // 1300 s; a 30 MB message at 1 Mbit/s takes 240 s and raises it to about 580 s. A server
-    // that answers every reply 25 s late earns 1 % of what it spends, and one that trickles
-    // 10 KiB a second 16 %; both are cut off within about 2.5 minutes, whatever count they
-    // claimed.
-    const auto base = static_cast<std::uint64_t>(std::max(m_SessionLimitMs, 0));
-    const std::uint64_t earned = base * m_SessionReplies / kRepliesPerBase +
-                                 base * m_SessionBytes / kChunkBytes / kChunksPerBase;
-    return m_SessionStart + std::chrono::milliseconds(base + earned);
-}
-
-int CPop::SendLimitMs() const {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(SessionDeadline() - Clock::now())
-            .count();
-    return static_cast<int>(std::max<long long>(0, std::min<long long>(left, m_TimeoutMs)));
+    return m_Reader.Stream()->SendAll(out.data(), out.size(), limit) || Break(kNotWritten);
 }
 
 bool CPop::Stat() {
@@ -437,43 +304,14 @@ bool CPop::Stat() {
     if (!SendCommand("STAT\r\n") || !ReadStatus(ReplyKind::Stat, status)) {
         return false;
     }
-    return ParseStat(status) || BreakOutOfStep(kNotUnderstood);
-}
-
-bool CPop::ParseStat(const std::string& status) {
-    // "+OK count octets": a count that is missing, negative or no number would be believed as
-    // a number of messages, so it ends the session. The size, only informative, may be
-    // missing and then stays as it was.
-    std::string_view rest = std::string_view(status).substr(3);
-    rest.remove_suffix(2); // CR LF
-    const auto separator = [](char c) { return c == ' ' || c == '\t'; };
-    const auto skip = [&] {
-        const std::size_t from = rest.find_first_not_of(" \t");
-        rest.remove_prefix(std::min(from, rest.size()));
-    };
-    const auto word = [&] {
-        std::size_t end = 0;
-        while (end < rest.size() && !separator(rest[end])) {
-            ++end;
-        }
-        const std::string_view found = rest.substr(0, end);
-        rest.remove_prefix(end);
-        return found;
-    };
-    if (rest.empty() || !separator(rest.front())) {
-        return false;
+    pop3::StatReply reply;
+    if (!pop3::ParseStat(status, reply)) {
+        return BreakOutOfStep(kNotUnderstood);
     }
-    skip();
-    std::int64_t count = 0;
-    if (!ParseNumber(word(), count) || count > INT_MAX) {
-        return false;
+    m_MessageCount = reply.count;
+    if (reply.hasTotal) {
+        m_TotalSize = reply.total;
     }
-    skip();
-    std::int64_t total = 0;
-    if (ParseNumber(word(), total)) {
-        m_TotalSize = total;
-    }
-    m_MessageCount = static_cast<int>(count);
     // After a deletion the count no longer tells the highest message number.
     m_Counted = m_Deleted == 0;
     return true;
@@ -481,16 +319,25 @@ bool CPop::ParseStat(const std::string& status) {
 
 bool CPop::List() {
     m_Sizes.clear();
-    std::lock_guard<std::mutex> lock(pop3::ScratchLock());
-    if (!SendCommand("LIST\r\n")) {
+    const pop3::ListingPlan::Command planned = {pop3::ListingPlan::Command::List, 0, 0};
+    std::string status;
+    if (!SendCommand("LIST\r\n", &planned) || !ReadStatus(ReplyKind::List, status)) {
         return false;
     }
-    // Made while the server works on the command, where it costs no time.
-    pop3::ScratchFile file = CreateScratch("templist.pop");
-    std::string status;
     // Parsed as it arrives, so that the listing is never held whole.
-    const LineHandler parse = [this](std::string_view clean) { return ParseListLine(clean); };
-    if (!ReadStatus(ReplyKind::List, status) || !SpoolBody(file, ListingLimit(), parse)) {
+    if (!ReadBodyLines(ListingLimit(), [this](std::string_view clean) {
+            const pop3::ListingLine line = pop3::ParseListLine(clean);
+            if (!line.isEntry) {
+                return true; // the closing "." line, or anything that is no listing
+            }
+            // Numbers above the count, or out of order, cannot be this mailbox's listing.
+            if ((m_Counted && line.message > m_MessageCount) ||
+                (!m_Sizes.empty() && line.message <= m_Sizes.back().first)) {
+                return false;
+            }
+            m_Sizes.emplace_back(line.message, line.octets);
+            return true;
+        })) {
         return false;
     }
     // Every message not deleted has its line: one missing would give another's size to it,
@@ -499,26 +346,21 @@ bool CPop::List() {
     return !m_Counted || m_Sizes.size() == listed || BreakOutOfStep(kNotUnderstood);
 }
 
-bool CPop::ParseListLine(std::string_view clean) {
-    const std::size_t blank = clean.find(' ');
-    if (blank == std::string_view::npos) {
-        return true; // the closing "." line, or anything that is no listing
-    }
-    const int message = pop3::ReadInt(clean.substr(0, blank));
-    if (message < 1) {
-        return true;
-    }
-    // Numbers above the count, or out of order, cannot be this mailbox's listing.
-    if ((m_Counted && message > m_MessageCount) ||
-        (!m_Sizes.empty() && message <= m_Sizes.back().first)) {
+bool CPop::List(int message) {
+    m_Sizes.clear();
+    std::string status;
+    if (!SendCommand("LIST " + std::to_string(message) + "\r\n") ||
+        !ReadStatus(ReplyKind::List, status)) {
         return false;
     }
-    // The digits that begin the size, as atoi would take them, but 64-bit.
-    std::string_view size = clean.substr(blank + 1);
-    size.remove_prefix(std::min(size.find_first_not_of(' '), size.size()));
-    std::int64_t octets = 0;
-    ParseNumber(size.substr(0, size.find_first_not_of("0123456789")), octets);
-    m_Sizes.emplace_back(message, octets);
+    // "+OK n size"
+    std::string_view rest;
+    pop3::FirstWord(pop3::CleanView(status), &rest);
+    const pop3::ListingLine line = pop3::ParseListLine(rest);
+    if (!line.isEntry || line.message != message) {
+        return BreakOutOfStep(kNotUnderstood);
+    }
+    m_Sizes.emplace_back(line.message, line.octets);
     return true;
 }
 
@@ -537,74 +379,48 @@ bool CPop::Top(int message, int lines) {
     m_Subject.clear();
     m_Date.clear();
     m_Summary.clear();
+    m_HeaderDigest = 0;
 
     std::lock_guard<std::mutex> lock(pop3::ScratchLock());
-    if (!SendCommand("TOP " + std::to_string(message) + " " + std::to_string(lines) + "\r\n")) {
+    const pop3::ListingPlan::Command planned = {pop3::ListingPlan::Command::Top, message, lines};
+    if (!SendCommand("TOP " + std::to_string(message) + " " + std::to_string(lines) + "\r\n",
+                     &planned)) {
         return false;
     }
     // Made while the server works on the command, where it costs no time.
     pop3::ScratchFile file = CreateScratch("temptop.pop");
     std::string status;
-    std::string text;
-    if (!ReadStatus(ReplyKind::Top, status) || !SpoolBody(file, kMaxTopReply)) {
+    if (!ReadStatus(ReplyKind::Top, status)) {
         return false;
+    }
+    bool written = file.IsOpen();
+    // Without the file the reply is still read to its end, so that the session stays in step.
+    if (!m_Reader.ReadBody(
+            [&](const char* data, std::size_t length) {
+                written = written && file.Write(data, length);
+                return true;
+            },
+            kMaxTopReply)) {
+        return ReaderFailed();
+    }
+    if (!file.IsOpen()) {
+        return Fail("Error creating temp input file!");
+    }
+    std::string text;
+    if (!written) {
+        return Fail("Error writing temp input file!");
     }
     if (!file.ReadBack(text)) {
         return Fail("cant open message file");
     }
-    return ParseHeaders(text); // the file goes after the parse
-}
-
-bool CPop::ParseHeaders(std::string_view text) {
     pop3::TopReply reply = pop3::ReadTopReply(text, kSummaryLimit);
     m_To = std::move(reply.to);
     m_From = std::move(reply.from);
     m_Subject = std::move(reply.subject);
     m_Date = std::move(reply.date);
     m_Summary = std::move(reply.summary);
+    m_HeaderDigest = reply.headerDigest;
     return !m_To.empty() && !m_From.empty() && !m_Date.empty();
-}
-
-bool CPop::Retr(int message) {
-    std::string status;
-    if (!SendCommand("RETR " + std::to_string(message) + "\r\n") ||
-        !ReadStatus(ReplyKind::Retr, status)) {
-        return false;
-    }
-    std::string text;
-    if (!ReadBody(
-            [&text](const char* data, std::size_t length) {
-                text.append(data, length);
-                return true;
-            },
-            kUnlimited)) {
-        return false;
-    }
-    m_RetrText = std::move(text);
-    return true;
-}
-
-bool CPop::Retr(int message, const std::string& outputFile) {
-    if (m_Broken) {
-        return false; // before the file is made, which would empty a file of that name
-    }
-    std::ofstream out(outputFile, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) {
-        return Fail("Error opening output file");
-    }
-    std::string status;
-    if (!SendCommand("RETR " + std::to_string(message) + "\r\n") ||
-        !ReadStatus(ReplyKind::Retr, status) ||
-        !ReadBody(
-            [&out](const char* data, std::size_t length) {
-                out.write(data, static_cast<std::streamsize>(length));
-                return true;
-            },
-            kUnlimited)) {
-        return false;
-    }
-    out.close();
-    return out.fail() ? Fail("Error writing output file") : true;
 }
 
 bool CPop::Dele(int message) {
@@ -631,54 +447,49 @@ bool CPop::Quit() {
     if (!Command("QUIT\r\n", ReplyKind::Quit)) {
         return false; // the connection stays until the object goes
     }
-    if (m_Begin != m_End) {
-        // More came than was asked for: some reply before was taken for another.
-        return BreakOutOfStep(kNotUnderstood);
+    if (!m_Reader.AwaitClose(kQuitCloseWaitMs)) {
+        return ReaderFailed();
     }
-    m_Stream.reset();
-    m_Begin = m_End = 0;
+    m_Reader.Close();
     return true;
 }
 
-bool CPop::SendCommand(const std::string& line) {
+bool CPop::SendCommand(const std::string& line, const pop3::ListingPlan::Command* planned) {
     if (m_Broken) {
         return false;
     }
     if (line.size() > kMaxCommandLine) {
         return Fail("Command too long");
     }
-    if (m_PlanRead < m_PlanTotal) {
-        if (line == PlannedLine(m_PlanRead)) {
-            ++m_PlanRead;
-            if (m_PlanRead <= m_PlanSent) {
-                m_AheadBytes -= line.size(); // already on the wire: its reply is next
-                BeginExchange();
-                // Refill in batches, long before the server could run out of work while
-                // replies wait in our buffer.
-                return m_AheadBytes > kAheadWindow / 2 || SendPlanned();
-            }
-            m_PlanSent = m_PlanRead;
-        } else if (m_PlanSent > m_PlanRead) {
-            // Replies to the commands sent ahead come first; this one's could not be told.
-            return Break("Commands out of order");
-        } else {
-            m_PlanTotal = m_PlanRead = m_PlanSent = 0; // the plan was dropped before it began
-        }
+    using Claim = pop3::ListingPlan::Claim;
+    const Claim claim = m_Plan.Take(
+        planned != nullptr ? *planned
+                           : pop3::ListingPlan::Command{pop3::ListingPlan::Command::Other, 0, 0});
+    if (claim == Claim::OnWire) {
+        m_Reader.BeginExchange();
+        // Refill in batches, long before the server could run out of work while replies
+        // wait in our buffer.
+        return !m_Plan.WantsRefill() || SendAhead();
     }
-    if (m_Begin != m_End) {
+    if (claim == Claim::OutOfTurn) {
+        // Replies to the commands sent ahead come first; this one's could not be told.
+        return Break("Commands out of order");
+    }
+    if (m_Reader.HasPending()) {
         // Bytes nobody asked for: a reply before ended early, or the server runs ahead.
         return BreakOutOfStep(kNotUnderstood);
     }
     std::string out = line;
-    AppendPlanned(out);
-    const int limit = SendLimitMs();
-    if (m_Stream && limit <= 0) {
+    m_Plan.AppendAhead(out);
+    const int limit = m_Reader.SendLimitMs();
+    net::Stream* stream = m_Reader.Stream();
+    if (stream != nullptr && limit <= 0) {
         return Break(kLate);
     }
-    if (!m_Stream || !m_Stream->SendAll(out.data(), out.size(), limit)) {
-        return Break("Error writing to socket!");
+    if (stream == nullptr || !stream->SendAll(out.data(), out.size(), limit)) {
+        return Break(kNotWritten);
     }
-    BeginExchange();
+    m_Reader.BeginExchange();
     return true;
 }
 
@@ -688,10 +499,9 @@ bool CPop::Command(const std::string& line, ReplyKind kind) {
 }
 
 bool CPop::ReadStatusLine(std::string& status, bool& ok) {
-    if (!ReadLine(status)) {
-        return false;
+    if (!m_Reader.ReadStatusLine(status)) {
+        return ReaderFailed();
     }
-    ++m_SessionReplies;
     // Upper case, as RFC 1939 writes them. Anything else is a line of some other reply, so
     // the session is out of step and nothing read from now on can be trusted.
     ok = StartsWith(status, "+OK");
@@ -725,12 +535,8 @@ bool CPop::ReadStatus(ReplyKind kind, std::string& status) {
         return Fail("Error occured during NOOP");
     case ReplyKind::List:
         return Fail("Error occured during LIST");
-    case ReplyKind::Retr:
-        return Fail("Error occured during RETR");
     case ReplyKind::Top:
         return Fail("Error occured during TOP");
-    case ReplyKind::Capa:
-        return false; // refusing CAPA is no failure: the session goes on without it
     case ReplyKind::Uidl:
         if (m_UidlSupport == Support::Unknown) {
             m_UidlSupport = Support::No;
@@ -738,133 +544,4 @@ bool CPop::ReadStatus(ReplyKind kind, std::string& status) {
         return Fail("Error occured during UIDL");
     }
     return false;
-}
-
-std::string_view CPop::Pending() const {
-    return std::string_view(m_Buffer.data() + m_Begin, m_End - m_Begin);
-}
-
-bool CPop::ReadLine(std::string& line) {
-    std::size_t searchFrom = 0;
-    for (;;) {
-        const std::string_view pending = Pending();
-        const std::size_t end = pending.find("\r\n", searchFrom);
-        if (std::min(end, pending.size()) > kMaxReplyLine) {
-            return Break("Reply line too long");
-        }
-        if (end != std::string_view::npos) {
-            line.assign(pending.data(), end + 2);
-            m_Begin += end + 2;
-            return true;
-        }
-        // A CR at the very end may pair with an LF still to come.
-        searchFrom = pending.empty() ? 0 : pending.size() - 1;
-        if (!ReceiveMore()) {
-            return false;
-        }
-    }
-}
-
-bool CPop::ReadBody(const Sink& sink, std::size_t limit) {
-    m_MultiLine = true;
-    // The status line's CR LF precedes the body, so the body may open with the "." line.
-    bool atStart = true;
-    std::size_t taken = 0;
-    const auto take = [&](const char* data, std::size_t length) {
-        taken += length;
-        if (taken > limit) {
-            return BreakOutOfStep(kTooMuch);
-        }
-        return sink(data, length) || BreakOutOfStep(kNotUnderstood);
-    };
-    for (;;) {
-        const std::string_view pending = Pending();
-        std::size_t end = std::string_view::npos;
-        if (atStart && pending.compare(0, 3, kTerminator + 2) == 0) {
-            end = 3;
-        } else if (const std::size_t found = pending.find(kTerminator);
-                   found != std::string_view::npos) {
-            end = found + kTerminatorLength;
-        }
-        if (end != std::string_view::npos) {
-            m_Begin += end; // anything after the reply is the next one's
-            return take(pending.data(), end);
-        }
-        // Hand on all but what may be the start of a terminator that the next read completes.
-        if (pending.size() >= kTerminatorLength) {
-            const std::size_t done = pending.size() - (kTerminatorLength - 1);
-            m_Begin += done;
-            atStart = false;
-            if (!take(pending.data(), done)) {
-                return false;
-            }
-        }
-        if (!ReceiveMore()) {
-            return false;
-        }
-    }
-}
-
-bool CPop::ReceiveMore() {
-    if (!m_Stream) {
-        return Break("Error reading from socket!");
-    }
-    if (!SendPlanned()) {
-        return false;
-    }
-    if (m_Begin == m_End) {
-        m_Begin = m_End = 0;
-    }
-    if (m_Buffer.size() - m_End < kReceiveRoom) {
-        // Move the unconsumed rest to the front; grow only for a line longer than that.
-        std::memmove(m_Buffer.data(), m_Buffer.data() + m_Begin, m_End - m_Begin);
-        m_End -= m_Begin;
-        m_Begin = 0;
-        if (m_Buffer.size() - m_End < kReceiveRoom) {
-            m_Buffer.resize(m_Buffer.size() * 2);
-        }
-    }
-    // Silence never lasts longer than the limit, whatever the reply has earned.
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::min(ReplyDeadline(), SessionDeadline()) - Clock::now())
-                          .count();
-    if (left <= 0) {
-        return Break(kLate);
-    }
-    const net::RecvResult result =
-        m_Stream->Receive(m_Buffer.data() + m_End, m_Buffer.size() - m_End,
-                          static_cast<int>(std::min<long long>(left, m_TimeoutMs)));
-    switch (result.status) {
-    case net::RecvStatus::Data:
-        m_End += result.bytes;
-        m_ExchangeBytes += result.bytes;
-        m_SessionBytes += result.bytes;
-        return true;
-    case net::RecvStatus::TimedOut:
-        return Break(kLate);
-    case net::RecvStatus::Closed:
-    case net::RecvStatus::Error:
-        break;
-    }
-    return Break("Error reading from socket!");
-}
-
-bool CPop::SpoolBody(pop3::ScratchFile& file, std::size_t limit, const LineHandler& lines) {
-    bool written = file.IsOpen();
-    std::string partial;
-    const Sink split = lines ? SplitLines(partial, lines) : Sink();
-    // Without the file the reply is still read to its end, so that the session stays in step.
-    const bool received = ReadBody(
-        [&](const char* data, std::size_t length) {
-            written = written && file.Write(data, length);
-            return !split || split(data, length);
-        },
-        limit);
-    if (!received) {
-        return false;
-    }
-    if (!file.IsOpen()) {
-        return Fail("Error creating temp input file!");
-    }
-    return written ? true : Fail("Error writing temp input file!");
 }

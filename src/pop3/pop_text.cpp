@@ -20,10 +20,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 } // namespace
 
 int ReadInt(std::string_view text) {
@@ -52,19 +48,6 @@ int ReadInt(std::string_view text) {
         return INT_MIN;
     }
     return static_cast<int>(value);
-}
-
-bool BeginsWithErr(std::string_view reply) {
-    static constexpr std::string_view kErr = "-ERR";
-    if (reply.size() < kErr.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < kErr.size(); ++i) {
-        if (Upper(reply[i]) != kErr[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::string_view CleanView(std::string_view line) {

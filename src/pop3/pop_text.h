@@ -11,9 +11,6 @@ namespace pop3 {
 // Unlike atoi, a value out of range is clamped instead of being undefined.
 int ReadInt(std::string_view text);
 
-// True when the reply begins with "-ERR", case ignored.
-bool BeginsWithErr(std::string_view reply);
-
 // A reply line made comparable: white space trimmed at both ends, a CR still inside it
 // costs the last character, as does an LF, and both ends are trimmed again.
 std::string CleanLine(std::string_view line);

@@ -2,6 +2,7 @@
 
 #include "mime/body.h"
 #include "mime/charset.h"
+#include "mime/display_text.h"
 #include "mime/header.h"
 #include "mime/utf8.h"
 
@@ -30,6 +31,16 @@ std::string Unstuffed(std::string_view reply) {
     return message;
 }
 
+// FNV-1a, 64 bits: the row's size is compared too, and a message made to match another's
+// digest would have to know that other's header lines, trace lines included.
+std::uint64_t Digest(std::string_view bytes) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return hash;
+}
+
 } // namespace
 
 TopReply ReadTopReply(std::string_view reply, std::size_t summaryLimit) {
@@ -40,13 +51,16 @@ TopReply ReadTopReply(std::string_view reply, std::size_t summaryLimit) {
     const std::vector<mime::HeaderField> fields = mime::ParseHeaderBlock(headerBlock);
 
     TopReply result;
-    result.to = mime::DecodeHeaderText(mime::FieldValue(fields, "To"));
-    result.from = mime::DecodeHeaderText(mime::FieldValue(fields, "From"));
-    result.subject = mime::DecodeHeaderText(mime::FieldValue(fields, "Subject"));
-    result.date = mime::Utf8OrWindows1252(mime::FieldValue(fields, "Date"));
+    result.headerDigest = Digest(headerBlock);
+    // Made fit to show here, where the text is produced, so that no window can get it raw.
+    result.to = mime::DisplayText(mime::DecodeAddressText(mime::FieldValue(fields, "To")));
+    result.from = mime::DisplayText(mime::DecodeAddressText(mime::FieldValue(fields, "From")));
+    result.subject = mime::DisplayText(mime::DecodeHeaderText(mime::FieldValue(fields, "Subject")));
+    result.date = mime::DisplayText(mime::Utf8OrWindows1252(mime::FieldValue(fields, "Date")));
     if (hasBody) {
-        result.summary =
-            std::string(mime::FirstCodePoints(mime::BodyText(fields, body), summaryLimit));
+        // Each character replaced is one character: the cut and the limit still hold.
+        const std::string text = mime::BodyText(fields, body);
+        result.summary = mime::DisplayText(mime::FirstCodePoints(text, summaryLimit), true);
     }
     return result;
 }

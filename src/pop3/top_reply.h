@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,8 @@ struct TopReply {
     std::string subject;
     std::string date;
     std::string summary;
+    // Of the header block as the server holds it: the same for TOP n 0 as for TOP n 8.
+    std::uint64_t headerDigest = 0;
 };
 
 // The reply as received after its status line: dot-stuffed lines up to the closing ".".

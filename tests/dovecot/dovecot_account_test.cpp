@@ -81,7 +81,8 @@ TEST_F(DovecotAccount, DeletionRemovesExactlyThatMessage) {
 }
 
 TEST_F(DovecotPop, EveryCommandKeepsTheSessionInStep) {
-    // A long RETR and refused commands must leave nothing behind for the next reply.
+    // A long listing line, a large message's TOP and refused commands must leave nothing
+    // behind for the next reply.
     const auto seeded = Dovecot().Seed(3, {500, 60000, 1025});
     ASSERT_EQ(seeded.size(), 3u);
     CPop pop;
@@ -90,7 +91,7 @@ TEST_F(DovecotPop, EveryCommandKeepsTheSessionInStep) {
     ASSERT_TRUE(pop.Stat()) << pop.GetErrorText();
     EXPECT_EQ(pop.GetMessageCount(), 3);
     EXPECT_EQ(pop.GetTotalSize(), 500 + 60000 + 1025);
-    ASSERT_TRUE(pop.Retr(2)) << pop.GetErrorText();
+    ASSERT_TRUE(pop.Top(2, 2000)) << pop.GetErrorText();
     EXPECT_FALSE(pop.Top(7, 1));
     ASSERT_TRUE(pop.List()) << pop.GetErrorText();
     EXPECT_EQ(pop.GetMessageSize(2), 60000);

@@ -172,6 +172,7 @@ void ScriptedPop3Server::Run() {
 }
 
 void ScriptedPop3Server::RunScript(net::TcpSocket& connection) {
+    bool quitAnswered = false; // as servers do, the connection ends after QUIT's answer
     for (const Step& step : m_steps) {
         if (step.kind == StepKind::Send) {
             if (!Sleep(step.pauseMs) ||
@@ -191,11 +192,16 @@ void ScriptedPop3Server::RunScript(net::TcpSocket& connection) {
                              "\"");
                 return;
             }
+            quitAnswered = line == "QUIT\r\n";
         } else if (step.kind == StepKind::Close) {
             return;
         } else {
+            quitAnswered = false;
             break; // silence: record until the client leaves
         }
+    }
+    if (quitAnswered) {
+        return;
     }
     while (Take(connection)) {
     }
@@ -228,6 +234,9 @@ void ScriptedPop3Server::RunMailbox(net::TcpSocket& connection) {
                 answer += answerTo(line);
             }
         }
+    }
+    if (quit) {
+        return;
     }
     while (Take(connection)) {
     }

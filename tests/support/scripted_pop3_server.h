@@ -8,12 +8,13 @@
 //   between them; Expect reads one client line (through its LF) and notes a different one
 //   in Mismatches(), which ends the session (Expect("") takes any line); Silence never
 //   answers again; CloseConnection hangs up at that point. After the last step the server
-//   records until the client leaves.
+//   records until the client leaves, or hangs up when that step answered QUIT.
 //
 // Mailbox mode (ServeMailbox): any number of connections, one after the other, answering
 // USER, PASS, CAPA, STAT, UIDL, LIST, TOP, DELE and QUIT in any order. Mailbox::overrides
-// gives an exact command line a canned answer. Messages marked at a QUIT are noted in Deleted() but
-// stay in the mailbox. Lines are not dot-stuffed: no message line may begin with ".".
+// gives an exact command line a canned answer. Messages marked at a QUIT are noted in
+// Deleted() but stay in the mailbox; a connection ends after QUIT's answer. Lines are not
+// dot-stuffed: no message line may begin with ".".
 //
 // Received() holds every byte of every connection, in order. Every wait has a time limit;
 // Stop() (also run by the destructor) ends everything.

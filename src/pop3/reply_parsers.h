@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// What the replies of STAT, LIST, UIDL and CAPA say, from their text alone.
+namespace pop3 {
+
+// A count or size as RFC 1939 writes them: decimal digits and nothing else.
+bool ParseNumber(std::string_view text, std::int64_t& value);
+
+// The first word of a line and the rest after its blanks.
+std::string_view FirstWord(std::string_view text, std::string_view* rest = nullptr);
+
+// "+OK count octets" with its CR LF. False when the count is missing, negative or no
+// number; a missing size leaves hasTotal false.
+struct StatReply {
+    int count = 0;
+    bool hasTotal = false;
+    std::int64_t total = 0;
+};
+bool ParseStat(std::string_view status, StatReply& reply);
+
+// One cleaned line of a LIST body, "n size": isEntry false for anything else (the closing
+// "." line). The size is the digits that begin it, as atoi would take them, but 64-bit.
+struct ListingLine {
+    bool isEntry = false;
+    int message = 0;
+    std::int64_t octets = 0;
+};
+ListingLine ParseListLine(std::string_view clean);
+
+// One cleaned line of a UIDL body or the rest of a "+OK n uid" status: "n uid". isEntry false
+// for a line without both.
+struct UidLine {
+    bool isEntry = false;
+    int message = 0;
+    std::string_view uid;
+};
+UidLine ParseUidLine(std::string_view clean);
+// RFC 1939: 1 to 70 characters from 0x21 to 0x7E.
+bool IsValidUid(std::string_view uid);
+
+// The capabilities a CAPA body names, one cleaned line at a time.
+struct Capabilities {
+    bool pipelining = false;
+    bool uidl = false;
+    bool stls = false;
+};
+void ReadCapability(std::string_view clean, Capabilities& capabilities);
+
+} // namespace pop3
