@@ -21,7 +21,7 @@ using testsupport::Mailbox;
 using testsupport::MakeMessage;
 using testsupport::ScriptedPop3Server;
 
-const std::string kLogin = "USER ann\r\nPASS secret\r\n";
+const std::string kLogin = "CAPA\r\nUSER ann\r\nPASS secret\r\n";
 // A server without CAPA may still have UIDL: it is tried once the count is known.
 const std::string kCountOnly = kLogin + "CAPA\r\nSTAT\r\nUIDL\r\nQUIT\r\n";
 const std::string kThreeListed =
@@ -180,7 +180,7 @@ TEST(AccountCheck, AFailedCheckKeepsWhatItHadNotYetReplaced) {
         const char* error;
         std::string sent;
     } cases[] = {
-        {"wrong", "", nullptr, "Bad Password Name", "USER ann\r\nPASS wrong\r\n"},
+        {"wrong", "", nullptr, "Bad Password Name", "CAPA\r\nUSER ann\r\nPASS wrong\r\n"},
         {"secret", "STAT\r\n", nullptr, "Error occured during STAT", kLogin + "CAPA\r\nSTAT\r\n"},
         {"secret", "LIST\r\n", nullptr, "Error occured during LIST",
          kLogin + "CAPA\r\nSTAT\r\nUIDL\r\nLIST\r\n"},
@@ -413,7 +413,14 @@ TEST(AccountDelete, DeletionSessionsAsTheServerSeesThem) {
         std::string sent;
     } cases[] = {
         {{}, 2, "secret", "", true, false, "", kLogin + "DELE 2\r\nQUIT\r\n"},
-        {{}, 1, "wrong", "", false, false, "Bad Password Name", "USER ann\r\nPASS wrong\r\n"},
+        {{},
+         1,
+         "wrong",
+         "",
+         false,
+         false,
+         "Bad Password Name",
+         "CAPA\r\nUSER ann\r\nPASS wrong\r\n"},
         {{}, 9, "secret", "", false, false, "Error occured during DELE", kLogin + "DELE 9\r\n"},
         {kUidl, 2, "secret", "uid2", true, false, "",
          kLogin + "CAPA\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n"},
