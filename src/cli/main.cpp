@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kFailure = 2;
+constexpr int kFailure = 2; // the usage and the setup fail with it too
 
 int Fail(const std::string& text) {
     std::cerr << text << "\n";
@@ -39,7 +39,7 @@ int RunCheck(const cli::Options& options) {
     cli::WriteText(stdout, options.json ? cli::FormatJson(report) : cli::FormatText(report));
     if (report.failed) {
         std::cerr.flush();
-        cli::WriteText(stderr, report.error + "\n");
+        cli::WriteText(stderr, cli::FormatFailure(report));
         if (account.CertificateRejected()) {
             std::cerr << "If this is your server's certificate, trust it with:\n"
                       << "  tarnwick-check --trust-certificate " << account.GetServerFingerprint()

@@ -22,29 +22,17 @@
 #include <cstring>
 #include <vector>
 
-int g_lastAnnouncedCount = 0;
-
 namespace {
 
-constexpr UINT kMinuteMs = 60000;
 constexpr UINT kUpdateDelayMs = 600000;
 constexpr UINT kAnimationStepMs = 250;
 
-const char kTimerFailed[] = "Can't set up timer to check mail.";
 const char kDefaultMailFailed[] = "Can't launch default email application";
 const char kMailKey[] = "SOFTWARE\\Clients\\Mail";
-const char kNotSetUp[] = "Tarnwick - no mailbox set up: choose Configuration";
-const char kChangedWhileAsked[] =
-    "The message list changed while you were asked, so nothing was deleted.\nPlease choose "
-    "the message again from the new list.";
 // Exit waits this long for a cancelled job before the process lets it go.
 constexpr DWORD kExitJoinMs = 1000;
 constexpr UINT kExitPollMs = 50;
 constexpr UINT kExitGiveUpMs = 2000;
-
-UINT CheckPeriod(int minutes) {
-    return static_cast<UINT>(minutes) * kMinuteMs;
-}
 
 // The program a registered "shell\open\command" names: the quoted path up to its own
 // closing quote, or the text up to the first blank. Its arguments are dropped.
@@ -74,7 +62,7 @@ HICON LoadIconResource(UINT id, int size) {
 CTarnwickDlg::CTarnwickDlg(HWND parent) : CDialog(IDD_TARNWICK_DIALOG, parent) {
     m_hIcon.Reset(LoadIconResource(IDI_TARNWICK, ::GetSystemMetrics(SM_CXICON)));
     m_hSmallIcon.Reset(LoadIconResource(IDI_TARNWICK, ::GetSystemMetrics(SM_CXSMICON)));
-    m_account.Load();
+    m_cycle.MutableAccount().Load();
     m_config.Load();
     m_popup = std::make_unique<CShowDialog>(this);
     // The notification area shows small icons: the picture drawn for that size, not a large
@@ -115,8 +103,6 @@ bool CTarnwickDlg::OnInitDialog() {
     m_list.SendMessage(WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(m_hWnd), NF_REQUERY);
     SetupColumns();
 
-    if (!m_checkTimer.Set(m_hWnd, ID_TIMER_CHECK, CheckPeriod(m_config.m_Interval)))
-        Ask(kTimerFailed, "Error", MB_OK | MB_ICONERROR);
     m_updateTimer.Set(m_hWnd, ID_TIMER_UPDATE, kUpdateDelayMs);
     m_trayMenu.LoadMenu(IDR_TRAY_MENU);
 
@@ -126,11 +112,9 @@ bool CTarnwickDlg::OnInitDialog() {
     }
     if (m_config.m_FirstTime)
         RunFirstTimeSetup();
-    if (!IsSetUp())
-        ShowNotSetUp();
-    // Read only now: the first-time sheet may just have changed it.
-    else if (m_config.m_CheckMailOnStartup)
-        StartCheck();
+    // Read only now: the first-time sheet may just have changed them.
+    const Account account = m_cycle.GetAccount();
+    m_cycle.Start(account, m_config.m_Interval, m_config.m_CheckMailOnStartup != 0);
     return false;
 }
 
@@ -154,154 +138,118 @@ void CTarnwickDlg::RunFirstTimeSetup() {
     OnConfigure();
 }
 
-// ---- check cycle ---------------------------------------------------------------------------
+// ---- what the check cycle asks of the window ------------------------------------------------
 
-bool CTarnwickDlg::IsSetUp() const {
-    return !m_account.m_MailServer.empty();
-}
-
-void CTarnwickDlg::ShowNotSetUp() {
-    m_statusText = kNotSetUp;
-    SetWindowText(m_statusText);
-    m_trayIcon.SetIcon(m_iconDisabled);
-    m_trayIcon.SetTipText(kNotSetUp);
-    UpdateData(false);
-}
-
-void CTarnwickDlg::StartCheck() {
-    if (m_exiting)
-        return;
-    // Nothing to check: no connection, no failure box, only the way to the configuration.
-    if (!IsSetUp()) {
-        ShowNotSetUp();
-        return;
-    }
-    auto job = std::make_shared<Job>();
-    job->kind = Job::Check;
-    job->account = m_account;
-    if (m_listStale) {
-        job->account.m_MessageCount = 0; // a count never matches: the list is built afresh
-    } else if (m_messages) {
-        job->list = std::make_unique<Messages>(*m_messages);
-    }
-    StartJob(job);
-}
-
-void CTarnwickDlg::StartDeletion(int message, const std::string& uid) {
-    auto job = std::make_shared<Job>();
-    job->kind = Job::Delete;
-    job->account = m_account;
-    job->message = message;
-    job->uid = uid;
-    StartJob(job);
-}
-
-bool CTarnwickDlg::StartJob(const std::shared_ptr<Job>& job) {
-    // One job at a time owns the session; m_job is never replaced while the worker holds it.
-    if (m_busy || m_job || m_worker.IsHeld() || m_exiting)
-        return false;
-    job->cancel = std::make_shared<net::CancelSignal>();
-    job->account.SetCancelSignal(job->cancel);
-    m_retryTimer.Kill();
-    m_busy = 1;
-    UpdateBusyState();
-    m_job = job;
+bool CTarnwickDlg::StartJob(std::shared_ptr<CheckJob> job) {
+    // The last job has ended (the cycle holds none): its thread only has to return.
+    if (m_worker.IsHeld())
+        m_worker.Join();
     HWND window = m_hWnd;
-    const bool started = m_worker.Start([job, window] {
-        try {
-            if (job->kind == Job::Delete) {
-                job->deleted = job->account.DeleteMessage(job->message, job->uid);
-            } else {
-                Messages* list = job->list.release();
-                job->account.CheckMail(list);
-                job->list.reset(list);
-            }
-        } catch (...) { // in practice bad_alloc
-            // The window must hear of the end whatever happened, or it stays busy for good.
-            job->account.m_Status = Account::CheckFailed;
-            job->account.m_LastError = job->kind == Job::Delete
-                                           ? "Not enough memory to delete the message."
-                                           : "Not enough memory to check the mailbox.";
-            job->deleted = false;
-        }
-        job->done = true;
+    // A lost end message leaves the job done all the same; the next tick collects it.
+    return m_worker.Start([job, window] {
+        job->Run();
         ::PostMessageA(window, WM_CHECK_DONE, 0, 0);
     });
-    if (!started) {
-        m_job.reset();
-        m_busy = 0;
-        UpdateBusyState();
-        if (job->kind == Job::Check) {
-            ReportCheckFailure("The mail check could not be started.");
-        } else {
-            ShowIdleState();
-            Ask("Could not delete message number " + std::to_string(job->message) +
-                    "\n\nThe deletion could not be started.",
-                "Tarnwick - Error", MB_OK | MB_ICONERROR);
-        }
-    }
-    return started;
 }
 
-LRESULT CTarnwickDlg::OnCheckDone() {
-    // Only the end of the job held: a stray message must not take a running job's results.
-    if (!m_job || !m_job->done)
-        return 0;
-    // The worker only has to return now; joined whatever happens next.
-    m_worker.Join();
-    // A box or menu is open: the results wait until it closes (WM_RESUME_WORK).
-    if (!CanStartWork())
-        return 0;
-    const std::shared_ptr<Job> job = std::move(m_job);
-    m_busy = 0;
-    UpdateBusyState();
-    if (job->kind == Job::Delete) {
-        FinishDeletion(*job);
-        return 1;
+void CTarnwickDlg::ShowState(const cycle::Display& display) {
+    m_statusText = display.status;
+    SetWindowText(display.title);
+    UpdateData(false);
+    if (display.busy) {
+        const HICON frames[4] = {m_animFrames[0], m_animFrames[1], m_animFrames[2],
+                                 m_animFrames[3]};
+        m_trayIcon.Animate(frames, 4, kAnimationStepMs);
+        m_trayIcon.SetTipText("Checking mail...");
+        m_animate.Play(0, 0xFFFF, static_cast<UINT>(-1));
+    } else {
+        using Picture = cycle::Display::Picture;
+        m_trayIcon.SetIcon(display.picture == Picture::Mail     ? m_iconMail
+                           : display.picture == Picture::NoMail ? m_iconNoMail
+                                                                : m_iconDisabled);
+        m_trayIcon.SetTipText(display.tip.c_str());
+        m_animate.Stop();
     }
-    return FinishCheck(*job);
+    ::EnableWindow(GetDlgItem(IDC_CONFIGURE), !display.busy);
+    ::EnableWindow(GetDlgItem(IDC_CHECK_NOW), !display.busy && display.enabled);
+    ::EnableWindow(GetDlgItem(IDC_ENABLE), !display.busy);
+    const char* toggle = display.enabled ? "&Disable" : "&Enable";
+    m_trayMenu.ModifyMenu(ID_TRAY_DISABLE, toggle);
+    ::SetDlgItemTextA(m_hWnd, IDC_ENABLE, toggle);
+    UpdateTrayCommands();
 }
 
-LRESULT CTarnwickDlg::FinishCheck(Job& job) {
-    ++m_listGeneration;
-    m_account.TakeCheckOutcome(job.account);
-    if (m_account.m_Status == Account::CheckFailed) {
-        if (m_retry.ShouldRetry(m_account.FailedInTransit(), ::GetTickCount64())) {
-            m_retryTimer.Set(m_hWnd, ID_TIMER_RETRY, m_retry.RetryDelayMs());
-            ShowIdleState();
-            return 0;
-        }
-        if (!OfferToTrustCertificate())
-            ReportCheckFailure(m_account.m_LastError);
-        return 0;
-    }
-    m_retry.Reset();
-    const bool changed = m_account.m_Status == Account::ListRebuilt || m_listStale;
-    m_listStale = false;
-    m_messages = std::move(job.list);
-    UpdateMailState();
+void CTarnwickDlg::ShowList(bool changed) {
     FillList(changed);
-    return 1;
 }
+
+bool CTarnwickDlg::Ask(const std::string& text) {
+    // Enter must not say yes to what cannot be taken back: No is the default.
+    return Ask(text, "Tarnwick - Confirmation", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
+void CTarnwickDlg::Tell(cycle::Box kind, const std::string& text) {
+    switch (kind) {
+    case cycle::Box::Failure:
+        // In front even while the window is hidden in the tray.
+        Ask(text, "Tarnwick Error", MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
+        break;
+    case cycle::Box::Deleted:
+        Tell(text, MB_OK);
+        break;
+    case cycle::Box::DeletionStale:
+        Tell(text, MB_OK | MB_ICONEXCLAMATION);
+        break;
+    case cycle::Box::DeletionFailed:
+        Ask(text, "Tarnwick - Error", MB_OK | MB_ICONERROR);
+        break;
+    case cycle::Box::ChangedWhileAsked:
+        Ask(text, "Tarnwick", MB_OK | MB_ICONEXCLAMATION);
+        break;
+    }
+}
+
+bool CTarnwickDlg::SetTimer(cycle::Timer timer, std::uint64_t ms) {
+    CTimer& which = timer == cycle::Timer::Check ? m_checkTimer : m_retryTimer;
+    if (ms == 0) {
+        which.Kill();
+        return true;
+    }
+    return which.Set(m_hWnd, timer == cycle::Timer::Check ? ID_TIMER_CHECK : ID_TIMER_RETRY,
+                     static_cast<UINT>(ms));
+}
+
+void CTarnwickDlg::AnnounceNewMail(const std::string& title, const std::string& text) {
+    PlaySoundFile(m_config.m_UseDefaultSound ? ProgramFolder() + "\\GotMail.wav"
+                                             : m_config.m_NotificationSoundFile);
+    if (m_config.m_ShowNotice)
+        m_trayIcon.ShowBalloon(title, text);
+}
+
+void CTarnwickDlg::NoticeOutage(const std::string& title, const std::string& text) {
+    if (m_config.m_ShowNotice)
+        m_trayIcon.ShowBalloon(title, text);
+}
+
+void CTarnwickDlg::WakeLater() {
+    // Posted, not run here: a command chosen in a menu runs first, and may open the next box.
+    if (m_hWnd != nullptr)
+        PostMessage(WM_RESUME_WORK);
+}
+
+// ---- the list -------------------------------------------------------------------------------
 
 std::string CTarnwickDlg::RowText(int row, int column) const {
-    if (!m_messages || row < 0 || row >= m_messages->GetCount())
+    const Messages* messages = m_cycle.GetMessages();
+    if (!messages || row < 0 || row >= messages->GetCount())
         return std::string();
-    return column == 0   ? m_messages->GetFrom(row)
-           : column == 1 ? m_messages->GetSubject(row)
-                         : m_messages->GetSize(row);
-}
-
-int CTarnwickDlg::RowsToShow() const {
-    // The rows always go with the count on show: a record of another count is not shown.
-    if (!m_messages || m_account.m_Status == Account::MailboxEmpty)
-        return 0;
-    const int rows = m_messages->GetCount();
-    return rows == m_account.m_MessageCount ? rows : 0;
+    return column == 0   ? messages->GetFrom(row)
+           : column == 1 ? messages->GetSubject(row)
+                         : messages->GetSize(row);
 }
 
 void CTarnwickDlg::FillList(bool changed) {
-    const int rows = RowsToShow();
+    const int rows = m_cycle.RowsToShow();
     // The list asks for its texts as it draws, so an unchanged list needs nothing at all.
     if (!changed && rows == m_list.GetItemCount())
         return;
@@ -312,211 +260,56 @@ void CTarnwickDlg::FillList(bool changed) {
     ::InvalidateRect(m_list, nullptr, TRUE);
 }
 
-void CTarnwickDlg::FinishDeletion(const Job& job) {
-    if (job.deleted) {
-        StartCheck();
-        Tell("Message deleted succesfully.\nGetting new message list from server.", MB_OK);
-        return;
-    }
-    ShowIdleState();
-    if (job.account.DeleteRefusedAsStale()) {
-        StartCheck();
-        Tell("The mailbox has changed since the list was fetched: message number " +
-                 std::to_string(job.message) +
-                 " is no longer the message shown, so nothing was deleted.\nGetting "
-                 "new message list from server.",
-             MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    Ask("Could not delete message number " + std::to_string(job.message) + "\n\n" +
-            job.account.m_LastError,
-        "Tarnwick - Error", MB_OK | MB_ICONERROR);
-}
-
-void CTarnwickDlg::ShowIdleState() {
-    if (!IsSetUp())
-        ShowNotSetUp();
-    else
-        UpdateEnabledState();
-}
-
-bool CTarnwickDlg::OfferToTrustCertificate() {
-    if (!m_account.CertificateRejected())
-        return false;
-    const std::string text = "Can't read POP email.\n\n" + m_account.m_LastError +
-                             "\n\nDo you trust this certificate? Answer Yes only if your mail "
-                             "provider gives this fingerprint for the server.";
-    // Enter must not trust a stranger's certificate: No is the default.
-    if (Ask(text, "Tarnwick - Confirmation", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES ||
-        m_exiting)
-        return false;
-    m_account.m_TrustedCertificate = m_account.GetServerFingerprint();
-    m_account.Save();
-    StartCheck();
-    return true;
-}
-
-void CTarnwickDlg::ReportCheckFailure(const std::string& reason) {
-    const std::string text = "Can't read POP email.\n\n" + reason +
-                             "\n\nTarnwick will be disabled.\nYou can enable it by right clicking "
-                             "on the Tarnwick icon on the task bar and selecting 'Enable'.";
-    m_enabled = 0;
-    m_checkTimer.Kill();
-    m_retryTimer.Kill();
-    Ask(text, "Tarnwick Error", MB_OK | MB_ICONERROR);
-    UpdateEnabledState();
-}
-
-void CTarnwickDlg::UpdateMailState() {
-    const int count = m_account.m_MessageCount;
-    if (count != 0) {
-        m_statusText = "Tarnwick - You have " + std::to_string(count) + " messages waiting.";
-        if (count != g_lastAnnouncedCount) {
-            PlaySoundFile(m_config.m_UseDefaultSound ? ProgramFolder() + "\\GotMail.wav"
-                                                     : m_config.m_NotificationSoundFile);
-            if (m_config.m_ShowNotice)
-                ShowNewMailNotice(count);
-        }
-    } else {
-        m_statusText = "Tarnwick - NO messages waiting.";
-    }
-    SetWindowText(m_statusText);
-    m_trayIcon.SetIcon(count != 0 ? m_iconMail : m_iconNoMail);
-    const std::string tip = m_statusText + (m_account.WasSecure() ? " (secure)" : "");
-    m_trayIcon.SetTipText(tip.c_str());
-    UpdateData(false);
-    g_lastAnnouncedCount = count;
-}
-
-void CTarnwickDlg::ShowNewMailNotice(int count) {
-    std::string text = "Open Tarnwick to see them.";
-    // The list names the newest message last; a list from an earlier count names others.
-    if (m_messages && m_messages->GetCount() == count)
-        text = "From: " + m_messages->GetFrom(count - 1) +
-               "\nSubject: " + m_messages->GetSubject(count - 1);
-    m_trayIcon.ShowBalloon(std::to_string(count) + " messages waiting", text);
-}
-
-void CTarnwickDlg::UpdateBusyState() {
-    const bool busy = m_busy != 0;
-    if (busy) {
-        const HICON frames[4] = {m_animFrames[0], m_animFrames[1], m_animFrames[2],
-                                 m_animFrames[3]};
-        m_trayIcon.Animate(frames, 4, kAnimationStepMs);
-    } else {
-        m_trayIcon.SetIcon(m_account.m_MessageCount != 0 ? m_iconMail : m_iconNoMail);
-    }
-    ::EnableWindow(GetDlgItem(IDC_CONFIGURE), !busy);
-    ::EnableWindow(GetDlgItem(IDC_CHECK_NOW), !busy);
-    ::EnableWindow(GetDlgItem(IDC_ENABLE), !busy);
-    UpdateTrayCommands();
-    if (busy) {
-        m_animate.Play(0, 0xFFFF, static_cast<UINT>(-1));
-        m_trayIcon.SetTipText("Checking mail...");
-    } else {
-        m_animate.Stop();
-    }
-}
-
 void CTarnwickDlg::UpdateTrayCommands() {
     // Commands that start work wait for the running job and for any open box or menu.
-    const int others = m_modalDepth - (m_trayMenuOpen ? 1 : 0);
-    const UINT free = m_busy || others > 0 ? MF_GRAYED : MF_ENABLED;
-    m_trayMenu.EnableMenuItem(ID_TRAY_CHECK, m_enabled ? free : MF_GRAYED);
+    const int others = m_cycle.OpenBoxes() - (m_trayMenuOpen ? 1 : 0);
+    const UINT free = m_cycle.Busy() || others > 0 ? MF_GRAYED : MF_ENABLED;
+    m_trayMenu.EnableMenuItem(ID_TRAY_CHECK, m_cycle.Enabled() ? free : MF_GRAYED);
     m_trayMenu.EnableMenuItem(ID_TRAY_CONFIGURE, free);
     m_trayMenu.EnableMenuItem(ID_TRAY_DISABLE, free);
 }
 
-void CTarnwickDlg::ToggleEnabled() {
-    if (m_enabled) {
-        m_enabled = 0;
-        m_checkTimer.Kill();
-        m_retryTimer.Kill();
-    } else {
-        m_enabled = 1;
-        m_checkTimer.Set(m_hWnd, ID_TIMER_CHECK, CheckPeriod(m_config.m_Interval));
-    }
-}
-
-void CTarnwickDlg::UpdateEnabledState() {
-    if (m_enabled == 1) {
-        ::EnableWindow(GetDlgItem(IDC_CHECK_NOW), !m_busy);
-        m_trayMenu.ModifyMenu(ID_TRAY_DISABLE, "&Disable");
-        UpdateMailState();
-        ::SetDlgItemTextA(m_hWnd, IDC_ENABLE, "&Disable");
-    } else {
-        ::EnableWindow(GetDlgItem(IDC_CHECK_NOW), FALSE);
-        m_trayIcon.SetIcon(m_iconDisabled);
-        m_trayIcon.SetTipText("Tarnwick - disabled");
-        SetWindowText("Tarnwick - disabled");
-        m_trayMenu.ModifyMenu(ID_TRAY_DISABLE, "&Enable");
-        ::SetDlgItemTextA(m_hWnd, IDC_ENABLE, "&Enable");
-    }
-    UpdateTrayCommands();
-}
-
 void CTarnwickDlg::OnConfigure() {
-    // The sheet's records replace the window's; a running check still holds the old ones.
-    // One sheet or question at a time.
-    if (m_busy || !CanStartWork())
+    // The sheet's records replace the cycle's; a running check still holds the old ones.
+    if (m_cycle.Busy() || !CanStartWork())
         return;
-    if (m_enabled)
-        m_checkTimer.Kill();
+    Account account;
+    CConfiguration config;
+    bool taken = false;
     {
         ModalScope modal(*this);
         CConfDialog sheet("Configuration", m_hWnd, 0);
-        if (sheet.DoModal() == IDOK)
+        const INT_PTR result = sheet.DoModal();
+        if (result == IDOK)
             sheet.ApplyChanges();
-        // The settings come from the sheet; what the window shows stays with its list.
-        const Account shown = m_account;
-        m_account = sheet.GetAccount();
-        m_account.TakeCheckOutcome(shown);
-        m_config = sheet.GetConfiguration();
-        const bool otherMailbox = m_account.m_MailServer != shown.m_MailServer ||
-                                  m_account.m_UserName != shown.m_UserName;
-        if (otherMailbox) {
-            // Those rows are another mailbox's: a deletion must not send their numbers here.
-            m_messages.reset();
-            m_account.m_MessageCount = 0;
-            FillList(true);
-        } else if (m_account.m_Summaries != shown.m_Summaries ||
-                   m_account.m_SummarySize != shown.m_SummarySize) {
-            m_listStale = true; // the rows need what the next check reads afresh
+        // A sheet that could not open hands back empty records: the settings stay.
+        if (result != -1) {
+            account = sheet.GetAccount();
+            config = sheet.GetConfiguration();
+            taken = true;
         }
     }
-    if (m_exiting)
+    if (!taken || m_cycle.Exiting())
         return;
-    if (m_enabled && !m_checkTimer.Set(m_hWnd, ID_TIMER_CHECK, CheckPeriod(m_config.m_Interval)))
-        Ask(kTimerFailed, "Tarnwick Error", MB_OK | MB_ICONERROR);
-    ShowIdleState();
-}
-
-void CTarnwickDlg::OnCheckTick() {
-    if (m_exiting)
-        return;
-    // A tick under an open box, menu or sheet waits for it; one during a job is dropped.
-    if (m_modalDepth > 0)
-        m_tickPending = true;
-    else if (!m_busy)
-        StartCheck();
+    m_config = config;
+    m_cycle.SettingsChanged(account, m_config.m_Interval);
 }
 
 void CTarnwickDlg::OnTimer(UINT_PTR id) {
     if (id == ID_TIMER_CHECK) {
-        OnCheckTick();
+        m_cycle.Tick(cycle::Timer::Check);
     } else if (id == ID_TIMER_RETRY) {
         m_retryTimer.Kill();
-        if (m_enabled)
-            OnCheckTick();
+        m_cycle.Tick(cycle::Timer::Retry);
     } else if (id == ID_TIMER_UPDATE) {
         m_updateTimer.Kill();
-        if (m_modalDepth > 0)
+        if (m_cycle.OpenBoxes() > 0)
             m_updatePending = true;
-        else if (!m_exiting)
+        else if (!m_cycle.Exiting())
             RunScheduledUpdateCheck();
     } else if (id == ID_TIMER_EXIT) {
         // The boxes closed at Exit have returned: the window can end now.
-        if (m_modalDepth == 0) {
+        if (m_cycle.OpenBoxes() == 0) {
             m_exitTimer.Kill();
             SendMessage(WM_CLOSE);
         } else if (++m_exitPolls * kExitPollMs >= kExitGiveUpMs) {
@@ -532,18 +325,8 @@ void CTarnwickDlg::OnTimer(UINT_PTR id) {
 }
 
 void CTarnwickDlg::OnResumeWork() {
-    if (!CanStartWork())
-        return;
-    if (m_job && m_job->done)
-        OnCheckDone();
-    if (!CanStartWork())
-        return;
-    if (m_tickPending) {
-        m_tickPending = false;
-        if (!m_busy && m_enabled)
-            StartCheck();
-    }
-    if (m_updatePending) {
+    m_cycle.Wake();
+    if (m_updatePending && CanStartWork()) {
         m_updatePending = false;
         RunScheduledUpdateCheck();
     }
@@ -565,24 +348,20 @@ void CTarnwickDlg::OnAboutButton() {
         updateRequested = about.IsUpdateRequested();
     }
     // Only once the box is gone, so the notice does not open over it.
-    if (updateRequested && !m_exiting)
+    if (updateRequested && !m_cycle.Exiting())
         RunForcedUpdateCheck(m_hWnd);
 }
 
 // ---- boxes, menus and sheets over the window ------------------------------------------------
 
 CTarnwickDlg::ModalScope::ModalScope(CTarnwickDlg& dlg) : m_dlg(dlg) {
-    if (++m_dlg.m_modalDepth == 1)
-        m_dlg.UpdateTrayCommands();
+    m_dlg.m_cycle.BoxOpened();
+    m_dlg.UpdateTrayCommands();
 }
 
 CTarnwickDlg::ModalScope::~ModalScope() {
-    if (--m_dlg.m_modalDepth > 0)
-        return;
+    m_dlg.m_cycle.BoxClosed();
     m_dlg.UpdateTrayCommands();
-    // Posted, not run here: a command chosen in a menu runs first, and may open the next box.
-    if (m_dlg.m_hWnd != nullptr)
-        m_dlg.PostMessage(WM_RESUME_WORK);
 }
 
 int CTarnwickDlg::Ask(const std::string& text, const std::string& caption, UINT flags) {
@@ -598,15 +377,9 @@ int CTarnwickDlg::Tell(const std::string& text, UINT flags) {
 // ---- the end --------------------------------------------------------------------------------
 
 void CTarnwickDlg::BeginExit() {
-    if (m_exiting)
+    if (m_cycle.Exiting())
         return;
-    m_exiting = true;
-    // Closing the job's socket ends it at once. A deletion cut off here deletes nothing:
-    // the server removes messages only at QUIT.
-    if (m_job && m_job->cancel)
-        m_job->cancel->Cancel();
-    m_checkTimer.Kill();
-    m_retryTimer.Kill();
+    m_cycle.Exit();
     m_updateTimer.Kill();
     ClosePopup();
     ShowWindow(SW_HIDE);
@@ -657,8 +430,9 @@ void CTarnwickDlg::CloseOpenBoxes() {
 }
 
 void CTarnwickDlg::StopWorker() {
-    if (m_job && m_job->cancel)
-        m_job->cancel->Cancel();
+    const auto& job = m_cycle.RunningJob();
+    if (job && job->cancel)
+        job->cancel->Cancel();
     // Cancelled, the worker ends in moments; one that does not is let go with the job it
     // shares, and ends with the process.
     if (!m_worker.JoinFor(kExitJoinMs))
@@ -670,7 +444,11 @@ void CTarnwickDlg::StopWorker() {
 LRESULT CTarnwickDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CHECK_DONE:
-        return OnCheckDone();
+        // The worker only has to return now.
+        if (m_cycle.RunningJob() && m_cycle.RunningJob()->done)
+            m_worker.Join();
+        m_cycle.JobEnded();
+        return 0;
     case WM_RESUME_WORK:
         OnResumeWork();
         return 0;
@@ -709,8 +487,7 @@ LRESULT CTarnwickDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
-            m_retry.Resumed(::GetTickCount64());
-            m_retryTimer.Set(m_hWnd, ID_TIMER_RETRY, m_retry.ResumeCheckDelayMs());
+            m_cycle.Resumed();
         }
         return TRUE;
     default:
@@ -720,6 +497,11 @@ LRESULT CTarnwickDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 bool CTarnwickDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     const UINT id = LOWORD(wParam);
+    // Esc over the list while the summary shows: the popup goes, not the program.
+    if (id == IDCANCEL && m_popup && m_popup->GetSafeHwnd() != nullptr) {
+        ClosePopup();
+        return true;
+    }
     const bool menu = lParam == 0;
     const bool button = !menu && HIWORD(wParam) == BN_CLICKED;
     if (menu && id == ID_TRAY_EXIT) {
@@ -727,7 +509,7 @@ bool CTarnwickDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
         return true;
     }
     if (menu && id == ID_TRAY_OPEN) {
-        if (!m_exiting) {
+        if (!m_cycle.Exiting()) {
             ShowWindow(SW_RESTORE);
             ::SetForegroundWindow(m_hWnd);
         }
@@ -746,15 +528,11 @@ bool CTarnwickDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     switch (id) {
     case ID_TRAY_CHECK:
     case IDC_CHECK_NOW:
-        if (!m_busy)
-            StartCheck();
+        m_cycle.CheckNow();
         break;
     case ID_TRAY_DISABLE:
     case IDC_ENABLE:
-        if (!m_busy) {
-            ToggleEnabled();
-            UpdateEnabledState();
-        }
+        m_cycle.ToggleEnabled();
         break;
     case ID_TRAY_CONFIGURE:
     case IDC_CONFIGURE:
@@ -823,7 +601,7 @@ bool CTarnwickDlg::OnNotify(NMHDR* header, LRESULT* result) {
 }
 
 LRESULT CTarnwickDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
-    if (wParam != IDR_TRAY_MENU || m_exiting)
+    if (wParam != IDR_TRAY_MENU || m_cycle.Exiting())
         return 0;
     CMenu popup = m_trayMenu.GetSubMenu(0);
     if (popup.GetSafeHmenu() == nullptr)
@@ -857,7 +635,7 @@ void CTarnwickDlg::OnOK() {
 
 void CTarnwickDlg::OnClose() {
     // From a box's loop (Alt+F4 cannot reach a disabled window, but a posted close can).
-    if (m_modalDepth > 0) {
+    if (m_cycle.OpenBoxes() > 0) {
         BeginExit();
         CloseOpenBoxes();
         m_exitTimer.Set(m_hWnd, ID_TIMER_EXIT, kExitPollMs);
@@ -902,7 +680,8 @@ void CTarnwickDlg::OpenHelp() {
 // ---- summary popup --------------------------------------------------------------------------
 
 void CTarnwickDlg::ShowSummary() {
-    if (!m_messages || m_busy)
+    const Messages* messages = m_cycle.GetMessages();
+    if (!messages || m_cycle.Busy())
         return;
     const int row = m_list.GetFirstSelectedItem();
     if (row < 0)
@@ -915,7 +694,7 @@ void CTarnwickDlg::ShowSummary() {
         m_popup->CreatePopup();
         m_popup->ShowWindow(SW_SHOW);
     }
-    m_popup->SetSummaryText(m_messages->GetSummary(row));
+    m_popup->SetSummaryText(messages->GetSummary(row));
     ::SetFocus(m_hWnd);
     // Placed after the main window took the focus back, which raised it over the popup under
     // Wine; on top without taking the activation, so the keys still go to the list.
@@ -938,7 +717,7 @@ void CTarnwickDlg::OnListRightClick() {
 
 void CTarnwickDlg::OnListRightClick(POINT at) {
     // A deletion must not overlap a check: both use the account and its server session.
-    if (m_busy || !CanStartWork() || m_list.GetFirstSelectedItem() < 0)
+    if (m_cycle.Busy() || !CanStartWork() || m_list.GetFirstSelectedItem() < 0)
         return;
     CMenu menu;
     if (!menu.LoadMenu(IDR_MESSAGE_MENU))
@@ -955,27 +734,24 @@ void CTarnwickDlg::OnListRightClick(POINT at) {
 
 void CTarnwickDlg::DeleteSelectedMessage() {
     const int row = m_list.GetFirstSelectedItem();
-    if (m_busy || !CanStartWork() || row < 0 || !m_messages || row >= m_messages->GetCount())
+    const Messages* messages = m_cycle.GetMessages();
+    if (m_cycle.Busy() || !CanStartWork() || row < 0 || !messages || row >= messages->GetCount())
         return;
     // What the question shows is what may be deleted: the row's number, unique id and texts
-    // are taken now, and after the answer the list must still be the one asked about.
-    const int number = row + 1;
-    const std::string uid = m_messages->GetUid(row);
-    const unsigned generation = m_listGeneration;
+    // are taken now, and the cycle makes sure the list is still the one asked about.
+    const std::string uid = messages->GetUid(row);
+    const unsigned generation = m_cycle.ListGeneration();
     const std::string text =
         "You have indicated you wish to delete the folowing message:\n\nFrom: " +
-        m_messages->GetFrom(row) + "\nSubject: " + m_messages->GetSubject(row) +
-        "\nSize: " + m_messages->GetSize(row) + " KB.\n\n" +
+        messages->GetFrom(row) + "\nSubject: " + messages->GetSubject(row) +
+        "\nSize: " + messages->GetSize(row) + " KB.\n\n" +
         "Are you sure you want to delete this message from the server?\n\nYou will not be able "
         "to undo this operation. Delete?";
     // It cannot be undone: Enter means No.
-    if (Ask(text, "Tarnwick - Confirmation", MB_YESNOCANCEL | MB_DEFBUTTON2) != IDYES || m_exiting)
+    if (Ask(text, "Tarnwick - Confirmation", MB_YESNOCANCEL | MB_DEFBUTTON2) != IDYES ||
+        m_cycle.Exiting())
         return;
-    if (generation != m_listGeneration || m_busy || m_job) {
-        Ask(kChangedWhileAsked, "Tarnwick", MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    StartDeletion(number, uid);
+    m_cycle.Delete(row + 1, uid, generation);
 }
 
 // ---- e-mail program -------------------------------------------------------------------------

@@ -7,40 +7,26 @@
 #include "framework/list_ctrl.h"
 #include "framework/menu.h"
 #include "framework/worker_thread.h"
-#include "mainwnd/check_retry_policy.h"
+#include "cycle/check_cycle.h"
 #include "settings/account.h"
 #include "settings/configuration.h"
 #include "tray/tray_notify_icon.h"
 
-#include <atomic>
 #include <memory>
 #include <string>
 
 class CShowDialog;
-class Messages;
-namespace net {
-class CancelSignal;
-}
-
-// The message count shown by the last UpdateMailState; the new-mail sound compares with it.
-extern int g_lastAnnouncedCount;
 
 // The main window: the list of waiting messages, the status line, the buttons, the tray
-// icon and its menu. It runs the periodic check on a worker thread and everything else on
-// its own thread. Closing it ends the program; hiding it leaves the program in the tray.
-class CTarnwickDlg : public CDialog {
+// icon and its menu. The check cycle decides; the window routes its messages to it, runs its
+// jobs on a worker thread and shows what it says. Closing the window ends the program;
+// hiding it leaves the program in the tray.
+class CTarnwickDlg : public CDialog, private cycle::CheckHost {
 public:
     explicit CTarnwickDlg(HWND parent = nullptr);
     ~CTarnwickDlg() override;
 
-    void StartCheck();
     void OnConfigure();
-    void ToggleEnabled();
-    void UpdateEnabledState();
-    void UpdateMailState();
-    // The balloon of new mail: the count, and the newest message's sender and subject.
-    void ShowNewMailNotice(int count);
-    void UpdateBusyState();
     void RunFirstTimeSetup();
     void SetupColumns();
     void ShowSummary();
@@ -69,46 +55,22 @@ protected:
     void OnPaint() override;
     void OnDestroy() override;
 
-    // The end of every job of the worker, a check or a deletion.
-    LRESULT OnCheckDone();
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
-    // The failure display of a check: checking off, the reason, the disabled state.
-    // After a check refused the server's certificate: asks whether to trust it, and when the
-    // user says yes, stores its fingerprint and checks again. False when it did not ask or
-    // the user said no.
-    bool OfferToTrustCertificate();
-    void ReportCheckFailure(const std::string& reason);
     // Shows the rows that belong to the count on show; refills only when `changed` or the
     // number of rows differs from what the list shows.
     void FillList(bool changed);
-    int RowsToShow() const;
     std::string RowText(int row, int column) const;
 
-    // What the worker works on: copies, so that nothing the window shows changes under it.
-    // Shared with the worker, so that a worker let go at the end of the program still owns
-    // what it uses. Handed back with WM_CHECK_DONE.
-    struct Job {
-        enum Kind { Check, Delete } kind = Check;
-        Account account;
-        std::unique_ptr<Messages> list; // a check: compared with, then the result
-        int message = 0;                // a deletion: the number and unique id confirmed
-        std::string uid;
-        bool deleted = false;
-        std::shared_ptr<net::CancelSignal> cancel;
-        std::atomic<bool> done{false};
-    };
-    // Starts a job on the worker with the busy display; false (and nothing started) while
-    // another job is held.
-    bool StartJob(const std::shared_ptr<Job>& job);
-    void StartDeletion(int message, const std::string& uid);
-    LRESULT FinishCheck(Job& job);
-    void FinishDeletion(const Job& job);
-    // After a job that brought no new outcome: the title, tip and icon of the current state.
-    void ShowIdleState();
-
-    // No mailbox configured: nothing to check, and the way on is the configuration.
-    bool IsSetUp() const;
-    void ShowNotSetUp();
+    // What the check cycle asks of the window.
+    bool StartJob(std::shared_ptr<CheckJob> job) override;
+    void ShowState(const cycle::Display& display) override;
+    void ShowList(bool changed) override;
+    bool Ask(const std::string& text) override;
+    void Tell(cycle::Box kind, const std::string& text) override;
+    bool SetTimer(cycle::Timer timer, std::uint64_t ms) override;
+    void AnnounceNewMail(const std::string& title, const std::string& text) override;
+    void NoticeOutage(const std::string& title, const std::string& text) override;
+    void WakeLater() override;
 
     // A question, a menu or a sheet is open over the window. Timer ticks and the end of a
     // job wait until the last one closes; commands that start work are refused meanwhile.
@@ -125,9 +87,8 @@ protected:
     int Ask(const std::string& text, const std::string& caption, UINT flags);
     // The same, captioned with the program's name.
     int Tell(const std::string& text, UINT flags);
-    bool CanStartWork() const { return m_modalDepth == 0 && !m_exiting; }
+    bool CanStartWork() const { return m_cycle.CanStartWork(); }
     void UpdateTrayCommands();
-    void OnCheckTick();
     void OnResumeWork();
 
     // Exit: the running job is cancelled, the window and the tray icon go at once, the
@@ -146,35 +107,24 @@ protected:
     CIcon m_hIcon;
     CIcon m_hSmallIcon;
     CBitmap m_infoBitmap;
-    Account m_account;
-    std::unique_ptr<Messages> m_messages;
     std::unique_ptr<CShowDialog> m_popup;
     POINT m_popupPos = {0, 0};
     CTrayNotifyIcon m_trayIcon;
-    int m_enabled = 1;
-    int m_busy = 0;
     CMenu m_trayMenu;
     CConfiguration m_config;
 
-    std::shared_ptr<Job> m_job;
+    cycle::SystemClock m_clock;
+    cycle::CheckCycle m_cycle{*this, m_clock};
     CWorkerThread m_worker;
     CTimer m_checkTimer;
     CTimer m_updateTimer;
     CTimer m_retryTimer;
     CTimer m_exitTimer;
-    CheckRetryPolicy m_retry;
 
-    int m_modalDepth = 0;
     int m_exitPolls = 0;
     // The tray menu is a modal moment too, but its own commands must stay offered in it.
     bool m_trayMenuOpen = false;
-    bool m_tickPending = false;
     bool m_updatePending = false;
-    bool m_exiting = false;
-    // Counts the checks that ended, so that a deletion confirmed over an older list is not run.
-    unsigned m_listGeneration = 0;
-    // The next check builds the list afresh (the account was changed in the sheet).
-    bool m_listStale = false;
     // How often the list was given new rows.
     int m_refills = 0;
 };

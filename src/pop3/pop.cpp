@@ -148,6 +148,7 @@ bool CPop::Login(const std::string& user, const std::string& password) {
                            ReplyKind::Pass);
         }
         // Nothing of the login has gone out: the password stays where it is.
+        m_LoginUnavailable = true;
         return Fail(kNoEncryptedLogin);
     }
     if (m_CapaListed && m_Offered.saslPlain && !m_Offered.user) {
@@ -594,7 +595,9 @@ bool CPop::ReadStatus(ReplyKind kind, std::string& status) {
     return ok || Refused(kind, status);
 }
 
-bool CPop::Refused(ReplyKind kind, const std::string& /*status*/) {
+bool CPop::Refused(ReplyKind kind, const std::string& status) {
+    m_Refusal = pop3::ReadErrReply(status);
+    m_RefusedLogin = kind == ReplyKind::User || kind == ReplyKind::Pass;
     switch (kind) {
     case ReplyKind::Greeting:
         return Fail("Bad Connection");

@@ -16,6 +16,7 @@
 #include "pop3/login_methods.h"
 #include "pop3/reply_parsers.h"
 #include "pop3/reply_reader.h"
+#include "pop3/response_code.h"
 #include "pop3/security.h"
 
 // One POP3 session with one server over one TCP connection. Failures leave a text for
@@ -61,6 +62,8 @@ public:
     // Seconds the server wants between logins, from its latest capability list; -1: none
     // listed.
     int GetLoginDelay() const { return m_LoginDelay; }
+    // The login failed because the server offers no method the login method allows.
+    bool LoginUnavailable() const { return m_LoginUnavailable; }
     // After a failed handshake: the certificate was the reason, and its fingerprint.
     bool CertificateRejected() const { return m_CertificateRejected; }
     std::string GetServerFingerprint() const { return m_ServerFingerprint; }
@@ -112,6 +115,9 @@ public:
     // Broken because a reply could not be what was asked for: what came before it may have
     // been misread too.
     bool IsOutOfStep() const { return m_OutOfStep; }
+    // The last -ERR: its response code and text, and whether it answered USER or PASS.
+    const pop3::ErrReply& GetRefusal() const { return m_Refusal; }
+    bool RefusedLogin() const { return m_RefusedLogin; }
 
     // Time limit of the connect (lookup included), of every exchange and of every silence.
     void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
@@ -183,6 +189,8 @@ private:
     int m_SessionLimitMs = kDefaultSessionLimitMs;
     std::shared_ptr<net::CancelSignal> m_Cancel;
     bool m_Broken = false;
+    pop3::ErrReply m_Refusal;
+    bool m_RefusedLogin = false;
     bool m_OutOfStep = false;
     bool m_Pipelining = false;
     bool m_Stls = false;
@@ -199,6 +207,7 @@ private:
     std::string m_ApopTimestamp; // from the greeting
     pop3::LoginMethod m_LoginMethod = pop3::LoginMethod::Normal;
     std::string m_LoginUsed;
+    bool m_LoginUnavailable = false;
     pop3::ListingPlan m_Plan;
     pop3::ReplyReader m_Reader;
 };

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "pop3/login_methods.h"
+#include "pop3/response_code.h"
 #include "pop3/security.h"
 
 namespace net {
@@ -54,9 +56,20 @@ public:
     void SetCancelSignal(std::shared_ptr<net::CancelSignal> signal) {
         m_Cancel = std::move(signal);
     }
-    // The last check failed on the way (no connection, a time limit, the connection lost),
-    // not by the server's answer: trying again later may succeed.
-    bool FailedInTransit() const { return m_FailedInTransit; }
+    // Why the last check failed: a passing fault (no connection, a time limit, the
+    // connection lost, a busy mailbox) may be gone when it is tried again later.
+    const pop3::Fault& GetFault() const { return m_Fault; }
+    // The same, in one word for scripts: "in-use", "login-delay", "temporary", "network",
+    // "timeout", "auth", "certificate", "protocol" or "permanent"; empty after success.
+    std::string GetFailureReason() const;
+    // The server's own words about the last failure, with the failure text before them:
+    // "text\nThe server said: words", or the text alone when it said nothing.
+    std::string GetErrorTextWithServerWords() const;
+    // Seconds the server wants between logins (its LOGIN-DELAY, kept in the profile as
+    // "LoginDelay" with the time of the last login, "LastLogin"); -1: it named none. A check
+    // sooner than that fails at once with the login-delay fault and nothing sent.
+    int GetLoginDelay() const { return m_LoginDelay; }
+    int SecondsUntilLoginAllowed() const;
     // Deadline of each whole session before it earns more by what the server sends.
     void SetSessionLimit(int milliseconds) { m_SessionLimitMs = milliseconds; }
     std::string GetErrorText() const { return m_LastError; }
@@ -88,7 +101,11 @@ private:
     bool m_DeleteRefusedAsStale = false;
     bool m_Secure = false;
     bool m_CertificateRejected = false;
-    bool m_FailedInTransit = false;
+    pop3::Fault m_Fault;
+    bool m_ProtocolFault = false; // the server's replies or offers made the check impossible
+    bool m_TimedOut = false;
+    int m_LoginDelay = -1;
+    std::int64_t m_LastLoginAt = 0; // seconds since 1970
     std::string m_ServerFingerprint;
     std::string m_UnreadablePassword; // "ProtectedPassword" of another user or machine
     int m_TimeoutMs = 30000;
@@ -98,6 +115,11 @@ private:
     // "Mail server" is a host name or address, optionally followed by ":port".
     bool ConnectAndLogin(CPop& pop);
     void CheckFailedWith(const CPop& pop, int oldCount);
+    void NoteFault(const CPop& pop);
+    // After a login: when it was and what the server asks between logins, kept in the
+    // profile for the next process too.
+    void NoteLogin(const CPop& pop);
+    bool RefuseBeforeLoginDelay();
     // Ends a check that got its answers; false when QUIT showed them not to be trustworthy.
     bool QuitAfterCheck(CPop& pop, int status, int oldCount);
 };

@@ -126,7 +126,7 @@ TEST(CliReport, TextJsonAndExitStatusOfEachOutcome) {
         {ReportOf(Account::MailboxEmpty, 0, nullptr), 1, "No messages waiting.\n",
          "{\"status\":\"empty\",\"count\":0}\n"},
         {ReportOf(Account::CheckFailed, 3, &stale, "Bad Password Name"), 2, "",
-         "{\"status\":\"failed\",\"error\":\"Bad Password Name\"}\n"},
+         "{\"status\":\"failed\",\"error\":\"Bad Password Name\",\"reason\":\"permanent\"}\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(cli::ExitStatus(c.report), c.exit) << c.json;

@@ -69,7 +69,7 @@ TEST_F(MainWindowTest, FiveThousandMessagesUnchangedAreNotRefilledAndTheWindowKe
     TestDlg dlg;
     ASSERT_TRUE(dlg.Create());
     Click(dlg, IDC_CHECK_NOW);
-    ASSERT_TRUE(PumpUntil([&] { return dlg.m_busy == 0; }, 120000));
+    ASSERT_TRUE(PumpUntil([&] { return !dlg.Busy(); }, 120000));
     ASSERT_EQ(kCount, dlg.m_list.GetItemCount());
     const int refills = dlg.m_refills;
     const int row = 4321;
@@ -79,8 +79,8 @@ TEST_F(MainWindowTest, FiveThousandMessagesUnchangedAreNotRefilledAndTheWindowKe
 
     Pinger pinger(dlg);
     Click(dlg, IDC_CHECK_NOW);
-    ASSERT_EQ(1, dlg.m_busy);
-    ASSERT_TRUE(PumpUntil([&] { return dlg.m_busy == 0; }, 120000));
+    ASSERT_EQ(1, dlg.Busy());
+    ASSERT_TRUE(PumpUntil([&] { return !dlg.Busy(); }, 120000));
     // A few more answers after the results were taken in.
     const int answered = pinger.m_answered;
     PumpUntil([&] { return pinger.m_answered > answered + 3; }, 5000);
@@ -96,9 +96,9 @@ TEST_F(MainWindowTest, FiveThousandMessagesUnchangedAreNotRefilledAndTheWindowKe
     EXPECT_EQ(shown, dlg.Row(row));
 
     // A changed mailbox is shown anew: one refill, and no row chosen in the old list survives.
-    dlg.m_account.m_MailServer = changed.Address();
+    dlg.Mailbox().m_MailServer = changed.Address();
     Click(dlg, IDC_CHECK_NOW);
-    ASSERT_TRUE(PumpUntil([&] { return dlg.m_busy == 0; }, 120000));
+    ASSERT_TRUE(PumpUntil([&] { return !dlg.Busy(); }, 120000));
     EXPECT_EQ(refills + 1, dlg.m_refills);
     ASSERT_EQ(3, dlg.m_list.GetItemCount());
     EXPECT_EQ(-1, dlg.m_list.GetFirstSelectedItem());

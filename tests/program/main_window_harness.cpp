@@ -36,9 +36,7 @@ MainWindowTest::MainWindowTest()
       m_previousLaunch(SetLaunchHandler([this](const LaunchRequest& request) {
           m_launched.push_back({request.kind, request.target});
           return m_launchResult;
-      })) {
-    g_lastAnnouncedCount = 0;
-}
+      })) {}
 
 MainWindowTest::~MainWindowTest() {
     SetSoundHandler(std::move(m_previousSound));

@@ -15,20 +15,20 @@
 
 class TestDlg : public CTarnwickDlg {
 public:
-    using CTarnwickDlg::m_account;
-    using CTarnwickDlg::m_busy;
     using CTarnwickDlg::m_config;
-    using CTarnwickDlg::m_enabled;
     using CTarnwickDlg::m_list;
     using CTarnwickDlg::m_popup;
     using CTarnwickDlg::m_refills;
-    using CTarnwickDlg::m_retry;
     using CTarnwickDlg::m_trayIcon;
     using CTarnwickDlg::m_trayMenu;
 
     bool WaitIdle() {
-        return PumpUntil([this] { return m_busy == 0; });
+        return PumpUntil([this] { return !m_cycle.Busy(); });
     }
+    // The mailbox the next job works on.
+    Account& Mailbox() { return m_cycle.MutableAccount(); }
+    int Busy() const { return m_cycle.Busy() ? 1 : 0; }
+    int Enabled() const { return m_cycle.Enabled() ? 1 : 0; }
     std::vector<std::string> Row(int i) const {
         return {m_list.GetItemText(i, 0), m_list.GetItemText(i, 1), m_list.GetItemText(i, 2)};
     }

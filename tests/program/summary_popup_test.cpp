@@ -72,7 +72,7 @@ void Photograph(RECT area, const char* name) {
 
 } // namespace
 
-TEST_F(MainWindowTest, ADoubleClickOnTheSubjectShowsThePopupInFrontAndTheDeleteKeyAsks) {
+TEST_F(MainWindowTest, ADoubleClickOnTheSubjectShowsThePopupInFrontEscClosesItAndTheDeleteKeyAsks) {
     auto mailbox = MailboxOf(3);
     mailbox.messages[1] = testsupport::MakeMessage(
         "Ann Reader <ann@example.org>", "Minutes of Tuesday's meeting",
@@ -103,6 +103,11 @@ TEST_F(MainWindowTest, ADoubleClickOnTheSubjectShowsThePopupInFrontAndTheDeleteK
     ::UnionRect(&both, &window, &shown);
     Photograph(both, "summary-popup");
 
+    // Esc, as the dialog hears it from the list: the popup goes, the program stays.
+    dlg.SendMessage(WM_COMMAND, IDCANCEL, reinterpret_cast<LPARAM>(::GetDlgItem(dlg, IDCANCEL)));
+    EXPECT_EQ(nullptr, dlg.m_popup->GetSafeHwnd());
+    ASSERT_TRUE(::IsWindow(dlg));
+
     // The Delete key on the chosen row: the question names that message, and No is the answer.
     m_boxes.m_answer = IDNO;
     ::SendMessageA(dlg.m_list, WM_KEYDOWN, VK_DELETE, 0);
@@ -110,6 +115,6 @@ TEST_F(MainWindowTest, ADoubleClickOnTheSubjectShowsThePopupInFrontAndTheDeleteK
     EXPECT_EQ("Tarnwick - Confirmation", m_boxes.m_boxes[0].caption);
     EXPECT_NE(std::string::npos,
               m_boxes.m_boxes[0].text.find("\nSubject: Minutes of Tuesday's meeting\n"));
-    EXPECT_EQ(0, dlg.m_busy);
+    EXPECT_EQ(0, dlg.Busy());
     EXPECT_EQ(1, server.Connections());
 }
