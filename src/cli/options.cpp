@@ -143,7 +143,8 @@ std::string UsageText() {
            "                    even where its chain or name does not validate\n"
            "  --help            show this text\n"
            "\n"
-           "Exit status: 0 mail is waiting, 1 the mailbox is empty, 2 failure.\n";
+           "Exit status: 0 mail is waiting, 1 the mailbox is empty, 75 a failure that passes\n"
+           "by itself (try again later), 2 any other failure.\n";
 }
 
 } // namespace cli

@@ -70,6 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Account account;
     account.Set("ann", kPassword, "127.0.0.1", 8, (mode & 8) != 0 ? 0 : 1);
     account.m_Security = security;
+    const bool encrypted = (detail & 0x80) != 0;
+    account.m_LoginMethod = encrypted ? pop3::LoginMethod::Encrypted : pop3::LoginMethod::Normal;
     if ((mode & 4) != 0) {
         account.DeleteMessage(detail % 16 + 1, (mode & 16) != 0 ? std::to_string(detail) : "");
     } else {
@@ -94,8 +96,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Nothing can complete a handshake against replayed bytes, so the login must never
         // have gone out at all.
         fuzz::Require(!StartsLine(sent, "USER ") && !StartsLine(sent, "PASS ") &&
+                          !StartsLine(sent, "AUTH ") && !StartsLine(sent, "APOP ") &&
                           sent.find(kPassword) == std::string::npos,
-                      "no USER or PASS before TLS", sent);
+                      "no login before TLS", sent);
+    }
+    if (encrypted) {
+        // CRAM-MD5 and APOP send a digest; nothing may ever send the password itself.
+        fuzz::Require(sent.find(kPassword) == std::string::npos,
+                      "an encrypted login never sends the password", sent);
     }
     return 0;
 }
