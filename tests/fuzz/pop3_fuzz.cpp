@@ -17,6 +17,7 @@
 #include "properties.h"
 #include "replay.h"
 #include "settings/account.h"
+#include "settings/profile.h"
 
 namespace {
 
@@ -55,6 +56,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // one would make TLS inputs a hundred times slower than the rest.
     setenv("SSL_CERT_FILE", "/dev/null", 1);
     setenv("SSL_CERT_DIR", "/nonexistent", 1);
+    // A server's LOGIN-DELAY is kept in the profile: never in the user's own.
+    Profile::UseFile("/nonexistent/tarnwick-fuzz.ini");
     return 0;
 }
 
