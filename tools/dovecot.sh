@@ -107,7 +107,11 @@ local 127.0.0.5 {
   ssl_key = <$certs/future.key
 }
 disable_plaintext_auth = no
-auth_mechanisms = plain login
+# Every login method the client has: USER and PASS, SASL PLAIN, CRAM-MD5 and APOP (whose
+# timestamp then comes with the greeting).
+auth_mechanisms = plain login cram-md5 apop
+# A second session is refused with [IN-USE] while one holds the mailbox, as many providers do.
+pop3_lock_session = yes
 # A wrong password is answered at once instead of after a growing penalty.
 auth_failure_delay = 0
 first_valid_uid = $MAIL_UID

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kFailure = 2;
+constexpr int kFailure = 2; // the usage and the setup fail with it too
 
 int Fail(const std::string& text) {
     std::cerr << text << "\n";
@@ -39,7 +39,7 @@ int RunCheck(const cli::Options& options) {
     cli::WriteText(stdout, options.json ? cli::FormatJson(report) : cli::FormatText(report));
     if (report.failed) {
         std::cerr.flush();
-        cli::WriteText(stderr, report.error + "\n");
+        cli::WriteText(stderr, cli::FormatFailure(report));
         if (account.CertificateRejected()) {
             std::cerr << "If this is your server's certificate, trust it with:\n"
                       << "  tarnwick-check --trust-certificate " << account.GetServerFingerprint()
@@ -118,6 +118,9 @@ int RunSetup(const cli::Options& options) {
     if (options.hasSecurity) {
         pop3::ParseSecurity(options.security, account.m_Security);
     }
+    if (options.hasLogin) {
+        pop3::ParseLoginMethod(options.login, account.m_LoginMethod);
+    }
     if (!options.trustCertificate.empty()) {
         account.m_TrustedCertificate = options.trustCertificate;
     }
@@ -128,6 +131,7 @@ int RunSetup(const cli::Options& options) {
     stored.Load();
     if (stored.m_MailServer != server || stored.m_UserName != user ||
         stored.m_Password != password || stored.m_Security != account.m_Security ||
+        stored.m_LoginMethod != account.m_LoginMethod ||
         stored.m_TrustedCertificate != account.m_TrustedCertificate) {
         return Fail("Could not write the profile " + Profile::Application().Path() + ".");
     }

@@ -61,6 +61,13 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options, std:
                 error = "--security takes none, starttls or tls";
                 return false;
             }
+        } else if (TakeValue(args, i, "--login", value, missing)) {
+            options.hasLogin = true;
+            options.login = value;
+            if (!missing && value != "normal" && value != "encrypted") {
+                error = "--login takes normal or encrypted";
+                return false;
+            }
         } else if (TakeValue(args, i, "--trust-certificate", value, missing)) {
             options.trustCertificate = net::NormalizeFingerprint(value);
             if (!missing && options.trustCertificate.empty()) {
@@ -87,10 +94,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options, std:
         options.mode = Mode::Help;
         return true;
     }
-    const bool setupOnly =
-        options.hasServer || options.hasUser || options.passwordStdin || options.hasSecurity;
+    const bool setupOnly = options.hasServer || options.hasUser || options.passwordStdin ||
+                           options.hasSecurity || options.hasLogin;
     if (options.mode != Mode::Setup && setupOnly) {
-        error = "--server, --user, --password-stdin and --security go with --setup";
+        error = "--server, --user, --password-stdin, --security and --login go with --setup";
         return false;
     }
     if (options.mode == Mode::Check && !options.trustCertificate.empty()) {
@@ -111,6 +118,7 @@ std::string UsageText() {
     return "usage: tarnwick-check [--profile FILE] [--json]\n"
            "       tarnwick-check --setup [--profile FILE] [--server HOST[:PORT]] [--user NAME]\n"
            "                      [--password-stdin] [--security none|starttls|tls]\n"
+           "                      [--login normal|encrypted]\n"
            "                      [--trust-certificate FINGERPRINT]\n"
            "       tarnwick-check --trust-certificate FINGERPRINT [--profile FILE]\n"
            "       tarnwick-check --help\n"
@@ -127,12 +135,16 @@ std::string UsageText() {
            "  --password-stdin  read the password from the first line of standard input\n"
            "  --security MODE   none, starttls (STLS on the plain port) or tls (from the\n"
            "                    first byte); kept as stored when not given\n"
+           "  --login METHOD    normal (the password as such, USER and PASS or SASL PLAIN) or\n"
+           "                    encrypted (CRAM-MD5 or APOP: never the password itself);\n"
+           "                    kept as stored when not given\n"
            "  --trust-certificate FINGERPRINT\n"
            "                    accept the server certificate with this SHA-256 fingerprint\n"
            "                    even where its chain or name does not validate\n"
            "  --help            show this text\n"
            "\n"
-           "Exit status: 0 mail is waiting, 1 the mailbox is empty, 2 failure.\n";
+           "Exit status: 0 mail is waiting, 1 the mailbox is empty, 75 a failure that passes\n"
+           "by itself (try again later), 2 any other failure.\n";
 }
 
 } // namespace cli

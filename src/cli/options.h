@@ -19,6 +19,8 @@ struct Options {
     bool passwordStdin = false;
     bool hasSecurity = false;
     std::string security; // "none", "starttls" or "tls"
+    bool hasLogin = false;
+    std::string login; // "normal" or "encrypted"
     // Alone or with --setup: the canonical fingerprint of a certificate to trust.
     std::string trustCertificate;
 };

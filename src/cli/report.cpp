@@ -53,6 +53,8 @@ Report MakeReport(const Account& account, const Messages* list) {
     case Account::CheckFailed:
         report.failed = true;
         report.error = account.GetErrorText();
+        report.reason = account.GetFailureReason();
+        report.serverWords = account.GetFault().serverText;
         break;
     case Account::ListRebuilt:
         report.hasList = list != nullptr;
@@ -71,9 +73,22 @@ Report MakeReport(const Account& account, const Messages* list) {
 
 int ExitStatus(const Report& report) {
     if (report.failed) {
+        for (const char* passing : {"in-use", "login-delay", "temporary", "network", "timeout"}) {
+            if (report.reason == passing) {
+                return 75;
+            }
+        }
         return 2;
     }
     return report.count > 0 ? 0 : 1;
+}
+
+std::string FormatFailure(const Report& report) {
+    std::string out = report.error + "\n";
+    if (!report.serverWords.empty()) {
+        out += "The server said: " + report.serverWords + "\n";
+    }
+    return out;
 }
 
 std::string FormatText(const Report& report) {
@@ -143,7 +158,12 @@ std::string JsonString(const std::string& text) {
 
 std::string FormatJson(const Report& report) {
     if (report.failed) {
-        return "{\"status\":\"failed\",\"error\":" + JsonString(report.error) + "}\n";
+        std::string out = "{\"status\":\"failed\",\"error\":" + JsonString(report.error);
+        out += ",\"reason\":" + JsonString(report.reason);
+        if (!report.serverWords.empty()) {
+            out += ",\"server\":" + JsonString(report.serverWords);
+        }
+        return out + "}\n";
     }
     std::string out = "{\"status\":";
     out += report.count > 0 ? "\"mail\"" : "\"empty\"";

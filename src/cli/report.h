@@ -19,6 +19,8 @@ struct Report {
 
     bool failed = false;
     std::string error;
+    std::string reason;      // a failure in one word (Account::GetFailureReason())
+    std::string serverWords; // what the server said about it, cleaned; may be empty
     int count = 0;
     bool secure = false;  // the check ran over TLS
     bool hasList = false; // the check built a list (otherwise only the count is known)
@@ -28,8 +30,13 @@ struct Report {
 // The list counts only when this check built it.
 Report MakeReport(const Account& account, const Messages* list);
 
-// 0 when mail is waiting, 1 when the mailbox is empty, 2 on failure.
+// 0 when mail is waiting, 1 when the mailbox is empty, 75 (EX_TEMPFAIL) for a failure that
+// passes by itself (try again later), 2 for any other failure.
 int ExitStatus(const Report& report);
+
+// What goes to standard error for a failure: the text, and the server's words on a line of
+// their own when it said any.
+std::string FormatFailure(const Report& report);
 
 // The count on one line, then one line per message: number, size, From and Subject
 // separated by tabs, in UTF-8; control characters shown as \xHH (\u00HH for C1), as is any
@@ -37,6 +44,7 @@ int ExitStatus(const Report& report);
 std::string FormatText(const Report& report);
 
 // One JSON object in UTF-8 followed by a line end; "secure":true when the check ran over TLS.
+// A failure: "status", "error", "reason" and, when the server said why, "server".
 std::string FormatJson(const Report& report);
 
 // A JSON string literal of UTF-8 text, control characters (C0, DEL, C1) escaped; a byte

@@ -25,6 +25,7 @@ void CConfDialog::ApplyChanges() {
                   m_MailSettingsPage.m_MailServer, m_GeneralPage.m_SummarySize,
                   m_GeneralPage.m_Summaries);
     m_Account.m_Security = m_MailSettingsPage.m_Security;
+    m_Account.m_LoginMethod = m_MailSettingsPage.m_LoginMethod;
     m_Configuration.m_CheckMailOnStartup = m_GeneralPage.m_CheckMailOnStartup;
     m_Configuration.m_UseDefaultSound = m_NotificationPage.m_UseDefaultSound;
     m_Configuration.m_NotificationSoundFile = m_NotificationPage.m_NotificationSoundFile;

@@ -13,6 +13,7 @@ MailSettingsPage::MailSettingsPage() : CPropertyPage(IDD_MAIL_SETTINGS_PAGE) {
     m_Password = account.m_Password;
     m_UserName = account.m_UserName;
     m_Security = account.m_Security;
+    m_LoginMethod = account.m_LoginMethod;
 }
 
 MailSettingsPage::~MailSettingsPage() = default;
@@ -27,19 +28,34 @@ void MailSettingsPage::DoDataExchange(CDataExchange* dx) {
     if (dx->m_bSaveAndValidate && security >= 0) {
         m_Security = static_cast<pop3::Security>(security);
     }
+    int login = static_cast<int>(m_LoginMethod);
+    DDX_CBIndex(dx, IDC_LOGIN_METHOD, login);
+    if (dx->m_bSaveAndValidate && login >= 0) {
+        m_LoginMethod = static_cast<pop3::LoginMethod>(login);
+    }
 }
 
-bool MailSettingsPage::OnInitDialog() {
-    // The choices must be in the list before the exchange selects one.
+namespace {
+
+// Fills a drop-down list from a string resource of choices separated by line feeds.
+void AddChoices(HWND page, int control, UINT choicesId) {
     char choices[128] = {};
-    ::LoadStringA(CWnd::Instance(), IDS_SECURITY_CHOICES, choices, sizeof choices);
+    ::LoadStringA(CWnd::Instance(), choicesId, choices, sizeof choices);
     const std::string all = choices;
     for (std::size_t start = 0; start < all.size();) {
         const std::size_t end = std::min(all.find('\n', start), all.size());
         const std::string choice = all.substr(start, end - start);
-        ::SendDlgItemMessageA(GetSafeHwnd(), IDC_SECURITY, CB_ADDSTRING, 0,
+        ::SendDlgItemMessageA(page, control, CB_ADDSTRING, 0,
                               reinterpret_cast<LPARAM>(choice.c_str()));
         start = end + 1;
     }
+}
+
+} // namespace
+
+bool MailSettingsPage::OnInitDialog() {
+    // The choices must be in the lists before the exchange selects one.
+    AddChoices(GetSafeHwnd(), IDC_SECURITY, IDS_SECURITY_CHOICES);
+    AddChoices(GetSafeHwnd(), IDC_LOGIN_METHOD, IDS_LOGIN_CHOICES);
     return CPropertyPage::OnInitDialog();
 }

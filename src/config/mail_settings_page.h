@@ -4,9 +4,10 @@
 
 #include <string>
 
+#include "pop3/login_methods.h"
 #include "pop3/security.h"
 
-// Tab "Server Settiings": the POP3 server, user name, password and security.
+// Tab "Server Settiings": the POP3 server, user name, password, security and login.
 class MailSettingsPage : public CPropertyPage {
 public:
     MailSettingsPage();
@@ -16,6 +17,7 @@ public:
     std::string m_Password;
     std::string m_UserName;
     pop3::Security m_Security = pop3::Security::None;
+    pop3::LoginMethod m_LoginMethod = pop3::LoginMethod::Normal;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;

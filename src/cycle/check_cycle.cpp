@@ -263,7 +263,7 @@ void CheckCycle::FinishCheck(CheckJob& job) {
         if (kind == pop3::FaultKind::Passing) {
             PassingFault();
         } else if (kind != pop3::FaultKind::Certificate || !OfferToTrustCertificate()) {
-            Failure(m_account.m_LastError);
+            Failure(m_account.GetErrorTextWithServerWords());
         }
         return;
     }
@@ -322,6 +322,11 @@ void CheckCycle::PassingFault() {
         delay = kRetryScheduleMs[0];
     else if (m_faultsInRow < kScheduleSteps)
         delay = kRetryScheduleMs[m_faultsInRow++];
+    // Never sooner than the server allows a login: a try before that would not connect.
+    const auto allowedInMs =
+        static_cast<std::uint64_t>(m_account.SecondsUntilLoginAllowed()) * 1000;
+    if (delay != 0)
+        delay = std::max(delay, allowedInMs);
     m_host.SetTimer(Timer::Retry, delay);
     m_nextTryAt = delay == 0 ? m_nextCheckAt : std::min(now + delay, m_nextCheckAt);
     if (!m_outageNoticed && now - m_outageSince >= kOutageNoticeMs) {

@@ -33,8 +33,16 @@ struct Address {
 bool Resolve(const std::string& host, unsigned short port, bool numericOnly,
              std::vector<Address>& found);
 
-// Connects within timeoutMs, or until *stop turns true; the returned socket is blocking.
-Handle ConnectAddress(const Address& address, int timeoutMs, const std::atomic<bool>& stop);
+// A socket whose connect to address has begun without waiting; kNoHandle when it failed at
+// once (a refused loopback port may fail here or later).
+Handle StartConnect(const Address& address);
+
+// Waits at most timeoutMs until one of the count pending connects ends. Its index, with
+// connected telling whether it succeeded; -1 when none ended in time or the wait failed.
+int WaitConnects(const Handle* pending, std::size_t count, int timeoutMs, bool& connected);
+
+// Makes a connected socket blocking again for the receives and sends with time limits.
+bool FinishConnect(Handle handle);
 
 constexpr long kTimedOut = -2;
 

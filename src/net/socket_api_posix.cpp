@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -18,7 +19,6 @@ namespace net::detail {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kSliceMs = 100;
 
 int ToFd(Handle handle) {
     return static_cast<int>(handle);
@@ -50,41 +50,6 @@ bool SetBlocking(int fd, bool blocking) {
     return ::fcntl(fd, F_SETFL, wanted) == 0;
 }
 
-int ConnectOne(const Address& ai, int timeoutMs, const std::atomic<bool>& stop) {
-    const int fd = ::socket(ai.family, ai.type | SOCK_CLOEXEC, ai.protocol);
-    if (fd < 0) {
-        return -1;
-    }
-    bool ok = SetBlocking(fd, false);
-    if (ok && ::connect(fd, reinterpret_cast<const sockaddr*>(ai.bytes.data()),
-                        static_cast<socklen_t>(ai.bytes.size())) != 0) {
-        ok = errno == EINPROGRESS;
-        // In slices, so that a cancel is seen while the server keeps us waiting.
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        int ready = 0;
-        while (ok && ready == 0 && !stop) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                    .count();
-            if (left <= 0) {
-                break;
-            }
-            ready = PollFor(fd, POLLOUT, left < kSliceMs ? static_cast<int>(left) : kSliceMs);
-        }
-        ok = ok && ready == 1;
-        if (ok) {
-            int error = 0;
-            socklen_t length = sizeof error;
-            ok = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
-        }
-    }
-    if (ok && SetBlocking(fd, true)) {
-        return fd;
-    }
-    ::close(fd);
-    return -1;
-}
-
 } // namespace
 
 bool Startup() {
@@ -99,9 +64,44 @@ void Shutdown(Handle handle) {
     ::shutdown(ToFd(handle), SHUT_RDWR);
 }
 
-Handle ConnectAddress(const Address& address, int timeoutMs, const std::atomic<bool>& stop) {
-    const auto s = ConnectOne(address, timeoutMs, stop);
-    return s == -1 ? kNoHandle : static_cast<Handle>(s);
+Handle StartConnect(const Address& address) {
+    const int fd = ::socket(address.family, address.type | SOCK_CLOEXEC, address.protocol);
+    if (fd < 0) {
+        return kNoHandle;
+    }
+    if (SetBlocking(fd, false) &&
+        (::connect(fd, reinterpret_cast<const sockaddr*>(address.bytes.data()),
+                   static_cast<socklen_t>(address.bytes.size())) == 0 ||
+         errno == EINPROGRESS)) {
+        return fd;
+    }
+    ::close(fd);
+    return kNoHandle;
+}
+
+int WaitConnects(const Handle* pending, std::size_t count, int timeoutMs, bool& connected) {
+    std::vector<pollfd> polled(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        polled[i] = {ToFd(pending[i]), POLLOUT, 0};
+    }
+    int rc = -1;
+    do {
+        rc = ::poll(polled.data(), static_cast<nfds_t>(count), timeoutMs > 0 ? timeoutMs : 0);
+    } while (rc < 0 && errno == EINTR); // a signal at worst repeats one short slice
+    for (std::size_t i = 0; rc > 0 && i < count; ++i) {
+        if (polled[i].revents != 0) {
+            int error = 0;
+            socklen_t length = sizeof error;
+            connected = ::getsockopt(polled[i].fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
+                        error == 0;
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+bool FinishConnect(Handle handle) {
+    return SetBlocking(ToFd(handle), true);
 }
 
 long SendWithin(Handle handle, const char* data, std::size_t length, int timeoutMs) {

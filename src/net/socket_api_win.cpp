@@ -7,8 +7,6 @@ namespace net::detail {
 
 namespace {
 
-constexpr int kSliceMs = 100;
-
 SOCKET ToSocket(Handle handle) {
     return static_cast<SOCKET>(handle);
 }
@@ -38,55 +36,6 @@ bool SetBlocking(SOCKET s, bool blocking) {
     return ::ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
 }
 
-SOCKET ConnectOne(const Address& ai, int timeoutMs, const std::atomic<bool>& stop) {
-    const SOCKET s = ::socket(ai.family, ai.type, ai.protocol);
-    if (s == INVALID_SOCKET) {
-        return INVALID_SOCKET;
-    }
-    bool ok = SetBlocking(s, false);
-    if (ok && ::connect(s, reinterpret_cast<const sockaddr*>(ai.bytes.data()),
-                        static_cast<int>(ai.bytes.size())) != 0) {
-        ok = ::WSAGetLastError() == WSAEWOULDBLOCK;
-        if (ok) {
-            // Winsock reports a refused connect through the exception set, not the write set.
-            fd_set writable;
-            fd_set failed;
-            FD_ZERO(&writable);
-            FD_ZERO(&failed);
-            FD_SET(s, &writable);
-            FD_SET(s, &failed);
-            // In slices, so that a cancel is seen while the server keeps us waiting.
-            const DWORD start = ::GetTickCount();
-            int ready = 0;
-            while (ready == 0 && !stop) {
-                const int left = timeoutMs - static_cast<int>(::GetTickCount() - start);
-                if (left <= 0) {
-                    break;
-                }
-                FD_ZERO(&writable);
-                FD_ZERO(&failed);
-                FD_SET(s, &writable);
-                FD_SET(s, &failed);
-                timeval tv = ToTimeval(left < kSliceMs ? left : kSliceMs);
-                ready = ::select(0, nullptr, &writable, &failed, &tv);
-            }
-            ok = ready == 1 && FD_ISSET(s, &writable);
-        }
-        if (ok) {
-            int error = 0;
-            int length = sizeof error;
-            ok = ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) ==
-                     0 &&
-                 error == 0;
-        }
-    }
-    if (ok && SetBlocking(s, true)) {
-        return s;
-    }
-    ::closesocket(s);
-    return INVALID_SOCKET;
-}
-
 } // namespace
 
 bool Startup() {
@@ -106,9 +55,58 @@ void Shutdown(Handle handle) {
     ::shutdown(ToSocket(handle), SD_BOTH);
 }
 
-Handle ConnectAddress(const Address& address, int timeoutMs, const std::atomic<bool>& stop) {
-    const auto s = ConnectOne(address, timeoutMs, stop);
-    return s == INVALID_SOCKET ? kNoHandle : static_cast<Handle>(s);
+Handle StartConnect(const Address& address) {
+    const SOCKET s = ::socket(address.family, address.type, address.protocol);
+    if (s == INVALID_SOCKET) {
+        return kNoHandle;
+    }
+    if (SetBlocking(s, false) &&
+        (::connect(s, reinterpret_cast<const sockaddr*>(address.bytes.data()),
+                   static_cast<int>(address.bytes.size())) == 0 ||
+         ::WSAGetLastError() == WSAEWOULDBLOCK)) {
+        return static_cast<Handle>(s);
+    }
+    ::closesocket(s);
+    return kNoHandle;
+}
+
+int WaitConnects(const Handle* pending, std::size_t count, int timeoutMs, bool& connected) {
+    if (count > FD_SETSIZE) {
+        count = FD_SETSIZE;
+    }
+    // Winsock reports a refused connect through the exception set, not the write set.
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    for (std::size_t i = 0; i < count; ++i) {
+        FD_SET(ToSocket(pending[i]), &writable);
+        FD_SET(ToSocket(pending[i]), &failed);
+    }
+    timeval tv = ToTimeval(timeoutMs);
+    if (::select(0, nullptr, &writable, &failed, &tv) <= 0) {
+        return -1;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const SOCKET s = ToSocket(pending[i]);
+        if (FD_ISSET(s, &failed)) {
+            connected = false;
+            return static_cast<int>(i);
+        }
+        if (FD_ISSET(s, &writable)) {
+            int error = 0;
+            int length = sizeof error;
+            connected = ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
+                                     &length) == 0 &&
+                        error == 0;
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+bool FinishConnect(Handle handle) {
+    return SetBlocking(ToSocket(handle), true);
 }
 
 long SendWithin(Handle handle, const char* data, std::size_t length, int timeoutMs) {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/connect_race.h"
 #include "net/socket_api.h"
 
 namespace net {
@@ -102,22 +103,16 @@ bool TcpSocket::Connect(const std::string& host, unsigned short port, int timeou
     if (!ResolveWithin(host, port, deadline, stop, addresses)) {
         return false;
     }
-    for (const detail::Address& address : addresses) {
-        const int left = MillisecondsUntil(deadline);
-        if (left <= 0 || stop) {
-            break;
-        }
-        m_handle = detail::ConnectAddress(address, left, stop);
-        if (IsOpen()) {
-            // Registered before any wait on it, so a cancel from now on reaches it.
-            if (m_cancel && !m_cancel->Register(m_handle)) {
-                Close();
-                return false;
-            }
-            return true;
-        }
+    m_handle = detail::ConnectFirst(detail::InterleaveFamilies(addresses), deadline, stop);
+    if (!IsOpen()) {
+        return false;
     }
-    return false;
+    // Registered before any wait on it, so a cancel from now on reaches it.
+    if (m_cancel && !m_cancel->Register(m_handle)) {
+        Close();
+        return false;
+    }
+    return true;
 }
 
 bool TcpSocket::SendAll(const char* data, std::size_t length, int timeoutMs) {

@@ -25,8 +25,9 @@ public:
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
 
-    // Resolves host (name or dotted address) and connects, trying each address in turn;
-    // the lookup and every try together end within timeoutMs. False on failure.
+    // Resolves host (name or dotted address) and connects to the first of its addresses
+    // that answers, IPv6 and IPv4 taking turns, a new try every 250 ms beside those still
+    // waiting; the lookup and every try together end within timeoutMs. False on failure.
     bool Connect(const std::string& host, unsigned short port, int timeoutMs);
 
     bool SendAll(const char* data, std::size_t length, int timeoutMs) override;

@@ -37,6 +37,9 @@ constexpr std::size_t kUnlimited = static_cast<std::size_t>(-1);
 constexpr char kNotUnderstood[] = "The server's reply was not understood";
 constexpr char kLate[] = "Server did not answer in time";
 constexpr char kNotWritten[] = "Error writing to socket!";
+constexpr char kNoEncryptedLogin[] = "This server does not offer an encrypted password login.";
+// RFC 5034: an AUTH command with its initial response may be at most 255 octets.
+constexpr std::size_t kMaxAuthLine = 255;
 
 bool HoldsLineBreakOrNul(const std::string& text) {
     return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
@@ -114,10 +117,79 @@ bool CPop::Connect(const std::string& host, unsigned int port, const std::string
     m_Reader.SetStream(std::move(stream));
     m_Reader.BeginExchange();
     std::string greeting;
-    return ReadStatus(ReplyKind::Greeting, greeting) &&
-           (m_Security != pop3::Security::StartTls || StartTls(host)) &&
-           Command("USER " + user + "\r\n", ReplyKind::User) &&
+    if (!ReadStatus(ReplyKind::Greeting, greeting)) {
+        return false;
+    }
+    m_ApopTimestamp = pop3::ApopTimestamp(pop3::CleanView(greeting));
+    // The login method depends on the capabilities; STLS asks for them itself, once secure.
+    if (m_Security == pop3::Security::StartTls) {
+        if (!StartTls(host)) {
+            return false;
+        }
+    } else if (!Capa() && m_Broken) {
+        return false;
+    }
+    return Login(user, password);
+}
+
+bool CPop::Login(const std::string& user, const std::string& password) {
+    if (m_LoginMethod == pop3::LoginMethod::Encrypted) {
+        if (m_CapaListed && m_Offered.saslCramMd5) {
+            m_LoginUsed = "AUTH CRAM-MD5";
+            return Authenticate(
+                "CRAM-MD5", "", [&](std::string_view challenge, std::string& response) {
+                    return pop3::CramMd5Response(challenge, user, password, response);
+                });
+        }
+        if (!m_ApopTimestamp.empty()) {
+            m_LoginUsed = "APOP";
+            return Command("APOP " + user + " " + pop3::ApopDigest(m_ApopTimestamp, password) +
+                               "\r\n",
+                           ReplyKind::Pass);
+        }
+        // Nothing of the login has gone out: the password stays where it is.
+        m_LoginUnavailable = true;
+        return Fail(kNoEncryptedLogin);
+    }
+    if (m_CapaListed && m_Offered.saslPlain && !m_Offered.user) {
+        m_LoginUsed = "AUTH PLAIN";
+        const std::string response = pop3::SaslPlainResponse(user, password);
+        return Authenticate("PLAIN", response, [&](std::string_view, std::string& answer) {
+            answer = response;
+            return true;
+        });
+    }
+    m_LoginUsed = "USER";
+    return Command("USER " + user + "\r\n", ReplyKind::User) &&
            Command("PASS " + password + "\r\n", ReplyKind::Pass);
+}
+
+bool CPop::Authenticate(const std::string& mechanism, const std::string& initial,
+                        const std::function<bool(std::string_view, std::string&)>& respond) {
+    const std::string withInitial = "AUTH " + mechanism + " " + initial + "\r\n";
+    if (!initial.empty() && withInitial.size() <= kMaxAuthLine) {
+        return Command(withInitial, ReplyKind::Pass);
+    }
+    if (!SendCommand("AUTH " + mechanism + "\r\n")) {
+        return false;
+    }
+    // "+ challenge" (base64, perhaps empty), or the refusal.
+    std::string line;
+    if (!m_Reader.ReadStatusLine(line)) {
+        return ReaderFailed();
+    }
+    if (StartsWith(line, "-ERR")) {
+        return Refused(ReplyKind::Pass, line);
+    }
+    if (!StartsWith(line, "+ ") && !StartsWith(line, "+\r")) {
+        return BreakOutOfStep(kNotUnderstood);
+    }
+    const std::string_view challenge = pop3::CleanView(std::string_view(line).substr(1));
+    std::string response;
+    if (!respond(challenge, response)) {
+        return BreakOutOfStep(kNotUnderstood);
+    }
+    return Command(response + "\r\n", ReplyKind::Pass);
 }
 
 std::unique_ptr<net::Stream> CPop::OpenStream(const std::string& host, unsigned short port) {
@@ -186,6 +258,8 @@ bool CPop::Capa() {
     m_Pipelining = false;
     m_Stls = false;
     m_UidlSupport = Support::No;
+    m_CapaListed = false;
+    m_Offered = pop3::Capabilities();
     std::string status;
     bool ok = false;
     if (!SendCommand("CAPA\r\n") || !ReadStatusLine(status, ok)) {
@@ -206,6 +280,11 @@ bool CPop::Capa() {
     m_Pipelining = offered.pipelining;
     m_Stls = offered.stls;
     m_UidlSupport = offered.uidl ? Support::Yes : Support::No;
+    m_CapaListed = true;
+    m_Offered = offered;
+    // The list after the login is the one that counts; before it, the server may not know
+    // yet who logs in, and says so with "USER" after the value.
+    m_LoginDelay = offered.loginDelay;
     return true;
 }
 
@@ -514,9 +593,10 @@ bool CPop::ReadStatus(ReplyKind kind, std::string& status) {
     if (!ReadStatusLine(status, ok)) {
         return false;
     }
-    if (ok) {
-        return true;
-    }
+    return ok || Refused(kind, status);
+}
+
+bool CPop::Refused(ReplyKind kind, const std::string& status) {
     m_Refusal = pop3::ReadErrReply(status);
     m_RefusedLogin = kind == ReplyKind::User || kind == ReplyKind::Pass;
     switch (kind) {

@@ -13,6 +13,8 @@
 #include "net/stream.h"
 #include "net/tcp_socket.h"
 #include "pop3/listing_plan.h"
+#include "pop3/login_methods.h"
+#include "pop3/reply_parsers.h"
 #include "pop3/reply_reader.h"
 #include "pop3/response_code.h"
 #include "pop3/security.h"
@@ -39,9 +41,9 @@ public:
     CPop(const CPop&) = delete;
     CPop& operator=(const CPop&) = delete;
 
-    // Connects, reads the greeting and logs in with USER and PASS. A user name or
-    // password that holds CR, LF or NUL, or does not fit a command line, is refused
-    // before anything is sent.
+    // Connects, reads the greeting, asks for the capabilities and logs in by the login
+    // method (see SetLoginMethod()). A user name or password that holds CR, LF or NUL, or
+    // does not fit a command line, is refused before anything is sent.
     bool Connect(const std::string& host, unsigned int port, const std::string& user,
                  const std::string& password);
 
@@ -50,6 +52,18 @@ public:
     // ever goes out unless the channel is secure.
     void SetSecurity(pop3::Security security, const std::string& trustedCertificate = "");
     bool IsSecure() const { return m_Secure; }
+    // Normal: USER and PASS, or AUTH PLAIN where the server lists SASL PLAIN and not USER.
+    // Encrypted: AUTH CRAM-MD5 where offered, else APOP where the greeting has a timestamp;
+    // else the login fails before anything of it is sent.
+    void SetLoginMethod(pop3::LoginMethod method) { m_LoginMethod = method; }
+    // How the last Connect logged in: "USER", "AUTH PLAIN", "AUTH CRAM-MD5" or "APOP"; empty
+    // before it tried.
+    const std::string& GetLoginUsed() const { return m_LoginUsed; }
+    // Seconds the server wants between logins, from its latest capability list; -1: none
+    // listed.
+    int GetLoginDelay() const { return m_LoginDelay; }
+    // The login failed because the server offers no method the login method allows.
+    bool LoginUnavailable() const { return m_LoginUnavailable; }
     // After a failed handshake: the certificate was the reason, and its fingerprint.
     bool CertificateRejected() const { return m_CertificateRejected; }
     std::string GetServerFingerprint() const { return m_ServerFingerprint; }
@@ -130,11 +144,18 @@ private:
     std::unique_ptr<net::Stream> Secure(net::TcpSocket socket, const std::string& host);
     // STLS after the greeting; breaks the session rather than go on in plain text.
     bool StartTls(const std::string& host);
+    bool Login(const std::string& user, const std::string& password);
+    // AUTH with mechanism; initial: the response to send, with the command when it fits
+    // the line RFC 5034 allows; respond: the answer to the server's challenge otherwise.
+    bool Authenticate(const std::string& mechanism, const std::string& initial,
+                      const std::function<bool(std::string_view, std::string&)>& respond);
     // planned: what the command is, when a listing plan may already have sent it.
     bool SendCommand(const std::string& line, const pop3::ListingPlan::Command* planned = nullptr);
     bool SendAhead();
     bool Command(const std::string& line, ReplyKind kind);
     bool ReadStatus(ReplyKind kind, std::string& status);
+    // The failure of a "-ERR" status of that kind.
+    bool Refused(ReplyKind kind, const std::string& status);
     // A status line, which must begin "+OK" or "-ERR"; ok tells which.
     bool ReadStatusLine(std::string& status, bool& ok);
     bool ReadBodyLines(std::size_t limit, const pop3::ReplyReader::LineHandler& handler);
@@ -180,6 +201,13 @@ private:
     std::string m_ServerFingerprint;
     std::string m_SecureError; // why OpenStream() gave nothing, when the handshake was why
     Support m_UidlSupport = Support::No;
+    bool m_CapaListed = false; // the latest CAPA was answered
+    pop3::Capabilities m_Offered;
+    int m_LoginDelay = -1;
+    std::string m_ApopTimestamp; // from the greeting
+    pop3::LoginMethod m_LoginMethod = pop3::LoginMethod::Normal;
+    std::string m_LoginUsed;
+    bool m_LoginUnavailable = false;
     pop3::ListingPlan m_Plan;
     pop3::ReplyReader m_Reader;
 };

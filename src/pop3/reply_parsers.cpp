@@ -119,6 +119,28 @@ void ReadCapability(std::string_view clean, Capabilities& capabilities) {
         capabilities.uidl = true;
     } else if (mime::EqualsNoCase(name, "STLS")) {
         capabilities.stls = true;
+    } else if (mime::EqualsNoCase(name, "USER")) {
+        capabilities.user = true;
+    } else if (mime::EqualsNoCase(name, "SASL")) {
+        std::string_view rest;
+        FirstWord(clean, &rest);
+        while (!rest.empty()) {
+            const std::string_view mechanism = FirstWord(rest, &rest);
+            capabilities.saslPlain =
+                capabilities.saslPlain || mime::EqualsNoCase(mechanism, "PLAIN");
+            capabilities.saslCramMd5 =
+                capabilities.saslCramMd5 || mime::EqualsNoCase(mechanism, "CRAM-MD5");
+        }
+    } else if (mime::EqualsNoCase(name, "LOGIN-DELAY")) {
+        // "LOGIN-DELAY 900", before the login perhaps with "USER" after it: the value may
+        // change once the server knows who logs in.
+        std::string_view rest;
+        FirstWord(clean, &rest);
+        std::int64_t seconds = 0;
+        if (ParseNumber(FirstWord(rest), seconds)) {
+            capabilities.loginDelay =
+                static_cast<int>(std::min<std::int64_t>(seconds, kLongestLoginDelay));
+        }
     }
 }
 

@@ -44,11 +44,20 @@ bool ParseScanListing(std::string_view rest, int& message, std::int64_t& octets)
 // RFC 1939: 1 to 70 characters from 0x21 to 0x7E.
 bool IsValidUid(std::string_view uid);
 
+// A server's wish beyond this (in seconds) is held to it: a day without checks is already
+// more than anyone configures on purpose.
+constexpr int kLongestLoginDelay = 24 * 60 * 60;
+
 // The capabilities a CAPA body names, one cleaned line at a time.
 struct Capabilities {
     bool pipelining = false;
     bool uidl = false;
     bool stls = false;
+    bool user = false; // USER and PASS
+    bool saslPlain = false;
+    bool saslCramMd5 = false;
+    // Seconds the server wants between two logins (RFC 2449 LOGIN-DELAY); -1: not listed.
+    int loginDelay = -1;
 };
 void ReadCapability(std::string_view clean, Capabilities& capabilities);
 

@@ -70,6 +70,8 @@
 #define IDC_USER_NAME 1007
 #define IDC_SECURITY 1050
 #define IDS_SECURITY_CHOICES 104
+#define IDC_LOGIN_METHOD 1052
+#define IDS_LOGIN_CHOICES 105
 
 // Settings page "Notification"
 #define IDD_NOTIFICATION_PAGE 132

@@ -1,6 +1,8 @@
 #include "settings/account.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <utility>
 
@@ -15,6 +17,15 @@ namespace {
 const char kSection[] = "MailSettings";
 const char kNoServer[] = "Server cannot be connected";
 const char kStale[] = "The mailbox changed: that message is no longer where the list shows it";
+// The session's texts for its two failures that no response code tells apart.
+const char kLate[] = "Server did not answer in time";
+const char kNoStls[] = "The server does not offer a secure connection (STLS)";
+// The server's words on show: enough for any real reason, never a screenful.
+constexpr std::size_t kMostServerWords = 200;
+
+std::int64_t Now() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
 
 // Kilobytes of 1024 octets, rounded up.
 std::int64_t ToKilobytes(std::int64_t octets) {
@@ -46,6 +57,10 @@ bool Account::Load() {
     m_Security = pop3::Security::None;
     pop3::ParseSecurity(profile.GetString(kSection, "Security"), m_Security);
     m_TrustedCertificate = profile.GetString(kSection, "TrustedCertificate");
+    m_LoginDelay = profile.GetInt(kSection, "LoginDelay", -1);
+    m_LastLoginAt = std::atoll(profile.GetString(kSection, "LastLogin", "0").c_str());
+    m_LoginMethod = pop3::LoginMethod::Normal;
+    pop3::ParseLoginMethod(profile.GetString(kSection, "LoginMethod"), m_LoginMethod);
     return true;
 }
 
@@ -73,6 +88,7 @@ void Account::Save(ProfileBatch& batch) const {
     batch.WriteInt(kSection, "Summaries", m_Summaries);
     batch.WriteString(kSection, "Security", pop3::SecurityName(m_Security));
     batch.WriteString(kSection, "TrustedCertificate", m_TrustedCertificate);
+    batch.WriteString(kSection, "LoginMethod", pop3::LoginMethodName(m_LoginMethod));
 }
 
 void Account::Set(std::string userName, std::string password, std::string mailServer,
@@ -99,7 +115,94 @@ void Account::TakeCheckOutcome(const Account& checked) {
     m_Secure = checked.m_Secure;
     m_CertificateRejected = checked.m_CertificateRejected;
     m_Fault = checked.m_Fault;
+    m_ProtocolFault = checked.m_ProtocolFault;
+    m_TimedOut = checked.m_TimedOut;
+    m_LoginDelay = checked.m_LoginDelay;
+    m_LastLoginAt = checked.m_LastLoginAt;
     m_ServerFingerprint = checked.m_ServerFingerprint;
+}
+
+std::string Account::GetFailureReason() const {
+    using pop3::FaultKind;
+    using pop3::ResponseCode;
+    if (m_Status != CheckFailed && m_Fault.kind == FaultKind::None) {
+        return std::string();
+    }
+    switch (m_Fault.code) {
+    case ResponseCode::InUse:
+        return "in-use";
+    case ResponseCode::LoginDelay:
+        return "login-delay";
+    case ResponseCode::SysTemp:
+        return "temporary";
+    case ResponseCode::SysPerm:
+        return "permanent";
+    case ResponseCode::Auth:
+        return "auth";
+    case ResponseCode::None:
+        break;
+    }
+    if (m_Fault.kind == FaultKind::Certificate) {
+        return "certificate";
+    }
+    if (m_ProtocolFault) {
+        return "protocol";
+    }
+    switch (m_Fault.kind) {
+    case FaultKind::Passing:
+        return m_TimedOut ? "timeout" : "network";
+    case FaultKind::Credentials:
+        return "auth";
+    default:
+        return "permanent";
+    }
+}
+
+std::string Account::GetErrorTextWithServerWords() const {
+    if (m_Fault.serverText.empty()) {
+        return m_LastError;
+    }
+    return m_LastError + "\nThe server said: " + m_Fault.serverText;
+}
+
+int Account::SecondsUntilLoginAllowed() const {
+    if (m_LoginDelay <= 0) {
+        return 0;
+    }
+    const std::int64_t since = Now() - m_LastLoginAt;
+    // A clock set back would otherwise hold checking off for as long as it was set back.
+    if (since < 0 || since >= m_LoginDelay) {
+        return 0;
+    }
+    return static_cast<int>(m_LoginDelay - since);
+}
+
+bool Account::RefuseBeforeLoginDelay() {
+    const int wait = SecondsUntilLoginAllowed();
+    if (wait <= 0) {
+        return false;
+    }
+    m_Status = CheckFailed;
+    m_Fault = pop3::Fault();
+    m_Fault.kind = pop3::FaultKind::Passing;
+    m_Fault.code = pop3::ResponseCode::LoginDelay;
+    m_LastError = "The server allows a login only every " + std::to_string(m_LoginDelay) +
+                  " seconds; the next check can start in " + std::to_string(wait) + " seconds.";
+    return true;
+}
+
+void Account::NoteLogin(const CPop& pop) {
+    const int stored = m_LoginDelay;
+    m_LoginDelay = pop.GetLoginDelay();
+    m_LastLoginAt = Now();
+    // Written only for a server that names a delay (or just stopped naming one), so that
+    // every other check leaves the profile alone.
+    if (m_LoginDelay > 0 || stored > 0) {
+        ProfileBatch batch(Profile::Application());
+        batch.WriteInt(kSection, "LoginDelay", m_LoginDelay);
+        batch.WriteString(kSection, "LastLogin", std::to_string(m_LastLoginAt));
+        batch.Commit();
+    }
 }
 
 pop3::Security Account::EffectiveSecurity() const {
@@ -125,6 +228,7 @@ bool Account::ConnectAndLogin(CPop& pop) {
     pop.SetCancelSignal(m_Cancel);
     pop.SetSessionLimit(m_SessionLimitMs);
     pop.SetSecurity(security, m_TrustedCertificate);
+    pop.SetLoginMethod(m_LoginMethod);
     const bool connected = pop.Connect(server->host, server->port, m_UserName, m_Password);
     m_Secure = pop.IsSecure();
     m_CertificateRejected = pop.CertificateRejected();
@@ -145,6 +249,9 @@ void Account::CheckFailedWith(const CPop& pop, int oldCount) {
 
 void Account::NoteFault(const CPop& pop) {
     m_Fault = pop3::Fault();
+    const std::string error = pop.GetErrorText();
+    m_TimedOut = error == kLate;
+    m_ProtocolFault = pop.IsOutOfStep() || error == kNoStls || pop.LoginUnavailable();
     // A refused certificate is the server's answer, however the session ended; a reply that
     // was no answer at all is a broken server, not a broken line.
     if (m_CertificateRejected) {
@@ -157,20 +264,32 @@ void Account::NoteFault(const CPop& pop) {
         const pop3::ErrReply& refusal = pop.GetRefusal();
         m_Fault.kind = pop3::KindOfRefusal(refusal.code, pop.RefusedLogin());
         m_Fault.code = refusal.code;
-        m_Fault.serverText = refusal.text;
+        m_Fault.serverText = refusal.text.substr(0, kMostServerWords);
     }
+    // No secure channel or no usable login on offer is how this server is set up, not a
+    // passing state: trying again would only meet it again.
+    if (m_ProtocolFault && m_Fault.kind == pop3::FaultKind::Passing)
+        m_Fault.kind = pop3::FaultKind::Permanent;
 }
 
 void Account::CheckMail(Messages*& list) {
     const int oldCount = m_MessageCount;
     m_Fault = pop3::Fault();
+    m_ProtocolFault = false;
+    m_TimedOut = false;
+    if (RefuseBeforeLoginDelay()) {
+        return;
+    }
     CPop pop(m_Now);
     if (!ConnectAndLogin(pop)) {
         m_Status = CheckFailed; // ConnectAndLogin left the reason
         NoteFault(pop);
         return;
     }
+    // The capabilities once more: after the login the server knows who asks, and its
+    // LOGIN-DELAY then is the one that counts.
     pop.Capa();
+    NoteLogin(pop);
     if (pop.IsBroken() || !pop.Stat()) {
         CheckFailedWith(pop, oldCount);
         return;

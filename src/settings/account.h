@@ -1,10 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "pop3/login_methods.h"
 #include "pop3/response_code.h"
 #include "pop3/security.h"
 
@@ -63,6 +65,17 @@ public:
     // Why the last check failed: a passing fault (no connection, a time limit, the
     // connection lost, a busy mailbox) may be gone when it is tried again later.
     const pop3::Fault& GetFault() const { return m_Fault; }
+    // The same, in one word for scripts: "in-use", "login-delay", "temporary", "network",
+    // "timeout", "auth", "certificate", "protocol" or "permanent"; empty after success.
+    std::string GetFailureReason() const;
+    // The server's own words about the last failure, with the failure text before them:
+    // "text\nThe server said: words", or the text alone when it said nothing.
+    std::string GetErrorTextWithServerWords() const;
+    // Seconds the server wants between logins (its LOGIN-DELAY, kept in the profile as
+    // "LoginDelay" with the time of the last login, "LastLogin"); -1: it named none. A check
+    // sooner than that fails at once with the login-delay fault and nothing sent.
+    int GetLoginDelay() const { return m_LoginDelay; }
+    int SecondsUntilLoginAllowed() const;
     // Deadline of each whole session before it earns more by what the server sends.
     void SetSessionLimit(int milliseconds) { m_SessionLimitMs = milliseconds; }
     // The clock of the sessions' time rules; tests give their own.
@@ -89,6 +102,7 @@ public:
     int m_Summaries = 1;
     pop3::Security m_Security = pop3::Security::None; // "Security"; missing: none
     std::string m_TrustedCertificate;                 // "TrustedCertificate": a fingerprint
+    pop3::LoginMethod m_LoginMethod = pop3::LoginMethod::Normal; // "LoginMethod"; missing: normal
     int m_MessageCount = 0;
     std::string m_LastError;
     int m_Status = ListRebuilt;
@@ -98,6 +112,10 @@ private:
     bool m_Secure = false;
     bool m_CertificateRejected = false;
     pop3::Fault m_Fault;
+    bool m_ProtocolFault = false; // the server's replies or offers made the check impossible
+    bool m_TimedOut = false;
+    int m_LoginDelay = -1;
+    std::int64_t m_LastLoginAt = 0; // seconds since 1970
     std::string m_ServerFingerprint;
     std::string m_UnreadablePassword; // "ProtectedPassword" of another user or machine
     int m_TimeoutMs = 30000;
@@ -109,6 +127,10 @@ private:
     bool ConnectAndLogin(CPop& pop);
     void CheckFailedWith(const CPop& pop, int oldCount);
     void NoteFault(const CPop& pop);
+    // After a login: when it was and what the server asks between logins, kept in the
+    // profile for the next process too.
+    void NoteLogin(const CPop& pop);
+    bool RefuseBeforeLoginDelay();
     // Ends a check that got its answers; false when QUIT showed them not to be trustworthy.
     bool QuitAfterCheck(CPop& pop, int status, int oldCount);
     bool RefuseAsStale(CPop& pop);

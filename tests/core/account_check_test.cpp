@@ -21,7 +21,7 @@ using testsupport::Mailbox;
 using testsupport::MakeMessage;
 using testsupport::ScriptedPop3Server;
 
-const std::string kLogin = "USER ann\r\nPASS secret\r\n";
+const std::string kLogin = "CAPA\r\nUSER ann\r\nPASS secret\r\n";
 // A server without CAPA may still have UIDL: it is tried once the count is known.
 const std::string kCountOnly = kLogin + "CAPA\r\nSTAT\r\nUIDL\r\nQUIT\r\n";
 // Without UIDL the sizes tell whether the messages are still the list's.
@@ -182,7 +182,7 @@ TEST(AccountCheck, AFailedCheckKeepsWhatItHadNotYetReplaced) {
         const char* error;
         std::string sent;
     } cases[] = {
-        {"wrong", "", nullptr, "Bad Password Name", "USER ann\r\nPASS wrong\r\n"},
+        {"wrong", "", nullptr, "Bad Password Name", "CAPA\r\nUSER ann\r\nPASS wrong\r\n"},
         {"secret", "STAT\r\n", nullptr, "Error occured during STAT", kLogin + "CAPA\r\nSTAT\r\n"},
         {"secret", "LIST\r\n", nullptr, "Error occured during LIST",
          kLogin + "CAPA\r\nSTAT\r\nUIDL\r\nLIST\r\n"},
@@ -447,7 +447,7 @@ TEST(AccountDelete, DeletionSessionsAsTheServerSeesThem) {
          false,
          false,
          "Bad Password Name",
-         "USER ann\r\nPASS wrong\r\n"},
+         "CAPA\r\nUSER ann\r\nPASS wrong\r\n"},
         {kUidl, 2, "secret", row(1, true), true, false, "",
          kLogin + "CAPA\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n"},
         {kUidl, 2, "secret", row(2, true), false, true, "", kLogin + "CAPA\r\nUIDL 2\r\nQUIT\r\n"},

@@ -198,7 +198,7 @@ TEST_F(CheckCycleTest, PassingCodesAtEveryStepKeepCheckingOnAndARefusedLoginSwit
         if (step == "greeting") {
             server.Reply(c.answer);
         } else {
-            server.Reply("+OK hi\r\n").Expect("USER ann\r\n");
+            server.Reply("+OK hi\r\n").Expect("CAPA\r\n").Reply("-ERR\r\n").Expect("USER ann\r\n");
             server.Reply(step == "USER" ? c.answer : "+OK\r\n");
             if (step != "USER")
                 server.Expect("PASS secret\r\n").Reply(step == "PASS" ? c.answer : "+OK\r\n");

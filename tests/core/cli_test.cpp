@@ -23,6 +23,7 @@ std::string Parse(const std::vector<std::string>& args) {
            (o.profile.empty() ? "" : " profile=" + o.profile) +
            (o.hasServer ? " server=" + o.server : "") + (o.hasUser ? " user=" + o.user : "") +
            (o.passwordStdin ? " stdin" : "") + (o.hasSecurity ? " security=" + o.security : "") +
+           (o.hasLogin ? " login=" + o.login : "") +
            (o.trustCertificate.empty() ? "" : " trust=" + o.trustCertificate.substr(0, 5));
 }
 
@@ -39,6 +40,8 @@ TEST(CliOptions, ValidCombinationsInBothSpellingsAndNothingElse) {
     EXPECT_EQ(Parse({"--setup", "--security", "starttls", "--trust-certificate=" + pin}),
               "setup security=starttls trust=AB:CD");
     EXPECT_EQ(Parse({"--setup", "--security=tls"}), "setup security=tls");
+    EXPECT_EQ(Parse({"--setup", "--login", "encrypted"}), "setup login=encrypted");
+    EXPECT_EQ(Parse({"--setup", "--login=normal"}), "setup login=normal");
     // Fingerprints as users paste them: any case, with or without separators between pairs.
     std::string bare = pin, blanks = pin;
     bare.erase(std::remove(bare.begin(), bare.end(), ':'), bare.end());
@@ -51,6 +54,7 @@ TEST(CliOptions, ValidCombinationsInBothSpellingsAndNothingElse) {
         {"--bogus"}, {"check"}, {"-"}, {"--profile"}, {"--profile="}, {"--setup", "--server"},
         {"--server", "host"}, {"--user", "me"}, {"--password-stdin"}, {"--setup", "--json"},
         {"--jsonx"}, {"--security", "tls"}, {"--setup", "--security", "ssl"},
+        {"--login", "normal"}, {"--setup", "--login", "apop"}, {"--setup", "--login"},
         {"--trust-certificate", pin.substr(3)}, {"--trust-certificate", pin + ":"},
         {"--trust-certificate", "a:b" + pin.substr(2)}, {"--trust-certificate", bare + "0"},
         {"--json", "--trust-certificate", pin},
@@ -122,7 +126,7 @@ TEST(CliReport, TextJsonAndExitStatusOfEachOutcome) {
         {ReportOf(Account::MailboxEmpty, 0, nullptr), 1, "No messages waiting.\n",
          "{\"status\":\"empty\",\"count\":0}\n"},
         {ReportOf(Account::CheckFailed, 3, &stale, "Bad Password Name"), 2, "",
-         "{\"status\":\"failed\",\"error\":\"Bad Password Name\"}\n"},
+         "{\"status\":\"failed\",\"error\":\"Bad Password Name\",\"reason\":\"permanent\"}\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(cli::ExitStatus(c.report), c.exit) << c.json;

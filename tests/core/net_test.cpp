@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "net/connect_race.h"
 #include "net/host_port.h"
 #include "net/tcp_listener.h"
 #include "net/tcp_socket.h"
@@ -45,6 +50,83 @@ TEST(TcpSocket, LoopbackConnectionCarriesMoreThanOneSendsWorthAndSeesTheClose) {
     EXPECT_EQ(got, big);
     client.Close();
     EXPECT_EQ(server.Receive(chunk, sizeof chunk, 2000).status, net::RecvStatus::Closed);
+}
+
+using Clock = std::chrono::steady_clock;
+
+long long MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+net::detail::Address AddressOf(const char* host, unsigned short port) {
+    std::vector<net::detail::Address> found;
+    EXPECT_TRUE(net::detail::Resolve(host, port, true, found)) << host;
+    return found.empty() ? net::detail::Address{} : found.front();
+}
+
+// A loopback port whose listener's queue is full: the system drops further connection
+// requests unanswered, as a host behind a dead route does.
+struct SilentPort {
+    net::TcpListener listener;
+    std::vector<std::unique_ptr<net::TcpSocket>> queued;
+
+    bool Open() {
+        if (!listener.Listen()) {
+            return false;
+        }
+        for (int i = 0; i < 64; ++i) {
+            auto socket = std::make_unique<net::TcpSocket>();
+            if (!socket->Connect("127.0.0.1", listener.Port(), 300)) {
+                return true;
+            }
+            queued.push_back(std::move(socket));
+        }
+        return false;
+    }
+};
+
+TEST(ConnectFirst, AnAddressThatNeverAnswersCostsAQuarterSecondAndACancelStillStopsTheWait) {
+    SilentPort silent;
+    ASSERT_TRUE(silent.Open());
+    net::TcpListener live;
+    ASSERT_TRUE(live.Listen());
+    const std::atomic<bool> never{false};
+
+    auto start = Clock::now();
+    net::TcpSocket connected = net::TcpSocket::Adopt(net::detail::ConnectFirst(
+        {AddressOf("127.0.0.1", silent.listener.Port()), AddressOf("127.0.0.1", live.Port())},
+        start + std::chrono::seconds(10), never));
+    EXPECT_TRUE(connected.IsOpen());
+    EXPECT_GE(MillisecondsSince(start), net::detail::kAttemptDelayMs - 10);
+    EXPECT_LT(MillisecondsSince(start), 2000);
+    net::TcpSocket accepted;
+    EXPECT_TRUE(live.Accept(accepted, 1000));
+
+    std::atomic<bool> stop{false};
+    std::thread canceller([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = true;
+    });
+    start = Clock::now();
+    const auto none = net::detail::ConnectFirst({AddressOf("127.0.0.1", silent.listener.Port())},
+                                                start + std::chrono::seconds(10), stop);
+    canceller.join();
+    EXPECT_EQ(none, net::detail::kNoHandle);
+    EXPECT_LT(MillisecondsSince(start), 2000);
+}
+
+TEST(ConnectFirst, FamiliesTakeTurnsFromTheResolversFirstChoice) {
+    const auto v6a = AddressOf("::1", 1);
+    const auto v6b = AddressOf("::1", 2);
+    const auto v4a = AddressOf("127.0.0.1", 3);
+    const auto v4b = AddressOf("127.0.0.1", 4);
+    const auto v4c = AddressOf("127.0.0.1", 5);
+    std::vector<std::vector<unsigned char>> order;
+    for (const auto& address : net::detail::InterleaveFamilies({v6a, v6b, v4a, v4b, v4c})) {
+        order.push_back(address.bytes);
+    }
+    EXPECT_EQ(order, (std::vector<std::vector<unsigned char>>{v6a.bytes, v4a.bytes, v6b.bytes,
+                                                              v4b.bytes, v4c.bytes}));
 }
 
 } // namespace

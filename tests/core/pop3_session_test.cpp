@@ -36,8 +36,9 @@ bool ScratchFileExists(const char* name) {
 }
 
 TEST(Pop3Session, LoginEndsAtTheFirstRefusalOrBrokenReply) {
-    // The greeting, then the answers to USER and PASS; one without its line end is followed
-    // by the server hanging up. No replies at all: a silent server.
+    // The greeting, then the answers to USER and PASS (CAPA, between them, is refused); one
+    // without its line end is followed by the server hanging up. No replies at all: a silent
+    // server.
     const struct {
         std::vector<std::string> replies;
         const char* sent;
@@ -59,16 +60,22 @@ TEST(Pop3Session, LoginEndsAtTheFirstRefusalOrBrokenReply) {
         {{}, "", "Server did not answer in time"},
         {{"+OK" + std::string(70000, '.') + "\r\n"}, "", "Reply line too long"},
     };
-    const char* lines[] = {"USER ann\r\n", "PASS secret\r\n"};
+    const char* lines[] = {"CAPA\r\n", "USER ann\r\n", "PASS secret\r\n"};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
         ScriptedPop3Server server;
-        for (std::size_t i = 0; i < c.replies.size(); ++i) {
+        std::vector<std::string> replies = c.replies;
+        std::string sent = c.sent;
+        if (replies.size() > 1) {
+            replies.insert(replies.begin() + 1, "-ERR\r\n");
+            sent = "CAPA\r\n" + sent;
+        }
+        for (std::size_t i = 0; i < replies.size(); ++i) {
             if (i > 0) {
                 server.Expect(lines[i - 1]);
             }
-            server.Reply(c.replies[i]);
-            if (c.replies[i].back() != '\n') {
+            server.Reply(replies[i]);
+            if (replies[i].back() != '\n') {
                 server.CloseConnection();
             }
         }
@@ -80,7 +87,7 @@ TEST(Pop3Session, LoginEndsAtTheFirstRefusalOrBrokenReply) {
             EXPECT_EQ(pop.GetErrorText(), c.error);
         }
         ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
-        EXPECT_EQ(server.Received(), c.sent); // nothing more after a refusal
+        EXPECT_EQ(server.Received(), sent); // nothing more after a refusal
     }
 }
 
@@ -167,7 +174,7 @@ TEST(Pop3Session, ListCutOffOrNeverFinishedBreaksTheSessionForGood) {
         EXPECT_FALSE(pop.Quit());
         EXPECT_EQ(pop.GetErrorText(), error);
         server.Stop();
-        EXPECT_EQ(server.Received(), "USER ann\r\nPASS secret\r\nLIST\r\n");
+        EXPECT_EQ(server.Received(), "CAPA\r\nUSER ann\r\nPASS secret\r\nLIST\r\n");
     }
 }
 

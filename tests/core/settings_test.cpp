@@ -78,12 +78,17 @@ TEST(Settings, TheAccountAndAnyPasswordRoundTrip) {
 
 } // namespace
 
-TEST(Settings, SecurityRoundTripsOldProfilesMeanNoneAndPort995MeansTls) {
+TEST(Settings, SecurityAndLoginRoundTripOldProfilesMeanNoneAndNormalAndPort995MeansTls) {
     TempProfile temp;
     temp.Write("[MailSettings]\nMail server=pop.example.com\nSecurity=ssl\n");
     Account old; // "ssl" is no word of ours: no security rather than a guess
     old.Load();
     EXPECT_EQ(old.m_Security, pop3::Security::None);
+    EXPECT_EQ(old.m_LoginMethod, pop3::LoginMethod::Normal);
+    temp.Write("[MailSettings]\nLoginMethod=apop\n");
+    old.m_LoginMethod = pop3::LoginMethod::Encrypted;
+    old.Load();
+    EXPECT_EQ(old.m_LoginMethod, pop3::LoginMethod::Normal);
     using S = pop3::Security;
     const struct {
         const char* server;
@@ -99,11 +104,14 @@ TEST(Settings, SecurityRoundTripsOldProfilesMeanNoneAndPort995MeansTls) {
         Account saved;
         saved.Set("ann", "secret", c.server, 8, 1);
         saved.m_Security = c.stored;
+        saved.m_LoginMethod =
+            c.used == S::Tls ? pop3::LoginMethod::Encrypted : pop3::LoginMethod::Normal;
         saved.m_TrustedCertificate = c.server; // any text: the profile does not judge it
         saved.Save();
         Account loaded;
         loaded.Load();
         EXPECT_EQ(loaded.m_Security, c.stored);
+        EXPECT_EQ(loaded.m_LoginMethod, saved.m_LoginMethod);
         EXPECT_EQ(loaded.m_TrustedCertificate, c.server);
         EXPECT_EQ(loaded.EffectiveSecurity(), c.used);
     }

@@ -102,7 +102,12 @@ TEST_F(DovecotCli, GermanRussianAndJapaneseMailReadsAsWrittenInTextAndJson) {
 TEST_F(DovecotCli, EmptyMailboxAndFailuresGiveTheirExitStatusAndText) {
     Dovecot().Seed(0);
     const std::string empty = "{\"status\":\"empty\",\"count\":0}\n";
-    const std::string refused = "{\"status\":\"failed\",\"error\":\"Bad Password Name\"}\n";
+    // The server's own words come along, and a fault that passes by itself exits 75.
+    const std::string refused = "{\"status\":\"failed\",\"error\":\"Bad Password Name\","
+                                "\"reason\":\"auth\",\"server\":\"Authentication failed.\"}\n";
+    const std::string said = "Bad Password Name\nThe server said: Authentication failed.\n";
+    const std::string unreachable = "{\"status\":\"failed\",\"error\":\"Server cannot be "
+                                    "connected\",\"reason\":\"network\"}\n";
     const struct {
         std::string server, password, args;
         int exit;
@@ -110,9 +115,10 @@ TEST_F(DovecotCli, EmptyMailboxAndFailuresGiveTheirExitStatusAndText) {
     } cases[] = {
         {Dovecot().Server(), "secret", "", 1, "No messages waiting.\n", ""},
         {Dovecot().Server(), "secret", "--json", 1, empty, ""},
-        {Dovecot().Server(), "wrong", "", 2, "", "Bad Password Name\n"},
-        {Dovecot().Server(), "wrong", "--json", 2, refused, "Bad Password Name\n"},
-        {"127.0.0.1:1", "secret", "", 2, "", "Server cannot be connected\n"}, // a closed port
+        {Dovecot().Server(), "wrong", "", 2, "", said},
+        {Dovecot().Server(), "wrong", "--json", 2, refused, said},
+        {"127.0.0.1:1", "secret", "", 75, "", "Server cannot be connected\n"}, // a closed port
+        {"127.0.0.1:1", "secret", "--json", 75, unreachable, "Server cannot be connected\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.password + " " + c.args);

@@ -22,6 +22,7 @@
 #include "properties.h"
 #include "replay.h"
 #include "settings/account.h"
+#include "settings/profile.h"
 
 namespace {
 
@@ -142,6 +143,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // one would make TLS inputs a hundred times slower than the rest.
     setenv("SSL_CERT_FILE", "/dev/null", 1);
     setenv("SSL_CERT_DIR", "/nonexistent", 1);
+    // A server's LOGIN-DELAY is kept in the profile: never in the user's own.
+    Profile::UseFile("/nonexistent/tarnwick-fuzz.ini");
     return 0;
 }
 
@@ -161,6 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool failed = false;
     account.Set("ann", kPassword, "127.0.0.1", 8, (mode & 8) != 0 ? 0 : 1);
     account.m_Security = security;
+    const bool encrypted = (detail & 0x80) != 0;
+    account.m_LoginMethod = encrypted ? pop3::LoginMethod::Encrypted : pop3::LoginMethod::Normal;
     if ((mode & 4) != 0) {
         failed = !account.DeleteMessage(detail % 16 + 1, Expected(mode, detail)) &&
                  !account.DeleteRefusedAsStale();
@@ -198,8 +203,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Nothing can complete a handshake against replayed bytes, so the login must never
         // have gone out at all.
         fuzz::Require(!StartsLine(sent, "USER ") && !StartsLine(sent, "PASS ") &&
+                          !StartsLine(sent, "AUTH ") && !StartsLine(sent, "APOP ") &&
                           sent.find(kPassword) == std::string::npos,
-                      "no USER or PASS before TLS", sent);
+                      "no login before TLS", sent);
+    }
+    if (encrypted) {
+        // CRAM-MD5 and APOP send a digest; nothing may ever send the password itself.
+        fuzz::Require(sent.find(kPassword) == std::string::npos,
+                      "an encrypted login never sends the password", sent);
     }
     return 0;
 }

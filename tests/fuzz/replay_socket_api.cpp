@@ -65,8 +65,17 @@ bool Resolve(const std::string&, unsigned short, bool, std::vector<Address>& fou
     return true;
 }
 
-Handle ConnectAddress(const Address&, int, const std::atomic<bool>&) {
+Handle StartConnect(const Address&) {
     return kConnection;
+}
+
+int WaitConnects(const Handle*, std::size_t, int, bool& connected) {
+    connected = true;
+    return 0;
+}
+
+bool FinishConnect(Handle) {
+    return true;
 }
 
 long SendWithin(Handle, const char* data, std::size_t length, int) {

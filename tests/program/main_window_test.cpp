@@ -88,7 +88,10 @@ TEST_F(MainWindowTest, AFailedLoginSwitchesCheckingOffUntilTheUserEnablesIt) {
     ASSERT_EQ(1u, m_boxes.m_boxes.size());
     const auto& box = m_boxes.m_boxes[0];
     EXPECT_FALSE(dlg.Mailbox().m_LastError.empty());
-    EXPECT_EQ("Can't read POP email.\n\n" + dlg.Mailbox().m_LastError + kFailureTail, box.text);
+    // The server's own words follow the failure text.
+    EXPECT_EQ("Can't read POP email.\n\n" + dlg.Mailbox().m_LastError +
+                  "\nThe server said: Authentication failed." + kFailureTail,
+              box.text);
     EXPECT_EQ("Tarnwick Error", box.caption);
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.flags & MB_ICONMASK);
     EXPECT_EQ("&Enable", ItemText(dlg, IDC_ENABLE));

@@ -90,6 +90,8 @@ ScriptedPop3Server& ScriptedPop3Server::CloseConnection() {
 ScriptedPop3Server& ScriptedPop3Server::Login(const std::string& user,
                                               const std::string& password) {
     return Reply("+OK POP3 ready\r\n")
+        .Expect("CAPA\r\n")
+        .Reply("-ERR no capabilities here\r\n")
         .Expect("USER " + user + "\r\n")
         .Reply("+OK\r\n")
         .Expect("PASS " + password + "\r\n")

@@ -73,7 +73,7 @@ public:
     ScriptedPop3Server& Expect(const std::string& line);
     ScriptedPop3Server& Silence();
     ScriptedPop3Server& CloseConnection();
-    // A "+OK" greeting, then USER and PASS each expected and answered "+OK".
+    // A "+OK" greeting, CAPA refused, then USER and PASS each expected and answered "+OK".
     ScriptedPop3Server& Login(const std::string& user = "ann",
                               const std::string& password = "secret");
     ScriptedPop3Server& ServeMailbox(const Mailbox& mailbox);

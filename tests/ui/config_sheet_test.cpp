@@ -56,6 +56,7 @@ std::vector<Setting> Settings() {
         {"MailSettings", "Summarysize", "8", "12", "20"},
         {"MailSettings", "Summaries", "1", "0", "1"},
         {"MailSettings", "Security", "none", "starttls", "tls"},
+        {"MailSettings", "LoginMethod", "normal", "encrypted", "normal"},
         // Not on any page: kept as it was.
         {"MailSettings", "TrustedCertificate", "", std::string(32, 'A'), std::string(32, 'A')},
     };
@@ -67,6 +68,7 @@ void Edit(const CConfDialog& sheet) {
     SetItemText(page, IDC_USER_NAME, "grace");
     SetItemText(page, IDC_PASSWORD, "P@ss word!");
     ::SendDlgItemMessageA(page, IDC_SECURITY, CB_SETCURSEL, 2, 0);
+    ::SendDlgItemMessageA(page, IDC_LOGIN_METHOD, CB_SETCURSEL, 0, 0);
     page = ShowPage(sheet, kGeneralPage);
     Click(page, IDC_CHECK_ON_STARTUP);
     Click(page, IDC_SUMMARIES);
@@ -110,6 +112,11 @@ TEST_F(ConfigSheet, OkWritesEveryValueBackAndCancelSavesNothing) {
             char choice[32] = {};
             ::SendDlgItemMessageA(mail, IDC_SECURITY, CB_GETLBTEXT, 2, LPARAM(choice));
             EXPECT_STREQ("SSL/TLS", choice);
+            // A profile from before the login choice means the password as such.
+            EXPECT_EQ(c.seed ? 1 : 0,
+                      ::SendDlgItemMessageA(mail, IDC_LOGIN_METHOD, CB_GETCURSEL, 0, 0));
+            ::SendDlgItemMessageA(mail, IDC_LOGIN_METHOD, CB_GETLBTEXT, 1, LPARAM(choice));
+            EXPECT_STREQ("Encrypted password", choice);
             if (c.edit)
                 Edit(sheet);
             Click(sheet, c.button);
