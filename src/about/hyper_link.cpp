@@ -9,6 +9,7 @@
 #include "framework/library.h"
 #include "framework/message_box.h"
 #include "framework/reflect.h"
+#include "framework/shell_seams.h"
 
 namespace {
 
@@ -161,7 +162,8 @@ int CHyperLink::OpenTarget(const std::string& target, int show) {
     const std::string line = FallbackCommand(command, target);
     if (line.empty())
         return shell;
-    return static_cast<int>(::WinExec(line.c_str(), static_cast<UINT>(show)));
+    // Started without waiting for the browser to come up, as every start of ours is.
+    return static_cast<int>(Launch({LaunchRequest::CommandLine, nullptr, line, show}));
 }
 
 std::string CHyperLink::FallbackCommand(const std::string& registered, const std::string& target) {

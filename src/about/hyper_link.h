@@ -56,7 +56,7 @@ public:
     static int OpenTarget(const std::string& target, int show);
     // Replaces OpenTarget for every link; an empty opener puts it back. Returns the previous.
     static Opener SetOpener(Opener opener);
-    // "Can't open link:" and the plain-language reason for a shell or WinExec result code.
+    // "Can't open link:" and the plain-language reason for a shell or command-line result code.
     static std::string OpenErrorText(int code);
     // The command line the ".htm" fallback runs: the registered command cut at its "%1"
     // placeholder, then the target as one quoted argument. Empty when the target cannot be
