@@ -20,6 +20,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
