@@ -26,10 +26,10 @@ dir=build/fuzz
 # Inputs per harness in fixed mode, each about 30 s on one core of our machines.
 fixed_runs() {
     case $1 in
-    pop3) echo 60000 ;;
+    pop3) echo 120000 ;;
     profile) echo 80000 ;;
-    update) echo 20000 ;;
-    mime) echo 40000 ;;
+    update) echo 45000 ;;
+    mime) echo 150000 ;;
     *) echo 20000 ;;
     esac
 }
