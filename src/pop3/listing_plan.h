@@ -7,8 +7,8 @@ namespace pop3 {
 
 // The commands of a listing sent ahead of their replies on a server with PIPELINING: LIST
 // (when asked for), the TOP of every message up to the count and, when asked for, QUIT, in
-// the order a sequential listing sends them. Each command the session is about to send is claimed
-// here by what it is, and the plan says whether it is already on the wire.
+// the order a sequential listing sends them. Each command the session is about to send is
+// claimed here by what it is, and the plan says whether it is already on the wire.
 class ListingPlan {
 public:
     struct Command {
