@@ -10,7 +10,8 @@
 #                                       poplib script, both timed as whole programs, on
 #                                       loopback and through a relay that delays each
 #                                       direction by DELAY_MS (default 25: a 50 ms round
-#                                       trip); default 9 repetitions (fewer through the relay)
+#                                       trip), with the round trips of each through the
+#                                       relay; default 9 repetitions (fewer through the relay)
 #   bench/run.sh list [MESSAGES] [REPETITIONS]
 #                                       under Wine (x86_64) on a virtual display: the main
 #                                       window's changed refill of MESSAGES rows (default 5000)
@@ -72,13 +73,15 @@ if [ "$mode" = latency ]; then
     echo "Dovecot on 127.0.0.1:$port; medians of $repetitions runs on loopback, fewer through the relay."
     echo "Whole programs from start to exit; \"inside\" is poplib's own time, without Python's start."
     echo
-    printf '%-9s %-16s %12s %12s %12s %10s %10s\n' messages link "ours (ms)" "poplib (ms)" \
-        "inside (ms)" "ratio" "inside"
+    printf '%-9s %-16s %12s %12s %12s %10s %10s %11s %11s\n' messages link "ours (ms)" "poplib (ms)" \
+        "inside (ms)" "ratio" "inside" "ours (RT)" "poplib (RT)"
     for count in 200 1000; do
         bash "$dovecot" seed "$dir" "$count"
         python3 "$root/bench/latency.py" "$check" "$port" "$delay" "$repetitions"
     done
     echo
+    echo "RT: round trips of one check, as the relay counts them (the greeting, and every"
+    echo "command that found the server with nothing left to answer)."
     echo "Ratios are poplib's time over ours. Targets: 200 messages at a 50 ms round trip under"
     echo "1000 ms and 10x; 1000 messages on loopback at most 100 ms and 3x."
     exit 0

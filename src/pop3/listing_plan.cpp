@@ -2,12 +2,13 @@
 
 namespace pop3 {
 
-bool ListingPlan::Start(int count, int lines, bool withList) {
+bool ListingPlan::Start(int count, int lines, bool withList, bool withQuit) {
     if (Active() || count <= 0) {
         return false;
     }
     m_WithList = withList;
-    m_Total = static_cast<std::size_t>(count) + (withList ? 1 : 0);
+    m_WithQuit = withQuit;
+    m_Total = static_cast<std::size_t>(count) + (withList ? 1 : 0) + (withQuit ? 1 : 0);
     m_Read = m_Sent = 0;
     m_Lines = lines;
     m_AheadBytes = 0;
@@ -20,6 +21,9 @@ void ListingPlan::Drop() {
 }
 
 ListingPlan::Command ListingPlan::At(std::size_t index) const {
+    if (m_WithQuit && index + 1 == m_Total) {
+        return {Command::Quit, 0, 0};
+    }
     if (m_WithList) {
         if (index == 0) {
             return {Command::List, 0, 0};
@@ -33,6 +37,9 @@ std::string ListingPlan::LineOf(std::size_t index) const {
     const Command command = At(index);
     if (command.kind == Command::List) {
         return "LIST\r\n";
+    }
+    if (command.kind == Command::Quit) {
+        return "QUIT\r\n";
     }
     return "TOP " + std::to_string(command.message) + " " + std::to_string(m_Lines) + "\r\n";
 }

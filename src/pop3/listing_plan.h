@@ -6,13 +6,13 @@
 namespace pop3 {
 
 // The commands of a listing sent ahead of their replies on a server with PIPELINING: LIST
-// (when asked for) and the TOP of every message up to the count, in the order a sequential
-// listing sends them. Each command the session is about to send is claimed here by what it
-// is, and the plan says whether it is already on the wire.
+// (when asked for), the TOP of every message up to the count and, when asked for, QUIT, in
+// the order a sequential listing sends them. Each command the session is about to send is
+// claimed here by what it is, and the plan says whether it is already on the wire.
 class ListingPlan {
 public:
     struct Command {
-        enum Kind { List, Top, Other } kind;
+        enum Kind { List, Top, Quit, Other } kind;
         int message; // Top: the message number and the body lines asked for
         int lines;
     };
@@ -29,7 +29,7 @@ public:
     static constexpr std::size_t kAheadWindow = 4096;
 
     // False, with nothing planned, when a plan is still under way.
-    bool Start(int count, int lines, bool withList);
+    bool Start(int count, int lines, bool withList, bool withQuit = false);
     void Drop();
     bool Active() const { return m_Read < m_Total; }
 
@@ -48,6 +48,7 @@ private:
     std::size_t m_Read = 0;
     std::size_t m_Sent = 0;
     bool m_WithList = false;
+    bool m_WithQuit = false;
     int m_Lines = 0;
     std::size_t m_AheadBytes = 0; // of commands sent ahead and not yet taken
 };

@@ -6,7 +6,6 @@
 #include <iterator>
 #include <mutex>
 
-#include "net/tls_stream.h"
 #include "pop3/pop_text.h"
 #include "pop3/reply_parsers.h"
 #include "pop3/scratch_file.h"
@@ -17,7 +16,6 @@ namespace {
 
 // A command line with its CR LF must fit what servers are required to accept.
 constexpr std::size_t kMaxCommandLine = 511;
-constexpr char kNoStls[] = "The server does not offer a secure connection (STLS)";
 // Characters of a summary, whatever the number of lines asked for.
 constexpr std::size_t kSummaryLimit = 1024;
 // After QUIT's "+OK" the server closes at once; a second is plenty to hear of it.
@@ -37,13 +35,6 @@ constexpr std::size_t kUnlimited = static_cast<std::size_t>(-1);
 constexpr char kNotUnderstood[] = "The server's reply was not understood";
 constexpr char kLate[] = "Server did not answer in time";
 constexpr char kNotWritten[] = "Error writing to socket!";
-constexpr char kNoEncryptedLogin[] = "This server does not offer an encrypted password login.";
-// RFC 5034: an AUTH command with its initial response may be at most 255 octets.
-constexpr std::size_t kMaxAuthLine = 255;
-
-bool HoldsLineBreakOrNul(const std::string& text) {
-    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
-}
 
 // Without a private folder the path is empty and the file cannot be created: a scratch
 // file never lands in the working directory.
@@ -77,6 +68,7 @@ bool CPop::Break(const char* text) {
     m_Broken = true;
     m_Reader.Close();
     m_Plan.Drop();
+    m_Ahead.clear();
     return false;
 }
 
@@ -93,165 +85,6 @@ bool CPop::ReaderFailed() {
     }
     return m_Reader.OutOfStep() ? BreakOutOfStep(m_Reader.ErrorText())
                                 : Break(m_Reader.ErrorText());
-}
-
-bool CPop::Connect(const std::string& host, unsigned int port, const std::string& user,
-                   const std::string& password) {
-    if (m_Broken) {
-        return false;
-    }
-    // Checked before the connection exists, so a bad name can never reach the server
-    // and end a command early.
-    if (HoldsLineBreakOrNul(user) || HoldsLineBreakOrNul(password)) {
-        return Fail("Bad character in user name or password");
-    }
-    if (user.size() + 7 > kMaxCommandLine || password.size() + 7 > kMaxCommandLine) {
-        return Fail("Command too long");
-    }
-    m_SecureError.clear();
-    m_Reader.Start(m_TimeoutMs, m_SessionLimitMs);
-    auto stream = port > 65535 ? nullptr : OpenStream(host, static_cast<unsigned short>(port));
-    if (!stream) {
-        return Break(m_SecureError.empty() ? "Server cannot be connected" : m_SecureError.c_str());
-    }
-    m_Reader.SetStream(std::move(stream));
-    m_Reader.BeginExchange();
-    std::string greeting;
-    if (!ReadStatus(ReplyKind::Greeting, greeting)) {
-        return false;
-    }
-    m_ApopTimestamp = pop3::ApopTimestamp(pop3::CleanView(greeting));
-    // The login method depends on the capabilities; STLS asks for them itself, once secure.
-    if (m_Security == pop3::Security::StartTls) {
-        if (!StartTls(host)) {
-            return false;
-        }
-    } else if (!Capa() && m_Broken) {
-        return false;
-    }
-    return Login(user, password);
-}
-
-bool CPop::Login(const std::string& user, const std::string& password) {
-    if (m_LoginMethod == pop3::LoginMethod::Encrypted) {
-        if (m_CapaListed && m_Offered.saslCramMd5) {
-            m_LoginUsed = "AUTH CRAM-MD5";
-            return Authenticate(
-                "CRAM-MD5", "", [&](std::string_view challenge, std::string& response) {
-                    return pop3::CramMd5Response(challenge, user, password, response);
-                });
-        }
-        if (!m_ApopTimestamp.empty()) {
-            m_LoginUsed = "APOP";
-            return Command("APOP " + user + " " + pop3::ApopDigest(m_ApopTimestamp, password) +
-                               "\r\n",
-                           ReplyKind::Pass);
-        }
-        // Nothing of the login has gone out: the password stays where it is.
-        m_LoginUnavailable = true;
-        return Fail(kNoEncryptedLogin);
-    }
-    if (m_CapaListed && m_Offered.saslPlain && !m_Offered.user) {
-        m_LoginUsed = "AUTH PLAIN";
-        const std::string response = pop3::SaslPlainResponse(user, password);
-        return Authenticate("PLAIN", response, [&](std::string_view, std::string& answer) {
-            answer = response;
-            return true;
-        });
-    }
-    m_LoginUsed = "USER";
-    return Command("USER " + user + "\r\n", ReplyKind::User) &&
-           Command("PASS " + password + "\r\n", ReplyKind::Pass);
-}
-
-bool CPop::Authenticate(const std::string& mechanism, const std::string& initial,
-                        const std::function<bool(std::string_view, std::string&)>& respond) {
-    const std::string withInitial = "AUTH " + mechanism + " " + initial + "\r\n";
-    if (!initial.empty() && withInitial.size() <= kMaxAuthLine) {
-        return Command(withInitial, ReplyKind::Pass);
-    }
-    if (!SendCommand("AUTH " + mechanism + "\r\n")) {
-        return false;
-    }
-    // "+ challenge" (base64, perhaps empty), or the refusal.
-    std::string line;
-    if (!m_Reader.ReadStatusLine(line)) {
-        return ReaderFailed();
-    }
-    if (StartsWith(line, "-ERR")) {
-        return Refused(ReplyKind::Pass, line);
-    }
-    if (!StartsWith(line, "+ ") && !StartsWith(line, "+\r")) {
-        return BreakOutOfStep(kNotUnderstood);
-    }
-    const std::string_view challenge = pop3::CleanView(std::string_view(line).substr(1));
-    std::string response;
-    if (!respond(challenge, response)) {
-        return BreakOutOfStep(kNotUnderstood);
-    }
-    return Command(response + "\r\n", ReplyKind::Pass);
-}
-
-std::unique_ptr<net::Stream> CPop::OpenStream(const std::string& host, unsigned short port) {
-    auto socket = std::make_unique<net::TcpSocket>();
-    socket->SetCancelSignal(m_Cancel);
-    if (!socket->Connect(host, port, m_Reader.SendLimitMs())) {
-        return nullptr;
-    }
-    if (m_Security == pop3::Security::Tls) {
-        return Secure(std::move(*socket), host);
-    }
-    return socket;
-}
-
-void CPop::SetSecurity(pop3::Security security, const std::string& trustedCertificate) {
-    m_Security = security;
-    m_TrustedCertificate = trustedCertificate;
-}
-
-std::unique_ptr<net::Stream> CPop::Secure(net::TcpSocket socket, const std::string& host) {
-    auto tls = std::make_unique<net::TlsStream>();
-    const bool ok =
-        tls->Handshake(std::move(socket), host, m_TrustedCertificate, m_Reader.SendLimitMs());
-    m_ServerFingerprint = tls->Fingerprint();
-    m_CertificateRejected = tls->CertificateRejected();
-    if (!ok) {
-        m_SecureError = tls->ErrorText();
-        return nullptr;
-    }
-    m_Secure = true;
-    return tls;
-}
-
-bool CPop::StartTls(const std::string& host) {
-    // RFC 2595: STLS only when offered, and the capabilities asked again once secure, since
-    // whatever the server said in plain text may have been forged on the way.
-    Capa();
-    if (m_Broken) {
-        return false;
-    }
-    if (!m_Stls) {
-        return Break(kNoStls);
-    }
-    std::string status;
-    bool ok = false;
-    if (!SendCommand("STLS\r\n") || !ReadStatusLine(status, ok)) {
-        return false;
-    }
-    // Bytes after the "+OK" came in plain text: taking them into the secure session would
-    // let anyone on the way write its first reply.
-    if (!ok || m_Reader.HasPending()) {
-        return Break(kNoStls);
-    }
-    std::unique_ptr<net::Stream> plain = m_Reader.TakeStream();
-    auto& socket = static_cast<net::TcpSocket&>(*plain); // OpenStream made it
-    std::unique_ptr<net::Stream> secure = Secure(std::move(socket), host);
-    if (!secure) {
-        return Break(m_SecureError.c_str());
-    }
-    m_Reader.SetStream(std::move(secure));
-    Capa();
-    return !m_Broken;
 }
 
 bool CPop::Capa() {
@@ -361,8 +194,8 @@ std::string CPop::GetUid(int message) const {
     return std::string(m_UidText.begin() + start, m_UidText.begin() + found->end);
 }
 
-bool CPop::PlanListing(int count, int lines, bool withList) {
-    return m_Pipelining && !m_Broken && m_Plan.Start(count, lines, withList);
+bool CPop::PlanListing(int count, int lines, bool withList, bool withQuit) {
+    return m_Pipelining && !m_Broken && m_Plan.Start(count, lines, withList, withQuit);
 }
 
 bool CPop::SendAhead() {
@@ -524,7 +357,9 @@ bool CPop::Rset() {
 }
 
 bool CPop::Quit() {
-    if (!Command("QUIT\r\n", ReplyKind::Quit)) {
+    const pop3::ListingPlan::Command planned = {pop3::ListingPlan::Command::Quit, 0, 0};
+    std::string status;
+    if (!SendCommand("QUIT\r\n", &planned) || !ReadStatus(ReplyKind::Quit, status)) {
         return false; // the connection stays until the object goes
     }
     if (!m_Reader.AwaitClose(kQuitCloseWaitMs)) {
@@ -540,6 +375,16 @@ bool CPop::SendCommand(const std::string& line, const pop3::ListingPlan::Command
     }
     if (line.size() > kMaxCommandLine) {
         return Fail("Command too long");
+    }
+    if (!m_Ahead.empty()) {
+        if (m_Ahead.front().line == line) {
+            m_Ahead.pop_front();
+            m_Reader.BeginExchange();
+            return true;
+        }
+        if (!DropAhead()) {
+            return false;
+        }
     }
     using Claim = pop3::ListingPlan::Claim;
     const Claim claim = m_Plan.Take(
@@ -561,6 +406,10 @@ bool CPop::SendCommand(const std::string& line, const pop3::ListingPlan::Command
     }
     std::string out = line;
     m_Plan.AppendAhead(out);
+    return SendBytes(out);
+}
+
+bool CPop::SendBytes(const std::string& out) {
     const int limit = m_Reader.SendLimitMs();
     net::Stream* stream = m_Reader.Stream();
     if (stream != nullptr && limit <= 0) {
@@ -570,6 +419,25 @@ bool CPop::SendCommand(const std::string& line, const pop3::ListingPlan::Command
         return Break(kNotWritten);
     }
     m_Reader.BeginExchange();
+    return true;
+}
+
+bool CPop::DropAhead() {
+    while (!m_Ahead.empty()) {
+        const Ahead::Body body = m_Ahead.front().body;
+        m_Ahead.pop_front();
+        m_Reader.BeginExchange();
+        std::string status;
+        bool ok = false;
+        if (!ReadStatusLine(status, ok)) {
+            return false;
+        }
+        const std::size_t limit = body == Ahead::Capa ? kMaxCapaReply : ListingLimit();
+        if (ok && body != Ahead::None &&
+            !ReadBodyLines(limit, [](std::string_view) { return true; })) {
+            return false;
+        }
+    }
     return true;
 }
 

@@ -68,6 +68,18 @@ public:
     bool CertificateRejected() const { return m_CertificateRejected; }
     std::string GetServerFingerprint() const { return m_ServerFingerprint; }
 
+    // Commands that, on a server with PIPELINING and a login by USER and PASS, go out in one
+    // flight with USER and PASS: the capabilities once logged in, STAT and UIDL (this last
+    // only where the capabilities before the login list it). Each is still called as ever,
+    // and in this order; the reply of one that is not called is read and dropped before
+    // anything else is sent. After a refused login they are read and dropped at once.
+    struct LoginFlight {
+        bool capa = false;
+        bool stat = false;
+        bool uidl = false;
+    };
+    void SetLoginFlight(LoginFlight flight) { m_Flight = flight; }
+
     // Asks the server for its capabilities (RFC 2449). True when it listed them; false
     // without a failure text when it refused, so that everything goes on as without.
     bool Capa();
@@ -85,8 +97,9 @@ public:
     // With PIPELINING offered, LIST and the TOP of every message up to count go out ahead
     // of their replies, in the order a sequential listing sends them, so that List() and
     // Top() then mostly read. False (and nothing planned) without PIPELINING.
-    // withList false: the TOPs alone, after a List() already read.
-    bool PlanListing(int count, int lines, bool withList = true);
+    // withList false: the TOPs alone, after a List() already read. withQuit: QUIT goes out
+    // behind the last TOP, for a session that marks nothing.
+    bool PlanListing(int count, int lines, bool withList = true, bool withQuit = false);
     // Sizes of the messages: the listing line "n size" gives message n its size.
     bool List();
     // The size of one message ("LIST n").
@@ -145,6 +158,11 @@ private:
     // STLS after the greeting; breaks the session rather than go on in plain text.
     bool StartTls(const std::string& host);
     bool Login(const std::string& user, const std::string& password);
+    // USER, PASS and the login flight in one send.
+    bool PipelinedLogin(const std::string& user, const std::string& password);
+    // Reads and drops the replies of flight commands nobody called.
+    bool DropAhead();
+    bool SendBytes(const std::string& out);
     // AUTH with mechanism; initial: the response to send, with the command when it fits
     // the line RFC 5034 allows; respond: the answer to the server's challenge otherwise.
     bool Authenticate(const std::string& mechanism, const std::string& initial,
@@ -209,5 +227,12 @@ private:
     std::string m_LoginUsed;
     bool m_LoginUnavailable = false;
     pop3::ListingPlan m_Plan;
+    // Commands of the login flight on the wire whose replies nobody has read yet, in order.
+    struct Ahead {
+        std::string line;
+        enum Body { None, Capa, Listing } body; // what follows a "+OK"
+    };
+    LoginFlight m_Flight;
+    std::deque<Ahead> m_Ahead;
     pop3::ReplyReader m_Reader;
 };

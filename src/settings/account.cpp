@@ -281,6 +281,8 @@ void Account::CheckMail(Messages*& list) {
         return;
     }
     CPop pop(m_Now);
+    // Where the server lets them, what follows the login rides with it: one round trip.
+    pop.SetLoginFlight({true, true, m_Summaries != 0});
     if (!ConnectAndLogin(pop)) {
         m_Status = CheckFailed; // ConnectAndLogin left the reason
         NoteFault(pop);
@@ -335,7 +337,8 @@ void Account::CheckMail(Messages*& list) {
     }
 
     auto fresh = std::make_unique<Messages>(count);
-    pop.PlanListing(count, m_SummarySize, !listed);
+    // A check marks nothing, so its QUIT can go out behind the last TOP.
+    pop.PlanListing(count, m_SummarySize, !listed, true);
     if (!listed && !pop.List()) {
         CheckFailedWith(pop, oldCount);
         return;

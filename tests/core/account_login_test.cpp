@@ -121,4 +121,50 @@ TEST(AccountLogin, TheServersWordsComeCleanedWithTheReasonAndTheExitStatus) {
     }
 }
 
+TEST(AccountLogin, ARefusedPasswordInAPipelinedFlightFailsAsTheLoginAndNothingMoreGoesOut) {
+    const std::string flight = "USER ann\r\nPASS secret\r\nCAPA\r\nSTAT\r\nUIDL\r\n";
+    // What follows the refusal in the flight: answered, or cut off by a server that hangs up.
+    const struct {
+        const char* name;
+        bool pipelined;
+        std::string afterRefusal;
+        bool hangUp;
+    } cases[] = {
+        {"one by one", false, "", false},
+        {"pipelined", true, "+OK\r\nUSER\r\nPIPELINING\r\n.\r\n-ERR no\r\n-ERR no\r\n", false},
+        {"pipelined, then hung up", true, "+OK\r\nUSER\r\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPop3Server server;
+        server.Reply("+OK hi\r\n").Expect("CAPA\r\n");
+        if (c.pipelined) {
+            server.Reply("+OK\r\nUSER\r\nUIDL\r\nPIPELINING\r\n.\r\n");
+            for (const char* line :
+                 {"USER ann\r\n", "PASS secret\r\n", "CAPA\r\n", "STAT\r\n", "UIDL\r\n"}) {
+                server.Expect(line); // all of it before any answer
+            }
+            server.Reply("+OK\r\n-ERR [AUTH] Wrong\r\n" + c.afterRefusal);
+        } else {
+            server.Reply("+OK\r\nUSER\r\nUIDL\r\n.\r\n").Expect("USER ann\r\n").Reply("+OK\r\n");
+            server.Expect("PASS secret\r\n").Reply("-ERR [AUTH] Wrong\r\n");
+        }
+        if (c.hangUp) {
+            server.CloseConnection();
+        }
+        server.Start();
+        Account account = AccountFor(server);
+        const cli::Report report = Check(account);
+        EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
+        EXPECT_EQ(cli::FormatJson(report), "{\"status\":\"failed\",\"error\":\"Bad Password "
+                                           "Name\",\"reason\":\"auth\",\"server\":\"Wrong\"}\n");
+        EXPECT_EQ(cli::ExitStatus(report), 2);
+        ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
+        server.Stop();
+        EXPECT_TRUE(server.Mismatches().empty());
+        EXPECT_EQ(server.Received(),
+                  "CAPA\r\n" + (c.pipelined ? flight : "USER ann\r\nPASS secret\r\n"));
+    }
+}
+
 } // namespace
