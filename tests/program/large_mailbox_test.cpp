@@ -73,7 +73,7 @@ TEST_F(MainWindowTest, FiveThousandMessagesUnchangedAreNotRefilledAndTheWindowKe
     ASSERT_EQ(kCount, dlg.m_list.GetItemCount());
     const int refills = dlg.m_refills;
     const int row = 4321;
-    dlg.m_list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    dlg.Select(row);
     ::SendMessageA(dlg.m_list, LVM_ENSUREVISIBLE, row, FALSE);
     const auto shown = dlg.Row(row);
 

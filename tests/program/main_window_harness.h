@@ -33,6 +33,10 @@ public:
         return {m_list.GetItemText(i, 0), m_list.GetItemText(i, 1), m_list.GetItemText(i, 2)};
     }
     void Command(UINT id) { SendMessage(WM_COMMAND, id, 0); }
+    void Select(int row) {
+        m_list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    bool MenuGrayed(UINT id) const { return (m_trayMenu.GetMenuState(id) & MF_GRAYED) != 0; }
 };
 
 // A profile for the account at `server`, first run done, no check at start-up.
