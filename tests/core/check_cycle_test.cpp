@@ -401,8 +401,9 @@ TEST_F(CheckCycleTest, ADeletionIsDoneOnlyWhenTheServerTookDeleAndQuit) {
         EXPECT_EQ(Box::DeletionFailed, window.boxes[0].first);
         const std::string head = "Could not delete message number 2\n\n";
         EXPECT_EQ(0u, window.boxes[0].second.find(head)) << window.boxes[0].second;
-        if (*reason != '\0')
+        if (*reason != '\0') {
             EXPECT_EQ(head + reason, window.boxes[0].second);
+        }
         EXPECT_EQ(shown, window.display.title);
         EXPECT_EQ(3, cycle.RowsToShow());
         EXPECT_EQ(nullptr, window.Pending()) << "a check followed the failed deletion";
