@@ -358,7 +358,6 @@ TEST_F(CheckCycleTest, ExitUnderABoxCancelsTheJobAndNothingFollows) {
         cycle.Exit();
         cycle.Tick(Timer::Check);
         cycle.CheckNow();
-        cycle.Delete(2, Uid("b"), cycle.ListGeneration()); // a Yes that arrives after Exit
     };
     cycle.Delete(1, Uid("a"), cycle.ListGeneration());
     window.RunJob(); // deleted: the new check starts, then the box
@@ -371,6 +370,7 @@ TEST_F(CheckCycleTest, ExitUnderABoxCancelsTheJobAndNothingFollows) {
     window.RunJob();
     cycle.Wake();
     cycle.Resumed();
+    cycle.Delete(2, Uid("b"), cycle.ListGeneration()); // a Yes that arrives after Exit
     EXPECT_EQ(1u, window.boxes.size());
     EXPECT_EQ(nullptr, window.Pending());
     EXPECT_TRUE(window.timers.empty());
