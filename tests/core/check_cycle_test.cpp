@@ -87,7 +87,7 @@ public:
     void RunJob(bool tell = true) {
         auto job = Pending();
         ASSERT_NE(nullptr, job);
-        job->account.SetTimeout(5000);
+        job->account.SetTimeout(timeoutMs);
         job->Run();
         if (tell)
             owner->JobEnded();
@@ -102,6 +102,7 @@ public:
     std::map<Timer, std::uint64_t> timers;
     std::vector<std::string> announced, outages;
     bool wakePosted = false;
+    unsigned timeoutMs = 5000;
 };
 
 Mailbox MailboxOf(std::vector<std::string> uids) {
@@ -369,9 +370,46 @@ TEST_F(CheckCycleTest, ExitUnderABoxCancelsTheJobAndNothingFollows) {
     window.RunJob();
     cycle.Wake();
     cycle.Resumed();
+    cycle.Delete(2, Uid("b"), cycle.ListGeneration()); // a Yes that arrives after Exit
     EXPECT_EQ(1u, window.boxes.size());
     EXPECT_EQ(nullptr, window.Pending());
     EXPECT_TRUE(window.timers.empty());
+}
+
+// A deletion the server never committed (QUIT refused, or no answer at all) fails with its
+// reason and deletes nothing; the rows and the mail state stay, and no check follows.
+TEST_F(CheckCycleTest, ADeletionIsDoneOnlyWhenTheServerTookDeleAndQuit) {
+    const Mailbox listed = MailboxOf({"a", "b", "c"});
+    auto& good = Serve(listed);
+    Mailbox refusesQuit = listed;
+    refusesQuit.overrides["QUIT\r\n"] = "-ERR could not commit\r\n";
+    auto& noQuit = Serve(refusesQuit);
+    ScriptedPop3Server stalled;
+    stalled.Login().Silence();
+    stalled.Start();
+    StartOn(good.Address());
+    Check();
+    const std::string shown = window.display.title;
+    window.timeoutMs = 500;
+    for (const auto& [address, reason] : {std::pair{noQuit.Address(), "Error occured during QUIT"},
+                                          std::pair{stalled.Address(), ""}}) {
+        window.boxes.clear();
+        Point(address);
+        cycle.Delete(2, Uid("b"), cycle.ListGeneration());
+        window.RunJob();
+        ASSERT_EQ(1u, window.boxes.size()) << address;
+        EXPECT_EQ(Box::DeletionFailed, window.boxes[0].first);
+        const std::string head = "Could not delete message number 2\n\n";
+        EXPECT_EQ(0u, window.boxes[0].second.find(head)) << window.boxes[0].second;
+        if (*reason != '\0') {
+            EXPECT_EQ(head + reason, window.boxes[0].second);
+        }
+        EXPECT_EQ(shown, window.display.title);
+        EXPECT_EQ(3, cycle.RowsToShow());
+        EXPECT_EQ(nullptr, window.Pending()) << "a check followed the failed deletion";
+    }
+    EXPECT_TRUE(noQuit.Deleted().empty());
+    EXPECT_EQ(1, noQuit.Connections());
 }
 
 TEST_F(CheckCycleTest, AfterResumeTheFirstCheckWaitsAndFaultsInTheGraceKeepTheSchedulesPlace) {

@@ -6,53 +6,7 @@
 
 #include <commctrl.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
-#include <thread>
-
-namespace {
-
-// Sends WM_NULL to a window from its own thread for as long as it lives, as Windows does to
-// decide whether a window hangs, and keeps the longest answer.
-class Pinger {
-public:
-    explicit Pinger(HWND window)
-        : m_thread([this, window] {
-              while (!m_stop) {
-                  const auto sent = std::chrono::steady_clock::now();
-                  DWORD_PTR result = 0;
-                  // Liveness only: an answer at all within 5 s.
-                  if (::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) == 0)
-                      ++m_unanswered;
-                  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      std::chrono::steady_clock::now() - sent)
-                                      .count();
-                  if (ms > m_longestMs)
-                      m_longestMs = static_cast<long>(ms);
-                  ++m_answered;
-                  ::Sleep(5);
-              }
-              m_finished = true;
-          }) {}
-    ~Pinger() { Stop(); }
-    // The window's thread goes on answering until the last ping is back.
-    void Stop() {
-        m_stop = true;
-        PumpUntil([this] { return m_finished.load(); }, 15000);
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-    std::atomic<bool> m_stop{false}, m_finished{false};
-    std::atomic<int> m_answered{0}, m_unanswered{0};
-    std::atomic<long> m_longestMs{0};
-
-private:
-    std::thread m_thread;
-};
-
-} // namespace
 
 TEST_F(MainWindowTest, FiveThousandMessagesUnchangedAreNotRefilledAndTheWindowKeepsAnswering) {
     const int kCount = 5000;
@@ -73,23 +27,23 @@ TEST_F(MainWindowTest, FiveThousandMessagesUnchangedAreNotRefilledAndTheWindowKe
     ASSERT_EQ(kCount, dlg.m_list.GetItemCount());
     const int refills = dlg.m_refills;
     const int row = 4321;
-    dlg.m_list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    dlg.Select(row);
     ::SendMessageA(dlg.m_list, LVM_ENSUREVISIBLE, row, FALSE);
     const auto shown = dlg.Row(row);
 
-    Pinger pinger(dlg);
+    // Liveness only: an answer at all within 5 s.
+    AnswerProbe pinger(dlg, 5000, 5);
     Click(dlg, IDC_CHECK_NOW);
     ASSERT_EQ(1, dlg.Busy());
     ASSERT_TRUE(PumpUntil([&] { return !dlg.Busy(); }, 120000));
     // A few more answers after the results were taken in.
-    const int answered = pinger.m_answered;
-    PumpUntil([&] { return pinger.m_answered > answered + 3; }, 5000);
+    pinger.PumpUntilAsked(pinger.m_asked + 4);
     pinger.Stop();
     std::printf("no-change check of %d messages: %d pings, longest answer %ld ms\n", kCount,
-                pinger.m_answered.load(), pinger.m_longestMs.load());
+                pinger.m_asked.load(), pinger.m_longestMs.load());
     EXPECT_EQ(2, server.Connections());
-    EXPECT_GT(pinger.m_answered, 0);
-    EXPECT_EQ(0, pinger.m_unanswered);
+    EXPECT_GT(pinger.m_asked, 0);
+    EXPECT_EQ(0, pinger.m_missed);
     EXPECT_EQ(refills, dlg.m_refills) << "a check that found no change refilled the list";
     EXPECT_EQ(kCount, dlg.m_list.GetItemCount());
     EXPECT_EQ(row, dlg.m_list.GetFirstSelectedItem()) << "the selection survives";

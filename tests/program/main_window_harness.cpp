@@ -3,6 +3,8 @@
 #include "settings/account.h"
 #include "settings/profile.h"
 
+#include <algorithm>
+
 void WriteTestProfile(const std::string& server, const std::string& password,
                       const std::string& user) {
     Profile& profile = Profile::Application();
@@ -14,6 +16,28 @@ void WriteTestProfile(const std::string& server, const std::string& password,
     profile.WriteInt("Notification", "CheckMailOnStartup", 0);
     profile.WriteInt("Notification", "UseDefaultSound", 1);
     profile.WriteInt("AutoUpdate", "CurrentVersion", 106);
+}
+
+AnswerProbe::AnswerProbe(HWND window, DWORD limitMs, DWORD pauseMs)
+    : m_thread([this, window, limitMs, pauseMs] {
+          while (!m_stop) {
+              const DWORD sent = ::GetTickCount();
+              DWORD_PTR result = 0;
+              if (!::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limitMs, &result))
+                  ++m_missed;
+              m_longestMs =
+                  std::max(m_longestMs.load(), static_cast<long>(::GetTickCount() - sent));
+              ++m_asked;
+              ::Sleep(pauseMs);
+          }
+          m_finished = true;
+      }) {}
+
+void AnswerProbe::Stop() {
+    m_stop = true;
+    PumpUntil([this] { return m_finished.load(); }, 15000);
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 testsupport::Mailbox MailboxOf(int count) {

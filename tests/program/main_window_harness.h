@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 class TestDlg : public CTarnwickDlg {
@@ -33,6 +35,10 @@ public:
         return {m_list.GetItemText(i, 0), m_list.GetItemText(i, 1), m_list.GetItemText(i, 2)};
     }
     void Command(UINT id) { SendMessage(WM_COMMAND, id, 0); }
+    void Select(int row) {
+        m_list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    bool MenuGrayed(UINT id) const { return (m_trayMenu.GetMenuState(id) & MF_GRAYED) != 0; }
 };
 
 // A profile for the account at `server`, first run done, no check at start-up.
@@ -41,6 +47,29 @@ void WriteTestProfile(const std::string& server, const std::string& password = "
 
 // A mailbox of `count` messages "Subject i" from "Sender i", 1500 octets each.
 testsupport::Mailbox MailboxOf(int count);
+
+// Asks a window from another thread, again and again, whether it answers within `limitMs`,
+// as the taskbar, setup and Windows' hang detection do.
+class AnswerProbe {
+public:
+    AnswerProbe(HWND window, DWORD limitMs, DWORD pauseMs);
+    ~AnswerProbe() { Stop(); }
+    AnswerProbe(const AnswerProbe&) = delete;
+    AnswerProbe& operator=(const AnswerProbe&) = delete;
+    // Runs this thread's message loop until the window was asked `times` times in all.
+    void PumpUntilAsked(int times) {
+        PumpUntil([&] { return m_asked >= times; }, 10000);
+    }
+    // The window's thread goes on answering until the last question is back.
+    void Stop();
+
+    std::atomic<int> m_asked{0}, m_missed{0};
+    std::atomic<long> m_longestMs{0};
+
+private:
+    std::atomic<bool> m_stop{false}, m_finished{false};
+    std::thread m_thread;
+};
 
 struct Launched {
     LaunchRequest::Kind kind;

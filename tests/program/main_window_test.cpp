@@ -25,14 +25,6 @@ void NotifyList(TestDlg& dlg, UINT code) {
     dlg.SendMessage(WM_NOTIFY, IDC_MESSAGE_LIST, reinterpret_cast<LPARAM>(&item));
 }
 
-void Select(TestDlg& dlg, int row) {
-    dlg.m_list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-}
-
-bool MenuGrayed(const TestDlg& dlg, UINT id) {
-    return (dlg.m_trayMenu.GetMenuState(id) & MF_GRAYED) != 0;
-}
-
 void CheckNow(TestDlg& dlg) {
     Click(dlg, IDC_CHECK_NOW);
     ASSERT_TRUE(dlg.WaitIdle());
@@ -54,8 +46,8 @@ TEST_F(MainWindowTest, ACheckShowsTheBusyDisplayThenTheCountAndTheRowsAndSoundsO
     EXPECT_TRUE(dlg.m_trayIcon.IsAnimated());
     EXPECT_FALSE(::IsWindowEnabled(dlg.GetDlgItem(IDC_CHECK_NOW)));
     for (UINT id : {ID_TRAY_CHECK, ID_TRAY_CONFIGURE, ID_TRAY_DISABLE})
-        EXPECT_TRUE(MenuGrayed(dlg, id)) << id;
-    EXPECT_FALSE(MenuGrayed(dlg, ID_TRAY_OPEN));
+        EXPECT_TRUE(dlg.MenuGrayed(id)) << id;
+    EXPECT_FALSE(dlg.MenuGrayed(ID_TRAY_OPEN));
     // Ticks during the check are dropped, not queued.
     dlg.SendMessage(WM_TIMER, ID_TIMER_CHECK);
     dlg.SendMessage(WM_TIMER, ID_TIMER_CHECK);
@@ -98,7 +90,7 @@ TEST_F(MainWindowTest, AFailedLoginSwitchesCheckingOffUntilTheUserEnablesIt) {
     EXPECT_EQ("&Enable", dlg.m_trayMenu.GetMenuString(ID_TRAY_DISABLE));
     EXPECT_EQ("Tarnwick - disabled", dlg.GetWindowText());
     EXPECT_EQ("Tarnwick - disabled", dlg.m_trayIcon.GetTipText());
-    EXPECT_TRUE(MenuGrayed(dlg, ID_TRAY_CHECK));
+    EXPECT_TRUE(dlg.MenuGrayed(ID_TRAY_CHECK));
     EXPECT_FALSE(::IsWindowEnabled(dlg.GetDlgItem(IDC_CHECK_NOW)));
 
     // Enable checks at once.
@@ -107,7 +99,7 @@ TEST_F(MainWindowTest, AFailedLoginSwitchesCheckingOffUntilTheUserEnablesIt) {
     EXPECT_EQ("&Disable", ItemText(dlg, IDC_ENABLE));
     EXPECT_EQ("&Disable", dlg.m_trayMenu.GetMenuString(ID_TRAY_DISABLE));
     ASSERT_TRUE(dlg.WaitIdle());
-    EXPECT_FALSE(MenuGrayed(dlg, ID_TRAY_CHECK));
+    EXPECT_FALSE(dlg.MenuGrayed(ID_TRAY_CHECK));
     EXPECT_EQ("Tarnwick - You have 2 messages waiting.", dlg.GetWindowText());
 }
 
@@ -119,7 +111,7 @@ TEST_F(MainWindowTest, ThePopupSitsAtItsRowClosesByItselfStaysWhileHeldAndColumn
     CheckNow(dlg);
     auto popupOpen = [&dlg] { return dlg.m_popup->GetSafeHwnd() != nullptr; };
 
-    Select(dlg, 1);
+    dlg.Select(1);
     NotifyList(dlg, NM_DBLCLK);
     ASSERT_TRUE(popupOpen());
     const HWND popup = *dlg.m_popup;
@@ -149,39 +141,6 @@ TEST_F(MainWindowTest, ThePopupSitsAtItsRowClosesByItselfStaysWhileHeldAndColumn
     EXPECT_EQ(60, dlg.m_list.GetColumnWidth(2));
 }
 
-TEST_F(MainWindowTest, DeletingTheFifthRowSendsDeleFiveAfterYes) {
-    auto listed = MailboxOf(5);
-    listed.capabilities = {"UIDL"};
-    auto& server = Serve(listed);
-    WriteTestProfile(server.Address());
-    TestDlg dlg;
-    ASSERT_TRUE(dlg.Create());
-    CheckNow(dlg);
-    Select(dlg, 4);
-
-    m_boxes.m_answer = IDNO;
-    dlg.Command(ID_MSG_DELETE);
-    ASSERT_EQ(1u, m_boxes.m_boxes.size());
-    EXPECT_EQ("You have indicated you wish to delete the folowing message:\n\nFrom: Sender 5"
-              "\nSubject: Subject 5\nSize: 2 KB.\n\nAre you sure you want to delete this message "
-              "from the server?\n\nYou will not be able to undo this operation. Delete?",
-              m_boxes.m_boxes[0].text);
-    EXPECT_EQ("Tarnwick - Confirmation", m_boxes.m_boxes[0].caption);
-    // Enter means No: the deletion cannot be undone.
-    EXPECT_EQ(static_cast<UINT>(MB_YESNOCANCEL | MB_DEFBUTTON2), m_boxes.m_boxes[0].flags);
-    EXPECT_EQ(1, server.Connections());
-
-    m_boxes.m_answer = IDYES;
-    dlg.Command(ID_MSG_DELETE);
-    ASSERT_TRUE(PumpUntil([&] { return m_boxes.m_boxes.size() == 3; }));
-    EXPECT_NE(std::string::npos, server.Received().find("DELE 5\r\n"));
-    EXPECT_EQ(std::vector<int>{5}, server.Deleted());
-    EXPECT_EQ("Message deleted succesfully.\nGetting new message list from server.",
-              m_boxes.m_boxes[2].text);
-    ASSERT_TRUE(dlg.WaitIdle()); // the check the deletion started
-    EXPECT_EQ(3, server.Connections());
-}
-
 // tools/test.sh starts a Dovecot holding three messages and names it here.
 TEST_F(MainWindowTest, AgainstDovecotTheListMatchesTheMailboxAndADeletionTakesAMessageAway) {
     const char* dovecot = std::getenv("TARNWICK_DOVECOT");
@@ -196,7 +155,7 @@ TEST_F(MainWindowTest, AgainstDovecotTheListMatchesTheMailboxAndADeletionTakesAM
               dlg.Row(0));
     EXPECT_EQ("Message 3", dlg.Row(2)[1]);
 
-    Select(dlg, 0);
+    dlg.Select(0);
     m_boxes.m_answer = IDYES;
     dlg.Command(ID_MSG_DELETE);
     ASSERT_TRUE(dlg.WaitIdle());
@@ -501,7 +460,7 @@ TEST_F(MainWindowTest, JapaneseAndRussianMailReadsBackFromTheWideCallsAsWritten)
                            reinterpret_cast<LPARAM>(&item));
             EXPECT_EQ(std::wstring(text), column == 0 ? rows[i].from : rows[i].subject);
         }
-        Select(dlg, i);
+        dlg.Select(i);
         NotifyList(dlg, NM_DBLCLK);
         ASSERT_NE(dlg.m_popup->GetSafeHwnd(), nullptr);
         wchar_t summary[256] = {};

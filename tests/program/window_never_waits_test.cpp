@@ -7,44 +7,7 @@
 #include "support/scripted_http_server.h"
 #include "update/auto_update_client.h"
 
-#include <atomic>
-#include <thread>
-
 namespace {
-
-// Asks the window from another thread, every 50 ms, whether it answers within 100 ms, as
-// the taskbar, setup and the end of the session do.
-class AnswerProbe {
-public:
-    explicit AnswerProbe(HWND window)
-        : m_thread([this, window] {
-              while (!m_stop) {
-                  DWORD_PTR result = 0;
-                  if (!::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result))
-                      ++m_missed;
-                  ++m_asked;
-                  ::Sleep(50);
-              }
-          }) {}
-    ~AnswerProbe() {
-        m_stop = true;
-        m_thread.join();
-    }
-    AnswerProbe(const AnswerProbe&) = delete;
-    AnswerProbe& operator=(const AnswerProbe&) = delete;
-
-    // Runs this thread's message loop while the probe asks `times` times.
-    int MissedOf(int times) {
-        PumpUntil([&] { return m_asked >= times; }, 10000);
-        return m_missed;
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_asked{0};
-    std::atomic<int> m_missed{0};
-    std::thread m_thread;
-};
 
 class NamedEvent {
 public:
@@ -72,9 +35,10 @@ TEST_F(MainWindowTest, ASilentUpdateServerNeitherHoldsTheWindowNorItsExit) {
     auto dlg = std::make_unique<TestDlg>();
     ASSERT_TRUE(dlg->Create());
     {
-        AnswerProbe probe(*dlg);
+        AnswerProbe probe(*dlg, 100, 50);
         dlg->PostMessage(WM_TIMER, ID_TIMER_UPDATE); // the ten minutes are up
-        EXPECT_EQ(0, probe.MissedOf(30)) << "the window did not answer within 100 ms";
+        probe.PumpUntilAsked(30);
+        EXPECT_EQ(0, probe.m_missed) << "the window did not answer within 100 ms";
     }
     EXPECT_TRUE(silent.Requests().empty()) << "the check still waits for the answer";
 
