@@ -1,6 +1,7 @@
 #include "mime/charset.h"
 
 #include "mime/charset_convert.h"
+#include "mime/transfer_encoding.h"
 #include "mime/utf8.h"
 
 #include <cctype>
@@ -88,19 +89,6 @@ const Charset* FindCharset(const std::string& normalized) {
 
 bool IsAsciiName(const std::string& normalized) {
     return normalized == "usascii" || normalized == "ascii" || normalized == "ansix341968";
-}
-
-int Base64Value(char c) {
-    if (c >= 'A' && c <= 'Z') {
-        return c - 'A';
-    }
-    if (c >= 'a' && c <= 'z') {
-        return c - 'a' + 26;
-    }
-    if (c >= '0' && c <= '9') {
-        return c - '0' + 52;
-    }
-    return c == '+' ? 62 : c == '/' ? 63 : -1;
 }
 
 // RFC 2152, read here rather than by the system so that every platform shows the same: a

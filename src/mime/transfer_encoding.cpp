@@ -4,25 +4,6 @@ namespace mime {
 
 namespace {
 
-int Base64Value(char c) {
-    if (c >= 'A' && c <= 'Z') {
-        return c - 'A';
-    }
-    if (c >= 'a' && c <= 'z') {
-        return c - 'a' + 26;
-    }
-    if (c >= '0' && c <= '9') {
-        return c - '0' + 52;
-    }
-    if (c == '+') {
-        return 62;
-    }
-    if (c == '/') {
-        return 63;
-    }
-    return -1;
-}
-
 int HexValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -52,6 +33,25 @@ void FlushGroup(unsigned long bits, int sextets, std::string& bytes) {
 }
 
 } // namespace
+
+int Base64Value(char c) {
+    if (c >= 'A' && c <= 'Z') {
+        return c - 'A';
+    }
+    if (c >= 'a' && c <= 'z') {
+        return c - 'a' + 26;
+    }
+    if (c >= '0' && c <= '9') {
+        return c - '0' + 52;
+    }
+    if (c == '+') {
+        return 62;
+    }
+    if (c == '/') {
+        return 63;
+    }
+    return -1;
+}
 
 bool DecodeBase64Strict(std::string_view text, std::string& bytes) {
     while (!text.empty() && text.back() == '=') {

@@ -6,6 +6,9 @@
 // The two encodings of MIME (RFC 2045) and the Q form of RFC 2047.
 namespace mime {
 
+// A character's value in the base64 alphabet (RFC 4648, as MIME and UTF-7 use it), or -1.
+int Base64Value(char c);
+
 // An encoded word's B text: false on any character outside the alphabet.
 bool DecodeBase64Strict(std::string_view text, std::string& bytes);
 
