@@ -71,7 +71,8 @@ for h in $harnesses; do
             # A fresh scratch corpus each time, so that nothing learnt before changes the path.
             scratch=$dir/fixed/$h
             rm -rf $scratch && mkdir -p $scratch
-            $harness $scratch "${committed[@]}" -seed=$fixed_seed -runs=$runs $limits \
+            # No reloading of the corpus folder on a timer: that alone made runs differ.
+            $harness $scratch "${committed[@]}" -seed=$fixed_seed -runs=$runs -reload=0 $limits \
                 -print_final_stats=1 -artifact_prefix=$dir/findings/$h- >>$log 2>&1
             rc=$?
             what="$runs inputs from seed $fixed_seed"
