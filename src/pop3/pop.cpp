@@ -57,14 +57,16 @@ CPop::~CPop() = default;
 
 bool CPop::Fail(const char* text) {
     m_Error = text;
+    m_Cause = Cause::Other;
     return false;
 }
 
-bool CPop::Break(const char* text) {
+bool CPop::Break(const char* text, Cause cause) {
     if (m_Broken) {
         return false; // the first failure's text stands
     }
     m_Error = text;
+    m_Cause = cause;
     m_Broken = true;
     m_Reader.Close();
     m_Plan.Drop();
@@ -83,8 +85,10 @@ bool CPop::ReaderFailed() {
     if (m_Broken) {
         return false; // broken on the way (a send ahead): that text stands
     }
-    return m_Reader.OutOfStep() ? BreakOutOfStep(m_Reader.ErrorText())
-                                : Break(m_Reader.ErrorText());
+    if (m_Reader.OutOfStep()) {
+        return BreakOutOfStep(m_Reader.ErrorText());
+    }
+    return Break(m_Reader.ErrorText(), m_Reader.TimedOut() ? Cause::Late : Cause::Other);
 }
 
 bool CPop::Capa() {
@@ -206,7 +210,7 @@ bool CPop::SendAhead() {
     }
     const int limit = m_Reader.SendLimitMs();
     if (limit <= 0) {
-        return Break(kLate);
+        return Break(kLate, Cause::Late);
     }
     return m_Reader.Stream()->SendAll(out.data(), out.size(), limit) || Break(kNotWritten);
 }
@@ -413,7 +417,7 @@ bool CPop::SendBytes(const std::string& out) {
     const int limit = m_Reader.SendLimitMs();
     net::Stream* stream = m_Reader.Stream();
     if (stream != nullptr && limit <= 0) {
-        return Break(kLate);
+        return Break(kLate, Cause::Late);
     }
     if (stream == nullptr || !stream->SendAll(out.data(), out.size(), limit)) {
         return Break(kNotWritten);

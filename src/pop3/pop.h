@@ -128,6 +128,10 @@ public:
     // Broken because a reply could not be what was asked for: what came before it may have
     // been misread too.
     bool IsOutOfStep() const { return m_OutOfStep; }
+    // The failure on show was a silence past the limit.
+    bool TimedOut() const { return m_Cause == Cause::Late; }
+    // The failure on show was a server with no secure channel on offer.
+    bool LacksSecureChannel() const { return m_Cause == Cause::NoSecureChannel; }
     // The last -ERR: its response code and text, and whether it answered USER or PASS.
     const pop3::ErrReply& GetRefusal() const { return m_Refusal; }
     bool RefusedLogin() const { return m_RefusedLogin; }
@@ -182,8 +186,10 @@ private:
     // Bytes a LIST or UIDL body may hold: one short line per counted message.
     std::size_t ListingLimit() const;
     bool StoreUid(int message, std::string_view uid);
+    // What the failure on show was, where the reaction to it differs.
+    enum class Cause { Other, Late, NoSecureChannel };
     bool Fail(const char* text);
-    bool Break(const char* text);
+    bool Break(const char* text, Cause cause = Cause::Other);
     bool BreakOutOfStep(const char* text);
 
     // Message number -> octets from the last LIST, and message number -> where its unique id
@@ -207,6 +213,7 @@ private:
     int m_SessionLimitMs = kDefaultSessionLimitMs;
     std::shared_ptr<net::CancelSignal> m_Cancel;
     bool m_Broken = false;
+    Cause m_Cause = Cause::Other;
     pop3::ErrReply m_Refusal;
     bool m_RefusedLogin = false;
     bool m_OutOfStep = false;

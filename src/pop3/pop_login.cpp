@@ -140,6 +140,7 @@ bool CPop::PipelinedLogin(const std::string& user, const std::string& password) 
         m_OutOfStep = false;
     }
     m_Error = refused;
+    m_Cause = Cause::Other;
     return false;
 }
 
@@ -210,7 +211,7 @@ bool CPop::StartTls(const std::string& host) {
         return false;
     }
     if (!m_Stls) {
-        return Break(kNoStls);
+        return Break(kNoStls, Cause::NoSecureChannel);
     }
     std::string status;
     bool ok = false;
@@ -220,7 +221,7 @@ bool CPop::StartTls(const std::string& host) {
     // Bytes after the "+OK" came in plain text: taking them into the secure session would
     // let anyone on the way write its first reply.
     if (!ok || m_Reader.HasPending()) {
-        return Break(kNoStls);
+        return Break(kNoStls, Cause::NoSecureChannel);
     }
     std::unique_ptr<net::Stream> plain = m_Reader.TakeStream();
     auto& socket = static_cast<net::TcpSocket&>(*plain); // OpenStream made it

@@ -59,6 +59,13 @@ void ReplyReader::Close() {
 bool ReplyReader::Fail(const char* text, bool outOfStep) {
     m_Error = text;
     m_OutOfStep = outOfStep;
+    m_TimedOut = false;
+    return false;
+}
+
+bool ReplyReader::FailLate() {
+    Fail(kLate);
+    m_TimedOut = true;
     return false;
 }
 
@@ -220,7 +227,7 @@ bool ReplyReader::ReceiveMore() {
     const long long left =
         MillisecondsBetween(m_Now(), std::min(ReplyDeadline(), SessionDeadline()));
     if (left <= 0) {
-        return Fail(kLate);
+        return FailLate();
     }
     const net::RecvResult result =
         m_Stream->Receive(m_Buffer.data() + m_End, m_Buffer.size() - m_End,
@@ -232,7 +239,7 @@ bool ReplyReader::ReceiveMore() {
         m_SessionBytes += result.bytes;
         return true;
     case net::RecvStatus::TimedOut:
-        return Fail(kLate);
+        return FailLate();
     case net::RecvStatus::Closed:
     case net::RecvStatus::Error:
         break;

@@ -76,6 +76,8 @@ public:
     // trusted (false: the replies were out of step with the commands).
     const char* ErrorText() const { return m_Error; }
     bool OutOfStep() const { return m_OutOfStep; }
+    // The server fell silent past a limit, rather than closing or garbling.
+    bool TimedOut() const { return m_TimedOut; }
 
     // The deadlines as they stand; for the session's own reasoning and for tests.
     Clock::time_point ReplyDeadline() const;
@@ -85,6 +87,7 @@ private:
     bool ReceiveMore();
     std::string_view Pending() const;
     bool Fail(const char* text, bool outOfStep = false);
+    bool FailLate();
 
     Now m_Now;
     std::unique_ptr<net::Stream> m_Stream;
@@ -93,6 +96,7 @@ private:
     int m_SessionLimitMs = 120000;
     const char* m_Error = "";
     bool m_OutOfStep = false;
+    bool m_TimedOut = false;
     Clock::time_point m_SessionStart;
     std::uint64_t m_SessionBytes = 0;   // received since the start
     std::uint64_t m_SessionReplies = 0; // status lines read since the start

@@ -17,9 +17,6 @@ namespace {
 const char kSection[] = "MailSettings";
 const char kNoServer[] = "Server cannot be connected";
 const char kStale[] = "The mailbox changed: that message is no longer where the list shows it";
-// The session's texts for its two failures that no response code tells apart.
-const char kLate[] = "Server did not answer in time";
-const char kNoStls[] = "The server does not offer a secure connection (STLS)";
 // The server's words on show: enough for any real reason, never a screenful.
 constexpr std::size_t kMostServerWords = 200;
 
@@ -249,9 +246,8 @@ void Account::CheckFailedWith(const CPop& pop, int oldCount) {
 
 void Account::NoteFault(const CPop& pop) {
     m_Fault = pop3::Fault();
-    const std::string error = pop.GetErrorText();
-    m_TimedOut = error == kLate;
-    m_ProtocolFault = pop.IsOutOfStep() || error == kNoStls || pop.LoginUnavailable();
+    m_TimedOut = pop.TimedOut();
+    m_ProtocolFault = pop.IsOutOfStep() || pop.LacksSecureChannel() || pop.LoginUnavailable();
     // A refused certificate is the server's answer, however the session ended; a reply that
     // was no answer at all is a broken server, not a broken line.
     if (m_CertificateRejected) {
