@@ -244,7 +244,12 @@ def face_shade(u, v, smiling, outline_width):
         if ((u - ex) / 0.135) ** 2 + ((v + 0.28) / 0.23) ** 2 <= 1.0:
             return (0, 0, 0)
 
-    if smiling:
+    if smiling == "flat":
+        # Neither glad nor sad: still watching, but the last try did not get through.
+        inside = abs(u) <= 0.5 and abs(v - 0.46) <= 0.13
+        inner = abs(u) <= 0.4 and abs(v - 0.46) <= 0.04
+        tongue = False
+    elif smiling:
         top = 0.12 + 0.22 * u * u
         inside = v >= top and (u / 0.62) ** 2 + ((v - 0.1) / 0.58) ** 2 <= 1.0
         inner = v >= top + 0.09 and (u / 0.52) ** 2 + ((v - 0.1) / 0.48) ** 2 <= 1.0
@@ -697,6 +702,7 @@ def main(argv):
     write_ico(target("mail.ico"), smiles)
     write_ico(target("nomail.ico"), [draw_face(size, smiling=False) for size in sizes])
     write_ico(target("disabled.ico"), [draw_face(size, grey=True) for size in sizes])
+    write_ico(target("retrying.ico"), [draw_face(size, smiling="flat") for size in sizes])
     turned = smiles
     for step in range(4):
         write_ico(target("spin%d.ico" % step), turned)

@@ -359,7 +359,7 @@ void CheckCycle::Failure(const std::string& reason) {
         return;
     // While the box is open the tray tells what failed, not an older state.
     Display failing = IdleDisplay();
-    failing.picture = Display::Picture::Fault;
+    failing.picture = Display::Picture::Disabled;
     failing.title = failing.tip = OneLine("Tarnwick - can't read POP email: " + reason);
     m_host.ShowState(failing);
     TellUnlessExiting(Box::Failure,
@@ -459,7 +459,7 @@ Display CheckCycle::IdleDisplay() const {
         count != 0 ? "Tarnwick - You have " + std::to_string(count) + " messages waiting."
                    : std::string("Tarnwick - NO messages waiting.");
     if (m_inFault) {
-        display.picture = Display::Picture::Fault;
+        display.picture = Display::Picture::Retrying;
         display.title = display.tip =
             "Tarnwick - " + FaultReason() + "; trying again at " + m_clock.TimeOfDay(m_nextTryAt);
         display.status = m_hadGood

@@ -31,7 +31,7 @@ public:
 
 // What the window, the tray icon and its menu show.
 struct Display {
-    enum class Picture { NoMail, Mail, Disabled, Fault };
+    enum class Picture { NoMail, Mail, Disabled, Retrying };
     Picture picture = Picture::NoMail;
     std::string title;  // the window's title
     std::string status; // the status line

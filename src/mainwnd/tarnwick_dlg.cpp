@@ -48,6 +48,7 @@ CTarnwickDlg::CTarnwickDlg(HWND parent) : CDialog(IDD_TARNWICK_DIALOG, parent) {
     m_iconNoMail.Load(IDI_NOMAIL, tray, tray);
     m_iconMail.Load(IDI_MAIL, tray, tray);
     m_iconDisabled.Load(IDI_DISABLED, tray, tray);
+    m_iconRetrying.Load(IDI_RETRYING, tray, tray);
     const UINT frames[4] = {IDI_SPIN_0, IDI_SPIN_90, IDI_SPIN_180, IDI_SPIN_270};
     for (int i = 0; i < 4; ++i)
         m_animFrames[i].Load(frames[i], tray, tray);

@@ -110,6 +110,7 @@ protected:
     CIcon m_iconNoMail;
     CIcon m_iconMail;
     CIcon m_iconDisabled;
+    CIcon m_iconRetrying;
     CIcon m_animFrames[4];
     CIcon m_hIcon;
     CIcon m_hSmallIcon;

@@ -42,9 +42,10 @@ void CTarnwickDlg::ShowState(const cycle::Display& display) {
         m_animate.Play(0, 0xFFFF, static_cast<UINT>(-1));
     } else {
         using Picture = cycle::Display::Picture;
-        m_trayIcon.SetIcon(display.picture == Picture::Mail     ? m_iconMail
-                           : display.picture == Picture::NoMail ? m_iconNoMail
-                                                                : m_iconDisabled);
+        m_trayIcon.SetIcon(display.picture == Picture::Mail       ? m_iconMail
+                           : display.picture == Picture::NoMail   ? m_iconNoMail
+                           : display.picture == Picture::Retrying ? m_iconRetrying
+                                                                  : m_iconDisabled);
         m_trayIcon.SetTipText(display.tip.c_str());
         m_animate.Stop();
     }

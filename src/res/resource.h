@@ -40,6 +40,8 @@
 #define IDI_MAIL 132
 #define IDI_NOMAIL 135
 #define IDI_DISABLED 136
+// Checking on, but the last try met a passing fault
+#define IDI_RETRYING 141
 // The tray animation shows these in the order 0, 90, 180, 270 degrees clockwise.
 #define IDI_SPIN_0 140
 #define IDI_SPIN_90 137

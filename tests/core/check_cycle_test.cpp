@@ -224,7 +224,7 @@ TEST_F(CheckCycleTest, PassingCodesAtEveryStepKeepCheckingOnAndARefusedLoginSwit
                       window.display.title)
                 << label;
             EXPECT_EQ(window.display.title, window.display.tip);
-            EXPECT_EQ(cycle::Display::Picture::Fault, window.display.picture);
+            EXPECT_EQ(cycle::Display::Picture::Retrying, window.display.picture);
         } else {
             EXPECT_EQ(Box::Failure, window.boxes[0].first) << label;
             EXPECT_EQ("Tarnwick - disabled", window.display.title) << label;
