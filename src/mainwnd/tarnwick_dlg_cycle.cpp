@@ -69,10 +69,17 @@ bool CTarnwickDlg::Ask(const std::string& text) {
 
 void CTarnwickDlg::Tell(cycle::Box kind, const std::string& text) {
     switch (kind) {
-    case cycle::Box::Failure:
-        // In front even while the window is hidden in the tray.
-        Ask(text, "Tarnwick Error", MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
+    case cycle::Box::Failure: {
+        // In front even while the window is hidden in the tray. A box owned by a hidden
+        // window has no taskbar button, so then it stands alone and holds this thread's
+        // windows itself.
+        const bool hidden = !::IsWindowVisible(m_hWnd);
+        ModalScope modal(*this);
+        ShowMessageBox(hidden ? nullptr : m_hWnd, text, "Tarnwick Error",
+                       MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST |
+                           (hidden ? MB_TASKMODAL : 0));
         break;
+    }
     case cycle::Box::Deleted:
         Tell(text, MB_OK);
         break;
