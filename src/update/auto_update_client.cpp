@@ -92,8 +92,7 @@ bool CAutoUpdateClient::Save() {
     batch.WriteString(kSection, "DownloadURL", m_DownloadURL);
     batch.WriteInt(kSection, "CurrentVersion", m_CurrentVersion);
     batch.WriteInt(kSection, "Activation", m_Activation);
-    batch.Commit();
-    return true;
+    return batch.Commit();
 }
 
 bool CAutoUpdateClient::Check() {
