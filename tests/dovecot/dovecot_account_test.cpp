@@ -2,13 +2,11 @@
 
 #include "dovecot_server.h"
 #include "pop3/messages.h"
-#include "pop3/pop.h"
 #include "settings/account.h"
 
 namespace {
 
 using DovecotAccount = DovecotTest;
-using DovecotPop = DovecotTest;
 
 Account MakeAccount(const std::string& user = "test", const std::string& password = "secret") {
     Account account;
@@ -85,40 +83,6 @@ TEST_F(DovecotAccount, DeletionRemovesExactlyThatMessage) {
     ASSERT_EQ(list->GetCount(), 2);
     EXPECT_EQ(list->GetSubject(0), "Message 1");
     EXPECT_EQ(list->GetSubject(1), "Message 3");
-}
-
-TEST_F(DovecotPop, EveryCommandKeepsTheSessionInStep) {
-    // A long listing line, a large message's TOP and refused commands must leave nothing
-    // behind for the next reply.
-    const auto seeded = Dovecot().Seed(3, {500, 60000, 1025});
-    ASSERT_EQ(seeded.size(), 3u);
-    CPop pop;
-    pop.SetTimeout(3000); // a refusal awaited as a listing would run into it
-    ASSERT_TRUE(pop.Connect("127.0.0.1", Dovecot().Port(), "test", "secret")) << pop.GetErrorText();
-    ASSERT_TRUE(pop.Stat()) << pop.GetErrorText();
-    EXPECT_EQ(pop.GetMessageCount(), 3);
-    EXPECT_EQ(pop.GetTotalSize(), 500 + 60000 + 1025);
-    ASSERT_TRUE(pop.Top(2, 2000)) << pop.GetErrorText();
-    EXPECT_FALSE(pop.Top(7, 1));
-    ASSERT_TRUE(pop.List()) << pop.GetErrorText();
-    EXPECT_EQ(pop.GetMessageSize(2), 60000);
-    EXPECT_EQ(pop.GetMessageSize(3), 1025);
-    ASSERT_TRUE(pop.Top(3, 2)) << pop.GetErrorText();
-    EXPECT_EQ(pop.m_From, "Sender 3 <sender3@example.com>");
-    EXPECT_EQ(pop.m_Subject, "Message 3");
-    EXPECT_EQ(pop.m_To, "Test User <test@example.com>");
-    EXPECT_EQ(pop.m_Date, seeded[2].Header("Date"));
-    EXPECT_EQ(pop.GetSummary(), "Body line 1 of message 3\r\nBody line 2 of message 3\r\n");
-    ASSERT_TRUE(pop.Dele(1)) << pop.GetErrorText();
-    EXPECT_FALSE(pop.Dele(1));
-    EXPECT_EQ(pop.GetErrorText(), "Error occured during DELE");
-    ASSERT_TRUE(pop.Rset()) << pop.GetErrorText();
-    ASSERT_TRUE(pop.Noop()) << pop.GetErrorText();
-    ASSERT_TRUE(pop.Quit()) << pop.GetErrorText();
-    Account after = MakeAccount();
-    const auto list = Check(after);
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->GetCount(), 3); // RSET kept message 1
 }
 
 } // namespace
