@@ -1,5 +1,7 @@
 // TLS against Dovecot: certificates judged with their reason, checks and a pipelined listing
 // over implicit TLS and STLS.
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -31,12 +33,10 @@ std::string FingerprintOf(const std::string& name) {
 }
 
 TEST_F(DovecotTls, EachCertificateIsJudgedByChainNameAndDateUnlessPinned) {
-    std::string selfPlain; // lower case without colons, as a user may paste it
-    for (char c : FingerprintOf("self")) {
-        if (c != ':') {
-            selfPlain += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-    }
+    std::string selfPlain = FingerprintOf("self"); // lower case without colons, as pasted
+    selfPlain.erase(std::remove(selfPlain.begin(), selfPlain.end(), ':'), selfPlain.end());
+    std::transform(selfPlain.begin(), selfPlain.end(), selfPlain.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const struct {
         const char* address; // 127.0.0.N serves the certificate below
         bool trustTestAuthority;
