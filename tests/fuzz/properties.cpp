@@ -59,10 +59,13 @@ std::size_t DecodeAt(std::string_view text, std::size_t i, unsigned long& point)
 }
 
 bool IsUtf8(std::string_view text) {
-    unsigned long point = 0;
-    for (std::size_t i = 0, length; i < text.size(); i += length)
-        if ((length = DecodeAt(text, i, point)) == 0)
+    for (std::size_t i = 0; i < text.size();) {
+        unsigned long point = 0;
+        const std::size_t length = DecodeAt(text, i, point);
+        if (length == 0)
             return false;
+        i += length;
+    }
     return true;
 }
 
@@ -80,8 +83,11 @@ std::size_t FirstControl(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         unsigned long point = 0;
         std::size_t length = DecodeAt(text, i, point);
-        if (length == 0) // not UTF-8: the byte stands for itself, as in Latin-1
-            point = static_cast<unsigned char>(text[i]), length = 1;
+        if (length == 0) {
+            // Not UTF-8: the byte stands for itself, as in Latin-1.
+            point = static_cast<unsigned char>(text[i]);
+            length = 1;
+        }
         if ((point < 0x20 && point != '\t' && point != '\n') || (point >= 0x7f && point <= 0x9f))
             return i;
         i += length;
