@@ -8,7 +8,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 packages=(cmake make g++ googletest
           g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
           wine wine64 xvfb x11-apps xdotool imagemagick dovecot-pop3d nginx-light python3
-          libssl-dev openssl
+          libssl-dev openssl nlohmann-json3-dev
           clang libclang-rt-14-dev nsis zip unzip fonts-wine fonts-wqy-microhei fonts-dejavu-core)
 # 32-bit Wine installs on every machine of ours but runs only on some; the tests find out
 # which by running it, so a failure to install it is not a failure here.

@@ -57,6 +57,7 @@ TEST(MailText, HeadersReadAsTheSenderWroteThem) {
         {"Subject: =?IBM866?Q?=8F=E0=A8=A2=A5=E2?= =?macintosh?Q?_Caf=8E_No=91l?=",
          "Привет Café Noël"},
         {"Subject: =?UTF-7?B?R3IrQVB3QTN3LWUgK0lLdy0=?=", "Grüße €"},
+        {"Subject: =?utf-7?q?+2D0-x?=", "\xef\xbf\xbdx"}, // a broken shift
         // A language after the charset (RFC 2231).
         {"Subject: =?UTF-8*de?Q?Gr=C3=BC=C3=9Fe?=", "Grüße"},
         // Blanks and line breaks between encoded words vanish, also when a character is
@@ -141,6 +142,27 @@ TEST(MailText, SummariesShowTheTextAsWritten) {
          "text/plain;\r\n",
          ""},
         {"an attachment only", "Content-Type: application/pdf\r\n\r\nJVBERi0xLjQK\r\n", ""},
+        // Faults of mailers in the wild.
+        {"a '<' that opens no tag", "Content-Type: text/html\r\n\r\n<p>if a < b and c > d</p>\r\n",
+         "if a < b and c > d"},
+        {"base64 in padded chunks", "Content-Transfer-Encoding: base64\r\n\r\nQQ==\r\nQg==\r\n",
+         "AB"},
+        {"an RFC 2231 boundary",
+         "Content-Type: multipart/mixed; boundary*=''b%3D1\r\n\r\n--b=1\r\nContent-Type: "
+         "text/plain\r\n\r\npart\r\n--b=1--\r\n",
+         "part"},
+        {"an RFC 2231 charset in pieces",
+         "Content-Type: text/plain; charset*0*=iso-8859-1'de'iso-; charset*1=8859-15\r\n\r\n"
+         "\xa4 5\r\n",
+         "€ 5\r\n"},
+        {"a forwarded message",
+         "Content-Type: multipart/mixed; boundary=x\r\n\r\n--x\r\nContent-Type: "
+         "message/rfc822\r\n\r\nSubject: old\r\n\r\ninner text\r\n--x--\r\n",
+         "inner text"},
+        {"UTF-8 labelled us-ascii",
+         "Content-Type: text/plain; charset=us-ascii\r\n\r\nGr\xc3\xbc\xc3\x9f"
+         "e\r\n",
+         "Grüße\r\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SummaryOf(c.message), c.seen) << c.name;
@@ -153,70 +175,10 @@ TEST(MailText, SummariesShowTheTextAsWritten) {
     EXPECT_EQ(SummaryOf(cyrillic + "\r\n").size(), 2048u);
 }
 
-TEST(MailText, DecodingFaultsOfTheWildReadAsMeant) {
-    const struct {
-        const char* name;
-        std::string message; // header lines, empty line, body
-        const char* seenSubject;
-        const char* seenSummary;
-    } cases[] = {
-        {"a '<' that opens no tag", "Content-Type: text/html\r\n\r\n<p>if a < b and c > d</p>\r\n",
-         "", "if a < b and c > d"},
-        {"base64 in padded chunks", "Content-Transfer-Encoding: base64\r\n\r\nQQ==\r\nQg==\r\n", "",
-         "AB"},
-        {"an RFC 2231 boundary",
-         "Content-Type: multipart/mixed; boundary*=''b%3D1\r\n\r\n--b=1\r\nContent-Type: "
-         "text/plain\r\n\r\npart\r\n--b=1--\r\n",
-         "", "part"},
-        {"an RFC 2231 charset in pieces",
-         "Content-Type: text/plain; charset*0*=iso-8859-1'de'iso-; charset*1=8859-15\r\n\r\n"
-         "\xa4 5\r\n",
-         "", "€ 5\r\n"},
-        {"a forwarded message",
-         "Content-Type: multipart/mixed; boundary=x\r\n\r\n--x\r\nContent-Type: "
-         "message/rfc822\r\n\r\nSubject: old\r\n\r\ninner text\r\n--x--\r\n",
-         "", "inner text"},
-        {"a folded Subject", "Subject: two\r\n\thalves\r\n\r\n", "two halves", ""},
-        {"a broken UTF-7 shift", "Subject: =?utf-7?q?+2D0-x?=\r\n\r\n", "\xef\xbf\xbdx", ""},
-        {"UTF-8 labelled us-ascii",
-         "Content-Type: text/plain; charset=us-ascii\r\n\r\nGr\xc3\xbc\xc3\x9f"
-         "e\r\n",
-         "", "Grüße\r\n"},
-    };
-    for (const auto& c : cases) {
-        const pop3::TopReply reply = pop3::ReadTopReply(c.message + ".\r\n", 1024);
-        EXPECT_EQ(reply.subject, c.seenSubject) << c.name;
-        EXPECT_EQ(reply.summary, c.seenSummary) << c.name;
-    }
-}
-
-TEST(MailText, NothingASenderWritesCanPassForWhatTheProgramSays) {
-    const struct {
-        const char* name;
-        std::string header;
-        const char* seen;
-    } cases[] = {
-        // A question of its own in the deletion box, the real one cut at the NUL.
-        {"forged lines", "Subject: =?utf-8?q?News=0ASize:_1_KB.=0A=0AKeep_it=3F=00?=",
-         "News\xef\xbf\xbdSize: 1 KB.\xef\xbf\xbd\xef\xbf\xbdKeep it?\xef\xbf\xbd"},
-        {"a name that is an address",
-         "From: =?utf-8?q?=22Bank=22_<sec@bank.example>?= <x@evil.example>",
-         "\"\\\"Bank\\\" <sec@bank.example>\" <x@evil.example>"},
-        {"a direction override", "Subject: =?utf-8?q?Invoice_=E2=80=AEfdp.exe?=",
-         "Invoice \xef\xbf\xbd"
-         "fdp.exe"},
-        {"an isolate, a mark and C1", "Subject: =?utf-8?q?a=E2=81=A6b=EF=BB=BFc=C2=85d=7F?=",
-         "a\xef\xbf\xbd"
-         "b\xef\xbf\xbd"
-         "c\xef\xbf\xbd"
-         "d\xef\xbf\xbd"},
-    };
-    for (const auto& c : cases) {
-        const pop3::TopReply reply = pop3::ReadTopReply(c.header + "\r\n\r\n.\r\n", 1024);
-        EXPECT_EQ(c.header.compare(0, 5, "From:") == 0 ? reply.from : reply.subject, c.seen)
-            << c.name;
-    }
-    // The summary keeps its lines, and only those.
-    EXPECT_EQ(SummaryOf("Subject: x\r\n\r\nline\x1b[2J\r\nnext\xe2\x80\xaeline\r\n"),
-              "line\xef\xbf\xbd[2J\r\nnext\xef\xbf\xbdline\r\n");
+TEST(MailText, ADecodedNameThatLooksLikeAnAddressIsShownInQuotes) {
+    EXPECT_EQ(pop3::ReadTopReply("From: =?utf-8?q?=22Bank=22_<sec@bank.example>?= "
+                                 "<x@evil.example>\r\n\r\n.\r\n",
+                                 1024)
+                  .from,
+              "\"\\\"Bank\\\" <sec@bank.example>\" <x@evil.example>");
 }

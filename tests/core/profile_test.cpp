@@ -1,6 +1,4 @@
-#include <random>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -27,27 +25,15 @@ TEST(Profile, MissingFileSectionOrKeyGivesTheDefaultAndIntegersFollowAtoi) {
     EXPECT_EQ(ints, "42 -7 0 0 3 2147483647 -2147483648 12 ");
 }
 
-TEST(Profile, AnyValueRoundTripsPlainValuesStayReadableAndNoTemporaryFileStays) {
-    std::string everyByte;
-    for (int c = 1; c < 256; ++c) {
-        everyByte += static_cast<char>(c);
-    }
-    const std::vector<std::string> values = {
-        "a\0b"s,    "\0"s,   "  ends  ", "\tt\t", " ",        "\"", "\"q\"",  "\\x41\\n\\\"",
-        "a\r\nb\n", "k=v=w", "[Sect]",   "; x",   "\xE9\xFF", "",   everyByte};
+// Any value's round trip, and that no temporary file stays, the profile fuzzer checks.
+TEST(Profile, TheFolderIsMadeOnTheFirstWriteAndPlainValuesStayReadable) {
     TempProfile temp;
-    const auto folder = temp.Folder() / "a" / "b"; // made on the first write
+    const auto folder = temp.Folder() / "a" / "b";
     Profile profile((folder / "tarnwick.ini").string());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        ASSERT_TRUE(profile.WriteString("Values", "Key" + std::to_string(i), values[i]));
-    }
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        EXPECT_EQ(profile.GetString("Values", "Key" + std::to_string(i), "-"), values[i]) << i;
-    }
     ASSERT_TRUE(profile.WriteString("Notification", "EmailClient", "C:\\Mail\\x41.exe -n"));
     const std::string text = TempProfile::ReadFile(folder / "tarnwick.ini");
-    EXPECT_NE(text.find("EmailClient=C:\\Mail\\x41.exe -n"), std::string::npos) << text;
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    EXPECT_NE(text.find("\nEmailClient=C:\\Mail\\x41.exe -n"), std::string::npos) << text;
+    EXPECT_EQ(profile.GetString("Notification", "EmailClient"), "C:\\Mail\\x41.exe -n");
 }
 
 TEST(Profile, LinesItDoesNotKnowStayAndTheFirstSectionHoldingTheKeyWins) {
@@ -84,20 +70,14 @@ TEST(Profile, BareCrsEndingTheFileAreALineEndAsCrLfAndLfAre) {
     }
 }
 
+// Files of any bytes the profile fuzzer makes; these are beyond its sizes or pin a reading.
 TEST(Profile, HostileFilesLoadAndCanBeWritten) {
-    std::mt19937 random(12345);
-    std::string junk;
-    for (int i = 0; i < 200000; ++i) {
-        junk += static_cast<char>(random() & 0xff);
-    }
     const std::string huge(4 * 1024 * 1024, 'x');
     const std::string hugeLines = "[Notification]\nInterval=" + huge + "\n" + huge + "=" + huge;
     // Each file with the Interval it holds, -1: any.
     const std::pair<std::string, int> files[] = {
-        {junk, -1},
         {hugeLines, -1},
         {"[" + huge, 5},
-        {"[Notification\0]\nInterval=\0\0\n\0\0\0"s, -1},
         {"[]\n=\n==\n[\n]\n\"\n=\"\\x\n[Notification]]]\nInterval=\"\\", 0},
         {"[Notification\nInterval=8\n[Notification]\nInterval=9\n", 8},
         {"\xEF\xBB\xBF[Notification]\r\nInterval=6\r", 6},

@@ -3,6 +3,7 @@
 // popup, the balloon, the tip and the deletion question.
 //
 // Input: the message as a TOP reply brings it (header lines, an empty line, the body).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,7 +12,6 @@
 #include "mime/display_text.h"
 #include "mime/header.h"
 #include "mime/html_text.h"
-#include "mime/utf8.h"
 #include "pop3/top_reply.h"
 #include "properties.h"
 
@@ -21,38 +21,27 @@ constexpr std::size_t kSummaryLimit = 1024;
 
 // Offset of the first character that could make text read as something else: a control
 // (the line breaks of a summary apart), the byte order mark, a bidirectional control or a
-// line or paragraph separator. npos when there is none; the text must be UTF-8.
+// line or paragraph separator. npos when there is none.
 std::size_t FirstForbidden(std::string_view text, bool lineBreaksAllowed) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = mime::Utf8SequenceLength(text, i);
-        unsigned long c = lead;
-        if (length == 2) {
-            c = ((lead & 0x1fUL) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3f);
-        } else if (length == 3) {
-            c = ((lead & 0x0fUL) << 12) |
-                ((static_cast<unsigned char>(text[i + 1]) & 0x3fUL) << 6) |
-                (static_cast<unsigned char>(text[i + 2]) & 0x3f);
-        }
+    for (std::size_t i = 0, length; i < text.size(); i += std::max<std::size_t>(length, 1)) {
+        unsigned long c = 0;
+        length = fuzz::DecodeAt(text, i, c);
         const bool lineBreak =
-            lineBreaksAllowed &&
-            (c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n'));
+            lineBreaksAllowed && (text.compare(i, 1, "\n") == 0 || text.compare(i, 2, "\r\n") == 0);
         if (!lineBreak &&
             (c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0xfeff || (c >= 0x202a && c <= 0x202e) ||
              (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029)) {
             return i;
         }
-        i += length == 0 ? 1 : length;
     }
     return std::string_view::npos;
 }
 
 std::size_t CodePoints(std::string_view text) {
     std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); ++count) {
-        const std::size_t length = mime::Utf8SequenceLength(text, i);
-        i += length == 0 ? 1 : length;
-    }
+    unsigned long c = 0;
+    for (std::size_t i = 0; i < text.size(); ++count)
+        i += std::max<std::size_t>(fuzz::DecodeAt(text, i, c), 1);
     return count;
 }
 

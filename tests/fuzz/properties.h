@@ -10,10 +10,14 @@ namespace fuzz {
 
 void Require(bool holds, const std::string& what, std::string_view subject);
 
+// Length of the well-formed UTF-8 sequence at text[i] with its code point, or 0.
+std::size_t DecodeAt(std::string_view text, std::size_t i, unsigned long& point);
+
 // Well-formed UTF-8 (RFC 3629): no overlong forms, no surrogates, nothing past U+10FFFF.
 bool IsUtf8(std::string_view text);
 
-// One JSON value (RFC 8259) with nothing but blanks after it; why names the first fault.
+// One JSON value (RFC 8259), its strings UTF-8, with nothing but blanks after it; why names
+// the first fault.
 bool IsJson(std::string_view text, std::string& why);
 
 // A folder of this process on a memory-backed file system, named as the program's scratch
