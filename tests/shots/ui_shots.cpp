@@ -1,14 +1,15 @@
-// Opens what the user sees - the configuration sheet on each of its pages, with the tray
-// icon showing, and the main window, the about box, the update notice and the rolling credits -
-// and announces each sight on standard output ("SHOT name") so that tools/screenshots.sh can
-// photograph the screen while it stays up. The pictures' sizes as drawn go out as
-// "SIZE name width height", for the script to compare between display scales.
+// Opens what the user sees - the main window, the about box, the update notice, the rolling
+// credits and the configuration sheet's pages with the tray icon - and announces each sight
+// ("SHOT name") for tools/screenshots.sh to photograph, and the pictures' sizes as drawn
+// ("SIZE name width height") for it to compare between display scales.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "about/about_dlg.h"
 #include "about/credits_dlg.h"
@@ -28,113 +29,84 @@ namespace {
 
 constexpr UINT kStepMs = 1000;
 
-// One action per tick, so that a page has painted before it is announced and stays up
-// while the script takes its picture.
-struct Action {
-    int page;         // page to select, or -1
-    bool moveAside;   // uncover Wine's tray window at the top left, where the sheet opens
-    const char* shot; // sight to announce, or null
+// One step per tick once the window exists, so that a sight has painted before it is
+// announced and stays up while the script takes its picture; the tick after the last closes.
+using Step = std::function<void(HWND window)>;
+struct Run {
+    const CWnd& window;
+    std::vector<Step> steps;
+    size_t next = 0;
 };
-const Action kActions[] = {
-    {0, false, nullptr}, {-1, false, "config-server-settings"},
-    {1, false, nullptr}, {-1, false, "config-general"},
-    {2, false, nullptr}, {-1, false, "config-notification"},
-    {-1, true, nullptr}, {-1, false, "tray"}, // photographed on its own by the script
-};
-constexpr size_t kActionCount = sizeof(kActions) / sizeof(kActions[0]);
-size_t g_next = 0;
+Run* g_run = nullptr;
 
-BOOL CALLBACK MatchSheet(HWND hwnd, LPARAM result) {
-    if (CWnd::GetWindowTextOf(hwnd) != "Configuration")
-        return TRUE;
-    *reinterpret_cast<HWND*>(result) = hwnd;
-    return FALSE;
-}
-
-HWND FindSheet() {
-    HWND found = nullptr;
-    ::EnumThreadWindows(::GetCurrentThreadId(), &MatchSheet, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-void CALLBACK Step(HWND, UINT, UINT_PTR, DWORD) {
-    HWND sheet = FindSheet();
-    if (sheet == nullptr)
-        return;
-    if (g_next == kActionCount) {
-        ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-        return;
-    }
-    const Action& action = kActions[g_next++];
-    if (action.moveAside)
-        ::SetWindowPos(sheet, nullptr, 240, 160, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    if (action.page >= 0)
-        ::SendMessageA(sheet, PSM_SETCURSEL, static_cast<WPARAM>(action.page), 0);
-    if (action.shot != nullptr) {
-        std::printf("SHOT %s\n", action.shot);
-        std::fflush(stdout);
-    }
-}
-
-// One dialog on its own: it is moved into view, photographed after `ticks` steps (the credits
-// need a few seconds to roll in) and then closed.
-struct Sight {
-    CDialog& dialog;
-    const char* shot;
-    int ticks;
-    void (*prepare)(HWND window);
-    void (*measure)(HWND window);
-    int seen = 0;
-};
-Sight* g_sight = nullptr;
-
-void CALLBACK SightStep(HWND, UINT, UINT_PTR, DWORD) {
-    HWND window = g_sight->dialog.GetSafeHwnd();
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    HWND window = g_run->window.GetSafeHwnd();
     if (window == nullptr)
         return;
-    if (g_sight->seen == 0) {
-        // Into view; at a high DPI the main window is wider than the screen, and its right
-        // side, with the pictures, is what must show.
-        RECT rect = {};
-        ::GetWindowRect(window, &rect);
-        const int x =
-            std::min<int>(240, ::GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left));
-        const int y =
-            std::min<int>(160, ::GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top));
-        ::SetWindowPos(window, nullptr, x, std::max(0, y), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        if (g_sight->prepare != nullptr)
-            g_sight->prepare(window);
-    }
-    if (++g_sight->seen == g_sight->ticks) {
-        if (g_sight->measure != nullptr)
-            g_sight->measure(window);
-        std::printf("SHOT %s\n", g_sight->shot);
-        std::fflush(stdout);
-    } else if (g_sight->seen > g_sight->ticks) {
+    if (g_run->next < g_run->steps.size())
+        g_run->steps[g_run->next++](window);
+    else
         ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    }
 }
 
-bool Photograph(CDialog& dialog, const char* shot, int ticks,
-                void (*measure)(HWND window) = nullptr, void (*prepare)(HWND window) = nullptr) {
-    Sight sight{dialog, shot, ticks, prepare, measure};
-    g_sight = &sight;
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, kStepMs, &SightStep);
-    dialog.DoModal();
+template <typename Modal> bool Show(Modal& modal, const char* name, std::vector<Step> steps) {
+    Run run{modal, std::move(steps)};
+    g_run = &run;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, kStepMs, &Tick);
+    modal.DoModal();
     ::KillTimer(nullptr, timer);
-    g_sight = nullptr;
-    if (sight.seen <= ticks)
-        std::fprintf(stderr, "%s closed before it was photographed\n", shot);
-    return sight.seen > ticks;
+    g_run = nullptr;
+    if (run.next < run.steps.size())
+        std::fprintf(stderr, "%s closed before every sight was announced\n", name);
+    return run.next == run.steps.size();
+}
+
+Step Shot(const char* name) {
+    return [name](HWND) {
+        std::printf("SHOT %s\n", name);
+        std::fflush(stdout);
+    };
+}
+
+// Into view; at a high DPI the main window is wider than the screen, and its right side,
+// with the pictures, is what must show.
+void MoveIntoView(HWND window) {
+    RECT rect = {};
+    ::GetWindowRect(window, &rect);
+    const int x = std::min<int>(240, ::GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left));
+    const int y = std::min<int>(160, ::GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top));
+    ::SetWindowPos(window, nullptr, x, std::max(0, y), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+// A dialog on its own: into view, then photographed on tick `ticks` (the credits need a few
+// seconds to roll in).
+std::vector<Step> Sight(const char* name, int ticks, Step prepare = nullptr,
+                        Step measure = nullptr) {
+    std::vector<Step> steps(static_cast<size_t>(ticks), [](HWND) {});
+    steps.front() = [prepare](HWND window) {
+        MoveIntoView(window);
+        if (prepare)
+            prepare(window);
+    };
+    steps.back() = [name, measure](HWND window) {
+        if (measure)
+            measure(window);
+        Shot(name)(window);
+    };
+    return steps;
+}
+
+Step Page(int index) {
+    return [index](HWND sheet) { ::SendMessageA(sheet, PSM_SETCURSEL, WPARAM(index), 0); };
 }
 
 void PrintSize(const char* name, int width, int height) {
     std::printf("SIZE %s %d %d\n", name, width, height);
 }
 
-void PrintBitmapSize(const char* name, HWND control, UINT getImage, WPARAM type) {
+void PrintBitmapSize(const char* name, HWND control, UINT getImage) {
     const SIZE size =
-        BitmapSize(reinterpret_cast<HBITMAP>(::SendMessageA(control, getImage, type, 0)));
+        BitmapSize(reinterpret_cast<HBITMAP>(::SendMessageA(control, getImage, IMAGE_BITMAP, 0)));
     PrintSize(name, size.cx, size.cy);
 }
 
@@ -151,28 +123,14 @@ void PrintClipSize(HWND animation) {
             const COLORREF pixel = ::GetPixel(dc, x, y);
             if (pixel == background || pixel == CLR_INVALID) // CLR_INVALID: off the screen
                 continue;
-            left = x < left ? x : left;
-            right = x > right ? x : right;
-            top = y < top ? y : top;
-            bottom = y > bottom ? y : bottom;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
         }
     }
     ::ReleaseDC(animation, dc);
     PrintSize("clip", right >= left ? right - left + 1 : 0, bottom >= top ? bottom - top + 1 : 0);
-}
-
-// The clip's first frame, as a check shows it.
-void ShowFirstFrame(HWND window) {
-    ::SendDlgItemMessageA(window, IDC_ANIMATE, ACM_PLAY, 1, MAKELPARAM(0, 0));
-}
-
-void MeasureMainWindow(HWND window) {
-    PrintBitmapSize("info", ::GetDlgItem(window, IDC_ABOUT), BM_GETIMAGE, IMAGE_BITMAP);
-    PrintClipSize(::GetDlgItem(window, IDC_ANIMATE));
-}
-
-void MeasureAbout(HWND window) {
-    PrintBitmapSize("logo", ::GetDlgItem(window, IDC_ABOUT_PICTURE), STM_GETIMAGE, IMAGE_BITMAP);
 }
 
 void SeedProfile() {
@@ -200,16 +158,26 @@ int main() {
     SeedProfile();
 
     // The dialogs of their own first: the tray part below leaves Wine's tray behind it.
-    int status = 0;
+    bool shown = true;
     {
         CTarnwickDlg main;
         CAboutDlg about;
         CAutoUpdateDlg notice("http://tarnwick.example.org/download/tarnwick107.exe");
         CCreditsDlg credits;
-        if (!Photograph(main, "main", 2, &MeasureMainWindow, &ShowFirstFrame) ||
-            !Photograph(about, "about", 2, &MeasureAbout) || !Photograph(notice, "update", 2) ||
-            !Photograph(credits, "credits", 9))
-            status = 1;
+        const auto showFirstFrame = [](HWND window) { // as a check shows the clip
+            ::SendDlgItemMessageA(window, IDC_ANIMATE, ACM_PLAY, 1, MAKELPARAM(0, 0));
+        };
+        const auto measureMain = [](HWND window) {
+            PrintBitmapSize("info", ::GetDlgItem(window, IDC_ABOUT), BM_GETIMAGE);
+            PrintClipSize(::GetDlgItem(window, IDC_ANIMATE));
+        };
+        const auto measureAbout = [](HWND window) {
+            PrintBitmapSize("logo", ::GetDlgItem(window, IDC_ABOUT_PICTURE), STM_GETIMAGE);
+        };
+        shown = Show(main, "main", Sight("main", 2, showFirstFrame, measureMain)) &&
+                Show(about, "about", Sight("about", 2, nullptr, measureAbout)) &&
+                Show(notice, "update", Sight("update", 2)) &&
+                Show(credits, "credits", Sight("credits", 9));
     }
 
     // The icon needs an owner window for its callback message; a hidden frame will do.
@@ -226,18 +194,19 @@ int main() {
         if (!icon.Create(owner, IDR_TRAY_MENU, "Tarnwick - You have 3 messages waiting.", mail,
                          WM_TRAY_NOTIFY)) {
             std::fprintf(stderr, "cannot create the tray icon\n");
-            status = 1;
+            shown = false;
         }
-        const UINT_PTR timer = ::SetTimer(nullptr, 0, kStepMs, &Step);
+        // The sheet opens at the top left, over Wine's tray window: moved aside for the tray.
+        const Step moveAside = [](HWND sheet) {
+            ::SetWindowPos(sheet, nullptr, 240, 160, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        };
         CConfDialog sheet("Configuration", nullptr, 0);
-        sheet.DoModal();
-        ::KillTimer(nullptr, timer);
-        if (g_next < kActionCount) {
-            std::fprintf(stderr, "the sheet closed before every sight was announced\n");
-            status = 1;
-        }
+        shown = Show(sheet, "the sheet",
+                     {Page(0), Shot("config-server-settings"), Page(1), Shot("config-general"),
+                      Page(2), Shot("config-notification"), moveAside, Shot("tray")}) &&
+                shown;
     }
     owner->DestroyWindow();
     ::DestroyIcon(mail);
-    return status;
+    return shown ? 0 : 1;
 }

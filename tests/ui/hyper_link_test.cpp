@@ -125,7 +125,7 @@ TEST_F(HyperLinkTest, FitsItsWindowToTheTextByAlignment) {
     }
 }
 
-TEST_F(HyperLinkTest, PressAndReleaseOpensOnceAndColoursFollowTheState) {
+TEST_F(HyperLinkTest, PressAndReleaseOrSpaceOpensAndColoursFollowTheState) {
     CHyperLink link;
     ASSERT_TRUE(link.SubclassWindow(MakeStatic(kTarget, SS_LEFT | WS_TABSTOP, 10)));
     EXPECT_EQ(kBlue, Colour(link));
@@ -150,17 +150,13 @@ TEST_F(HyperLinkTest, PressAndReleaseOpensOnceAndColoursFollowTheState) {
     EXPECT_EQ(nullptr, ::GetCapture());
     m_parent.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(0, 60));
     EXPECT_EQ(1u, m_opened.size());
-}
 
-TEST_F(HyperLinkTest, SpaceOpensTheFocusedLinkAndOtherKeysDoNot) {
-    CHyperLink link;
-    ASSERT_TRUE(link.SubclassWindow(MakeStatic(kTarget, SS_LEFT, 10)));
     ::SetFocus(link);
     link.SendMessage(WM_KEYDOWN, VK_RETURN, 0);
     link.SendMessage(WM_KEYDOWN, 'A', 0);
-    EXPECT_TRUE(m_opened.empty());
+    EXPECT_EQ(1u, m_opened.size());
     link.SendMessage(WM_KEYDOWN, VK_SPACE, 0);
-    EXPECT_EQ(std::vector<std::string>{kTarget}, m_opened);
+    EXPECT_EQ(2u, m_opened.size());
 }
 
 TEST_F(HyperLinkTest, FailureShowsTheReasonAndLeavesTheLinkUnvisited) {
