@@ -178,25 +178,6 @@ TEST(Pop3Session, ListCutOffOrNeverFinishedBreaksTheSessionForGood) {
     }
 }
 
-TEST(Pop3Session, AMultiLineReplyThatKeepsComingEarnsTimeBeyondTheLimit) {
-    // 48 KiB in pieces that take more than twice the base limit.
-    const std::string line = std::string(1000, 'x') + "\r\n";
-    std::string six;
-    for (int k = 0; k < 6; ++k) {
-        six += line;
-    }
-    std::vector<std::string> pieces(10, six);
-    pieces.front() = "+OK\r\nFrom: a\r\nTo: b\r\nDate: c\r\n\r\n";
-    pieces.back() = ".\r\n";
-    ScriptedPop3Server server;
-    server.Login().Expect("TOP 1 60\r\n").ReplyInPieces(pieces, 80);
-    CPop pop;
-    StartAndConnect(server, pop);
-    pop.SetTimeout(300);
-    EXPECT_TRUE(pop.Top(1, 60)) << pop.GetErrorText();
-    EXPECT_EQ(pop.GetSummary(), std::string(1000, 'x') + "\r\n" + std::string(22, 'x'));
-}
-
 TEST(Pop3Session, StatGivesTheCountAndTheSizeAfterBlanksOrTabs) {
     // Each reply follows a "+OK 4 44": a size it does not give stays. Sizes are 64-bit.
     const std::pair<const char*, const char*> cases[] = {
@@ -301,10 +282,6 @@ TEST(Pop3Session, TopReadsHeadersInAnyCaseAndTheBodyUnstuffed) {
         EXPECT_FALSE(ScratchFileExists("temptop.pop"));
     }
 }
-
-} // namespace
-
-namespace {
 
 TEST(Pop3Session, RepliesBeyondWhatTheCommandCanGiveBreakTheSession) {
     const std::string hugeTop = "+OK\r\n" + std::string(2500, 'x') + "\r\n";

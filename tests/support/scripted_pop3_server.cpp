@@ -77,6 +77,13 @@ ScriptedPop3Server& ScriptedPop3Server::Expect(const std::string& line) {
     return *this;
 }
 
+ScriptedPop3Server& ScriptedPop3Server::Exchanges(const std::vector<std::string>& linesAndReplies) {
+    for (std::size_t i = 0; i + 1 < linesAndReplies.size(); i += 2) {
+        Expect(linesAndReplies[i]).Reply(linesAndReplies[i + 1]);
+    }
+    return *this;
+}
+
 ScriptedPop3Server& ScriptedPop3Server::Silence() {
     m_steps.push_back({StepKind::Silence, std::string(), 0});
     return *this;
@@ -90,12 +97,8 @@ ScriptedPop3Server& ScriptedPop3Server::CloseConnection() {
 ScriptedPop3Server& ScriptedPop3Server::Login(const std::string& user,
                                               const std::string& password) {
     return Reply("+OK POP3 ready\r\n")
-        .Expect("CAPA\r\n")
-        .Reply("-ERR no capabilities here\r\n")
-        .Expect("USER " + user + "\r\n")
-        .Reply("+OK\r\n")
-        .Expect("PASS " + password + "\r\n")
-        .Reply("+OK logged in\r\n");
+        .Exchanges({"CAPA\r\n", "-ERR no capabilities here\r\n", "USER " + user + "\r\n", "+OK\r\n",
+                    "PASS " + password + "\r\n", "+OK logged in\r\n"});
 }
 
 ScriptedPop3Server& ScriptedPop3Server::ServeMailbox(const Mailbox& mailbox) {

@@ -71,6 +71,8 @@ public:
     ScriptedPop3Server& Reply(const std::string& bytes);
     ScriptedPop3Server& ReplyInPieces(const std::vector<std::string>& pieces, int pauseMs);
     ScriptedPop3Server& Expect(const std::string& line);
+    // Pairs in turn: a line expected, then the reply to it.
+    ScriptedPop3Server& Exchanges(const std::vector<std::string>& linesAndReplies);
     ScriptedPop3Server& Silence();
     ScriptedPop3Server& CloseConnection();
     // A "+OK" greeting, CAPA refused, then USER and PASS each expected and answered "+OK".
