@@ -163,16 +163,4 @@ TEST(ReplyReaderTime, AMultiLineReplyEarnsTimeByItsBytesUpToTenMinutes) {
     EXPECT_NEAR(session.Seconds() - began, 30 + 600, 2);
 }
 
-TEST(ReplyReaderTime, SilenceEndsAtTheLimitOfTheExchange) {
-    Session session;
-    ASSERT_TRUE(session.Login(10));
-    const double began = session.Seconds();
-    session.Reader().BeginExchange();
-    std::string status;
-    EXPECT_FALSE(session.Reader().ReadStatusLine(status));
-    EXPECT_STREQ(session.Reader().ErrorText(), "Server did not answer in time");
-    EXPECT_FALSE(session.Reader().OutOfStep());
-    EXPECT_NEAR(session.Seconds() - began, 30, 0.01);
-}
-
 } // namespace
