@@ -1,4 +1,4 @@
-// A POP3 session as the server sees it: login, refusals, silence, broken connections, and
+// A POP3 session as the server sees it: credentials, refusals, broken connections, and
 // what the client makes of the replies, whatever pieces they arrive in.
 #include <gtest/gtest.h>
 
@@ -33,62 +33,6 @@ void StartAndConnect(ScriptedPop3Server& server, CPop& pop) {
 
 bool ScratchFileExists(const char* name) {
     return std::filesystem::exists(pop3::ScratchFolder() / name);
-}
-
-TEST(Pop3Session, LoginEndsAtTheFirstRefusalOrBrokenReply) {
-    // The greeting, then the answers to USER and PASS (CAPA, between them, is refused); one
-    // without its line end is followed by the server hanging up. No replies at all: a silent
-    // server.
-    const struct {
-        std::vector<std::string> replies;
-        const char* sent;
-        const char* error;
-    } cases[] = {
-        {{"+OK\r\n", "+OK\r\n", "+OK in\r\n"}, "USER ann\r\nPASS secret\r\n", ""},
-        {{"-ERR too busy\r\n"}, "", "Bad Connection"},
-        {{"+OK\r\n", "-ERR who?\r\n"}, "USER ann\r\n", "Bad User Name"},
-        // Status indicators in upper case only, as RFC 1939 writes them.
-        {{"hello\r\n"}, "", "The server's reply was not understood"},
-        {{"+OK\r\n", "-err who?\r\n"}, "USER ann\r\n", "The server's reply was not understood"},
-        {{"+OK\r\n", "+OK\r\n", "ok\r\n"},
-         "USER ann\r\nPASS secret\r\n",
-         "The server's reply was not understood"},
-        {{"+OK\r\n", "+OK\r\n", "-ERR [AUTH]\r\n"},
-         "USER ann\r\nPASS secret\r\n",
-         "Bad Password Name"},
-        {{"+OK\r\n", "+OK"}, "USER ann\r\n", "Error reading from socket!"},
-        {{}, "", "Server did not answer in time"},
-        {{"+OK" + std::string(70000, '.') + "\r\n"}, "", "Reply line too long"},
-    };
-    const char* lines[] = {"CAPA\r\n", "USER ann\r\n", "PASS secret\r\n"};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.error);
-        ScriptedPop3Server server;
-        std::vector<std::string> replies = c.replies;
-        std::string sent = c.sent;
-        if (replies.size() > 1) {
-            replies.insert(replies.begin() + 1, "-ERR\r\n");
-            sent = "CAPA\r\n" + sent;
-        }
-        for (std::size_t i = 0; i < replies.size(); ++i) {
-            if (i > 0) {
-                server.Expect(lines[i - 1]);
-            }
-            server.Reply(replies[i]);
-            if (replies[i].back() != '\n') {
-                server.CloseConnection();
-            }
-        }
-        server.Start();
-        {
-            CPop pop;
-            pop.SetTimeout(300);
-            EXPECT_EQ(ConnectTo(pop, server), *c.error == '\0');
-            EXPECT_EQ(pop.GetErrorText(), c.error);
-        }
-        ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
-        EXPECT_EQ(server.Received(), sent); // nothing more after a refusal
-    }
 }
 
 TEST(Pop3Session, CredentialsGoOutAsGivenOrNotAtAll) {
