@@ -159,10 +159,10 @@ void ScriptedPop3Server::Run() {
             ++m_connections;
         }
         m_buffered.clear();
-        if (m_mailboxMode) {
-            RunMailbox(connection);
-        } else {
-            RunScript(connection);
+        // Unless it hung up, the server records until the client leaves.
+        if (m_mailboxMode ? RunMailbox(connection) : RunScript(connection)) {
+            while (Take(connection)) {
+            }
         }
         connection.Close();
         {
@@ -176,13 +176,13 @@ void ScriptedPop3Server::Run() {
     }
 }
 
-void ScriptedPop3Server::RunScript(net::TcpSocket& connection) {
+bool ScriptedPop3Server::RunScript(net::TcpSocket& connection) {
     bool quitAnswered = false; // as servers do, the connection ends after QUIT's answer
     for (const Step& step : m_steps) {
         if (step.kind == StepKind::Send) {
             if (!Sleep(step.pauseMs) ||
                 !connection.SendAll(step.text.data(), step.text.size(), kStepTimeoutMs)) {
-                return;
+                return false;
             }
         } else if (step.kind == StepKind::Expect) {
             std::string line;
@@ -190,29 +190,22 @@ void ScriptedPop3Server::RunScript(net::TcpSocket& connection) {
                 if (!m_stop) {
                     NoteMismatch("expected \"" + Printable(step.text) + "\", client left or late");
                 }
-                return;
+                return false;
             }
             if (!step.text.empty() && line != step.text) {
                 NoteMismatch("expected \"" + Printable(step.text) + "\", got \"" + Printable(line) +
                              "\"");
-                return;
+                return false;
             }
             quitAnswered = line == "QUIT\r\n";
-        } else if (step.kind == StepKind::Close) {
-            return;
         } else {
-            quitAnswered = false;
-            break; // silence: record until the client leaves
+            return step.kind == StepKind::Silence;
         }
     }
-    if (quitAnswered) {
-        return;
-    }
-    while (Take(connection)) {
-    }
+    return !quitAnswered;
 }
 
-void ScriptedPop3Server::RunMailbox(net::TcpSocket& connection) {
+bool ScriptedPop3Server::RunMailbox(net::TcpSocket& connection) {
     std::string answer = "+OK POP3 ready\r\n";
     bool authorized = false;
     bool quit = false;
@@ -234,17 +227,13 @@ void ScriptedPop3Server::RunMailbox(net::TcpSocket& connection) {
         if (line == "LIST\r\n") {
             for (int i = 0; i < m_mailbox.holdListFor; ++i) { // then answer all in one go
                 if (!ReadLine(connection, line)) {
-                    return;
+                    return false;
                 }
                 answer += answerTo(line);
             }
         }
     }
-    if (quit) {
-        return;
-    }
-    while (Take(connection)) {
-    }
+    return !quit;
 }
 
 std::string ScriptedPop3Server::Answer(const std::string& line, bool& authorized, std::string& user,

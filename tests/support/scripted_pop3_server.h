@@ -100,8 +100,8 @@ private:
     };
 
     void Run();
-    void RunScript(net::TcpSocket& connection);
-    void RunMailbox(net::TcpSocket& connection);
+    bool RunScript(net::TcpSocket& connection); // false: hung up
+    bool RunMailbox(net::TcpSocket& connection);
     std::string Answer(const std::string& line, bool& authorized, std::string& user,
                        std::vector<bool>& marked, bool& quit);
     bool Take(net::TcpSocket& connection);
