@@ -41,13 +41,6 @@ std::string Check(Account& account, cli::Report* report = nullptr) {
     return made.hasList ? cli::FormatText(made) + uids : cli::FormatJson(made);
 }
 
-ScriptedPop3Server& ExpectLines(ScriptedPop3Server& server, const std::string& lines) {
-    for (std::size_t at = 0; at < lines.size(); at = lines.find('\n', at) + 1) {
-        server.Expect(lines.substr(at, lines.find('\n', at) + 1 - at));
-    }
-    return server;
-}
-
 TEST(AccountLogin, LoginDelayBeforeOrAfterTheLoginHoldsTheNextCheckBackWithoutConnecting) {
     const struct {
         const char* name;
@@ -164,10 +157,10 @@ TEST(AccountLogin, APipelinedFlightCarriesTheLoginStatAndUidlAndARefusalEndsIt) 
         ScriptedPop3Server server;
         server.Reply("+OK hi\r\n")
             .Exchanges({"CAPA\r\n", "+OK\r\nUSER\r\nUIDL\r\nPIPELINING\r\n.\r\n"});
-        ExpectLines(server, flight).Reply(c.answers);
+        server.Expect(flight).Reply(c.answers);
         if (taken) {
-            ExpectLines(server, listing)
-                .Reply("+OK\r\n1 1500\r\n2 30\r\n.\r\n" + top + top + "+OK bye\r\n");
+            server.Expect(listing).Reply("+OK\r\n1 1500\r\n2 30\r\n.\r\n" + top + top +
+                                         "+OK bye\r\n");
         }
         if (c.hangUp) {
             server.CloseConnection();

@@ -59,21 +59,21 @@ std::string ScriptedPop3Server::Address() const {
     return "127.0.0.1:" + std::to_string(Port());
 }
 
-ScriptedPop3Server& ScriptedPop3Server::Reply(const std::string& bytes) {
-    m_steps.push_back({StepKind::Send, bytes, 0});
-    return *this;
-}
-
 ScriptedPop3Server& ScriptedPop3Server::ReplyInPieces(const std::vector<std::string>& pieces,
                                                       int pauseMs) {
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        m_steps.push_back({StepKind::Send, pieces[i], i > 0 ? pauseMs : 0});
+        Add(StepKind::Send, pieces[i], i > 0 ? pauseMs : 0);
     }
     return *this;
 }
 
-ScriptedPop3Server& ScriptedPop3Server::Expect(const std::string& line) {
-    m_steps.push_back({StepKind::Expect, line, 0});
+ScriptedPop3Server& ScriptedPop3Server::Expect(const std::string& lines) {
+    std::size_t at = 0;
+    do {
+        const std::size_t end = std::min(lines.find('\n', at), lines.size() - 1) + 1;
+        Add(StepKind::Expect, lines.substr(at, end - at));
+        at = end;
+    } while (at < lines.size());
     return *this;
 }
 
@@ -81,16 +81,6 @@ ScriptedPop3Server& ScriptedPop3Server::Exchanges(const std::vector<std::string>
     for (std::size_t i = 0; i + 1 < linesAndReplies.size(); i += 2) {
         Expect(linesAndReplies[i]).Reply(linesAndReplies[i + 1]);
     }
-    return *this;
-}
-
-ScriptedPop3Server& ScriptedPop3Server::Silence() {
-    m_steps.push_back({StepKind::Silence, std::string(), 0});
-    return *this;
-}
-
-ScriptedPop3Server& ScriptedPop3Server::CloseConnection() {
-    m_steps.push_back({StepKind::Close, std::string(), 0});
     return *this;
 }
 
@@ -125,26 +115,6 @@ bool ScriptedPop3Server::WaitForClosedConnections(int count, int timeoutMs) {
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                               [&] { return m_closed >= count; });
-}
-
-std::string ScriptedPop3Server::Received() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_received;
-}
-
-std::vector<std::string> ScriptedPop3Server::Mismatches() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_mismatches;
-}
-
-int ScriptedPop3Server::Connections() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_connections;
-}
-
-std::vector<int> ScriptedPop3Server::Deleted() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_deleted;
 }
 
 void ScriptedPop3Server::Run() {
