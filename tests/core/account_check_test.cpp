@@ -277,9 +277,7 @@ TEST(AccountCheck, AHostileServerEndsTheCheckInACleanFailure) {
         int lateMs = 0;      // before each reply
         int checkMs = 10000; // the whole check's limit
     } cases[] = {
-        {"a 30-byte reply claims 20 million",
-         {"-ERR\r\n", "+OK 20000000 1\r\n", "-ERR\r\n", two},
-         kNotUnderstood},
+        {"claims 20 million", {"-ERR\r\n", "+OK 20000000 1\r\n", "-ERR\r\n", two}, kNotUnderstood},
         {"CAPA flood", {flood}, kTooMuch},
         {"UIDL flood", {uidl, "+OK 3 300\r\n", flood}, kTooMuch},
         {"LIST flood", {capa, "+OK 3 300\r\n", flood}, kTooMuch},
@@ -287,16 +285,13 @@ TEST(AccountCheck, AHostileServerEndsTheCheckInACleanFailure) {
         {"3 MB, then silence", {capa, "+OK 40000 9\r\n", threeMb}, kLate},
         // Each reply within its limit, the check as a whole not.
         {"every reply late", slow, kLate, 250, 1500},
-        {"\"hello\" for \"+OK\"", {capa, "hello 3 300\r\n"}, kNotUnderstood},
         {"a lone \".\" in headers", {capa, "+OK 2 9\r\n", two, loneDot, top}, kNotUnderstood},
         {"the same, pipelined", {piped, "+OK 2 9\r\n", two, loneDot, top}, kNotUnderstood},
         {"a reply made up", {piped, "+OK 2 9\r\n", two, madeUp, top, "+OK\r\n"}, kNotUnderstood},
         {"a negative count", {capa, "+OK -5 100\r\n"}, kNotUnderstood},
         {"no count", {capa, "+OK\r\n"}, kNotUnderstood},
         {"a count that is no number", {capa, "+OK 5x 100\r\n"}, kNotUnderstood},
-        {"a LIST line past the count",
-         {capa, "+OK 2 9\r\n", "+OK\r\n3 1\r\n.\r\n"},
-         kNotUnderstood},
+        {"LIST past the count", {capa, "+OK 2 9\r\n", "+OK\r\n3 1\r\n.\r\n"}, kNotUnderstood},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
