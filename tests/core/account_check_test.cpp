@@ -84,6 +84,22 @@ Account ScriptedAccount(ScriptedPop3Server& server, int timeoutMs) {
     return account;
 }
 
+// Runs a check that must fail with the error and keep the old count and list; gives the time
+// it took.
+std::chrono::steady_clock::duration FailsKeepingTheOld(Account& account, const char* error) {
+    account.m_MessageCount = 7;
+    OwnedList owned;
+    owned.MakeOld();
+    const auto start = std::chrono::steady_clock::now();
+    account.CheckMail(owned.list);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
+    EXPECT_EQ(account.GetErrorText(), error);
+    EXPECT_EQ(account.m_MessageCount, 7); // the count goes with the list kept
+    EXPECT_EQ(owned.Rows(), "Old|Old|1|old\n");
+    return elapsed;
+}
+
 TEST(AccountCheck, CountsAndUniqueIdsDecideWhetherTheListIsRebuilt) {
     ScriptedPop3Server empty;
     Account account = AccountFor(empty, Mailbox());
@@ -197,14 +213,7 @@ TEST(AccountCheck, AFailedCheckKeepsWhatItHadNotYetReplaced) {
         ScriptedPop3Server server;
         Account account = AccountFor(server, box, c.password);
         account.m_MailServer = c.server ? c.server : account.m_MailServer;
-        account.m_MessageCount = 2;
-        OwnedList owned;
-        owned.MakeOld();
-        account.CheckMail(owned.list);
-        EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
-        EXPECT_EQ(account.GetErrorText(), c.error);
-        EXPECT_EQ(account.m_MessageCount, 2); // the count goes with the list kept
-        EXPECT_EQ(owned.Rows(), "Old|Old|1|old\n");
+        FailsKeepingTheOld(account, c.error);
         ASSERT_TRUE(c.sent.empty() || server.WaitForClosedConnections(1, 5000));
         EXPECT_EQ(server.Received(), c.sent);
     }
@@ -225,17 +234,9 @@ TEST(AccountCheck, ABrokenSessionEndsTheCheckAtOnceAndKeepsTheOldCountAndList) {
             server.Expect("TOP 2 8\r\n");
             closing ? server.Reply(top.substr(0, 20)).CloseConnection() : server.Silence();
             Account account = ScriptedAccount(server, kLimit);
-            account.m_MessageCount = 2;
-            OwnedList owned;
-            owned.MakeOld();
-            const auto start = std::chrono::steady_clock::now();
-            account.CheckMail(owned.list);
-            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-            EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
-            EXPECT_EQ(account.GetErrorText(),
-                      closing ? "Error reading from socket!" : "Server did not answer in time");
-            EXPECT_EQ(account.m_MessageCount, 2);
-            EXPECT_EQ(owned.Rows(), "Old|Old|1|old\n");
+            EXPECT_LT(FailsKeepingTheOld(account, closing ? "Error reading from socket!"
+                                                          : "Server did not answer in time"),
+                      std::chrono::seconds(5));
             server.Stop();
             // Nothing goes out after the failure; pipelined, QUIT left with the TOPs before it.
             const std::string sent = server.Received();
@@ -303,16 +304,7 @@ TEST(AccountCheck, AHostileServerEndsTheCheckInACleanFailure) {
         server.Silence();
         Account account = ScriptedAccount(server, 300);
         account.SetSessionLimit(c.checkMs);
-        account.m_MessageCount = 7;
-        OwnedList owned;
-        owned.MakeOld();
-        const auto start = std::chrono::steady_clock::now();
-        account.CheckMail(owned.list);
-        const auto elapsed = std::chrono::steady_clock::now() - start;
-        EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
-        EXPECT_EQ(account.GetErrorText(), c.error);
-        EXPECT_EQ(account.m_MessageCount, 7);
-        EXPECT_EQ(owned.Rows(), "Old|Old|1|old\n");
+        const auto elapsed = FailsKeepingTheOld(account, c.error);
         // Soon, unless the whole check's limit is what ends it, and then just after it.
         EXPECT_LT(elapsed, std::chrono::milliseconds(c.checkMs < 10000 ? c.checkMs + 1000 : 5000));
         EXPECT_GE(elapsed, std::chrono::milliseconds(c.checkMs < 10000 ? c.checkMs : 0));
