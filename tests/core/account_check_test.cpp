@@ -311,37 +311,6 @@ TEST(AccountCheck, AHostileServerEndsTheCheckInACleanFailure) {
     }
 }
 
-TEST(AccountCheck, PipelinedChecksMatchSequentialOnesEvenWhenTheServerWaitsForAllCommands) {
-    Mailbox box;
-    for (int n = 1; n <= 40; ++n) {
-        box.messages.push_back(MakeMessage("Sender " + std::to_string(n),
-                                           "Subject " + std::to_string(n),
-                                           {"line one of " + std::to_string(n), "line two"}));
-    }
-    box.overrides["TOP 7 8\r\n"] = "-ERR message 7 is locked\r\n"; // in step: its row stays
-    std::string rows[2];
-    std::string sent[2];
-    for (const bool pipelined : {false, true}) {
-        // A sequential client would wait for the LIST reply in vain against this server.
-        box.capabilities = pipelined ? std::vector<std::string>{"UIDL", "PIPELINING"}
-                                     : std::vector<std::string>{"UIDL"};
-        box.holdListFor = pipelined ? 40 : 0;
-        ScriptedPop3Server server;
-        Account account = AccountFor(server, box);
-        account.SetTimeout(2000);
-        OwnedList owned;
-        account.CheckMail(owned.list);
-        ASSERT_EQ(account.GetStatus(), Account::ListRebuilt) << account.GetErrorText();
-        ASSERT_EQ(owned.list->GetCount(), 40);
-        rows[pipelined] = owned.Rows() + Uids(owned.list);
-        ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
-        sent[pipelined] = server.Received();
-    }
-    EXPECT_EQ(rows[1], rows[0]);
-    EXPECT_EQ(sent[1], sent[0]);
-    EXPECT_NE(rows[0].find("\n||1|\n"), std::string::npos) << "the refused TOP's row";
-}
-
 TEST(AccountCheck, PipelinedRepliesSplitAtEveryPointGiveTheSameRows) {
     const std::string replies = "+OK 2 messages\r\n1 1500\r\n2 30\r\n.\r\n"
                                 "+OK\r\nFrom: Ann\r\nSubject: Hi\r\n\r\nbody\r\n.\r\n"
@@ -394,13 +363,11 @@ TEST(AccountDelete, DeletionSessionsAsTheServerSeesThem) {
         {kNone, 2, "secret", row(1, false), true, false, "",
          kLogin + "LIST 2\r\nTOP 2 0\r\nDELE 2\r\nQUIT\r\n"},
         {kNone, 2, "secret", row(2, false), false, true, "", kLogin + "LIST 2\r\nQUIT\r\n"},
-        {kNone, 9, "secret", row(1, false), false, true, "", kLogin + "LIST 9\r\nQUIT\r\n"},
         {kNone, 1, "wrong", row(0, false), false, false, "Bad Password Name",
          "CAPA\r\nUSER ann\r\nPASS wrong\r\n"},
         {kUidl, 2, "secret", row(1, true), true, false, "",
          kLogin + "CAPA\r\nUIDL 2\r\nDELE 2\r\nQUIT\r\n"},
         {kUidl, 2, "secret", row(2, true), false, true, "", kLogin + "CAPA\r\nUIDL 2\r\nQUIT\r\n"},
-        {kUidl, 9, "secret", row(2, true), false, true, "", kLogin + "CAPA\r\nUIDL 9\r\nQUIT\r\n"},
         // An id, but a server that has no UIDL (any more): the number alone never decides.
         {kTop, 2, "secret", row(2, true), false, true, "", kLogin + "CAPA\r\nLIST 2\r\nQUIT\r\n"},
         {kTop, 2, "secret", row(1, true), true, false, "",

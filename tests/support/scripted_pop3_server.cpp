@@ -187,21 +187,9 @@ bool ScriptedPop3Server::RunMailbox(net::TcpSocket& connection) {
             !ReadLine(connection, line)) {
             break;
         }
-        auto answerTo = [&](const std::string& command) {
-            const auto canned = m_mailbox.overrides.find(command);
-            return canned != m_mailbox.overrides.end()
-                       ? canned->second
-                       : Answer(command, authorized, user, marked, quit);
-        };
-        answer = answerTo(line);
-        if (line == "LIST\r\n") {
-            for (int i = 0; i < m_mailbox.holdListFor; ++i) { // then answer all in one go
-                if (!ReadLine(connection, line)) {
-                    return false;
-                }
-                answer += answerTo(line);
-            }
-        }
+        const auto canned = m_mailbox.overrides.find(line);
+        answer = canned != m_mailbox.overrides.end() ? canned->second
+                                                     : Answer(line, authorized, user, marked, quit);
     }
     return !quit;
 }

@@ -49,9 +49,6 @@ struct Mailbox {
     std::map<std::string, std::string> overrides; // exact command line -> raw answer
     // Listed in the CAPA answer; none: CAPA is refused. UIDL is answered only when listed.
     std::vector<std::string> capabilities;
-    // A server that waits for the whole listing: LIST is answered only once this many
-    // further commands have arrived.
-    int holdListFor = 0;
 };
 
 // A message with From, To, Subject and Date headers and the given body lines.
