@@ -135,7 +135,6 @@ TEST(ReplyReaderTime, AServerThatAnswersJustInTimeForEverIsEndedAtTheCeiling) {
     EXPECT_STREQ(session.Reader().ErrorText(), "Server did not answer in time");
     EXPECT_LE(session.Seconds(), ReplyReader::kSessionCeilingMs / 1000.0);
     EXPECT_GT(session.Seconds(), ReplyReader::kSessionCeilingMs / 1000.0 - 1);
-    EXPECT_LT(answered, 2000);
     EXPECT_LT(ReplyReader::kSessionCeilingMs, 10 * 60 * 1000);
 }
 
