@@ -1,5 +1,5 @@
 // What a server asks of the login and says about a failure, through Account and the
-// command-line report: its LOGIN-DELAY, and its own words, cleaned.
+// command-line report: its LOGIN-DELAY, its own words, cleaned, and a pipelined login.
 #include <ctime>
 #include <string>
 
@@ -16,7 +16,8 @@ namespace {
 
 using testsupport::ScriptedPop3Server;
 
-Account AccountFor(const ScriptedPop3Server& server) {
+Account AccountFor(ScriptedPop3Server& server) {
+    server.Start();
     Account account;
     account.Load();
     account.Set("ann", "secret", server.Address(), 8, 1);
@@ -24,11 +25,20 @@ Account AccountFor(const ScriptedPop3Server& server) {
     return account;
 }
 
-cli::Report Check(Account& account) {
+// The check's report: where it found mail its text and the rows' unique ids, else its JSON.
+std::string Check(Account& account, cli::Report* report = nullptr) {
     Messages* list = nullptr;
     account.CheckMail(list);
+    const cli::Report made = cli::MakeReport(account, list);
+    std::string uids;
+    for (int i = 0; list != nullptr && i < list->GetCount(); ++i) {
+        uids += list->GetUid(i) + " ";
+    }
     delete list;
-    return cli::MakeReport(account, nullptr);
+    if (report != nullptr) {
+        *report = made;
+    }
+    return made.hasList ? cli::FormatText(made) + uids : cli::FormatJson(made);
 }
 
 TEST(AccountLogin, LoginDelayBeforeOrAfterTheLoginHoldsTheNextCheckBackWithoutConnecting) {
@@ -46,10 +56,9 @@ TEST(AccountLogin, LoginDelayBeforeOrAfterTheLoginHoldsTheNextCheckBackWithoutCo
         SCOPED_TRACE(c.name);
         TempProfile profile;
         ScriptedPop3Server server;
-        server.Reply("+OK hi\r\n").Expect("CAPA\r\n").Reply(c.before);
-        server.Expect("USER ann\r\n").Reply("+OK\r\n").Expect("PASS secret\r\n").Reply("+OK\r\n");
-        server.Expect("CAPA\r\n").Reply(c.after).Expect("STAT\r\n").Reply("+OK 0 0\r\n");
-        server.Start();
+        server.Reply("+OK hi\r\n")
+            .Exchanges({"CAPA\r\n", c.before, "USER ann\r\n", "+OK\r\n", "PASS secret\r\n",
+                        "+OK\r\n", "CAPA\r\n", c.after, "STAT\r\n", "+OK 0 0\r\n"});
         Account account = AccountFor(server);
         Check(account);
         ASSERT_EQ(account.GetStatus(), Account::MailboxEmpty) << account.GetErrorText();
@@ -60,7 +69,8 @@ TEST(AccountLogin, LoginDelayBeforeOrAfterTheLoginHoldsTheNextCheckBackWithoutCo
         // before anything goes out, as a fault that passes.
         Account next = AccountFor(server);
         for (Account* again : {&account, &next}) {
-            const cli::Report report = Check(*again);
+            cli::Report report;
+            Check(*again, &report);
             EXPECT_EQ(again->GetStatus(), Account::CheckFailed);
             EXPECT_EQ(report.reason, "login-delay");
             EXPECT_EQ(cli::ExitStatus(report), 75);
@@ -76,8 +86,7 @@ TEST(AccountLogin, LoginDelayBeforeOrAfterTheLoginHoldsTheNextCheckBackWithoutCo
             "MailSettings", "LastLogin",
             std::to_string(static_cast<long long>(std::time(nullptr)) - c.delay - 1));
         ScriptedPop3Server later;
-        later.Login().Expect("CAPA\r\n").Reply("-ERR\r\n").Expect("STAT\r\n").Reply("+OK 0 0\r\n");
-        later.Start();
+        later.Login().Exchanges({"CAPA\r\n", "-ERR\r\n", "STAT\r\n", "+OK 0 0\r\n"});
         Account afterwards = AccountFor(later);
         Check(afterwards);
         EXPECT_EQ(afterwards.GetStatus(), Account::MailboxEmpty) << afterwards.GetErrorText();
@@ -103,67 +112,67 @@ TEST(AccountLogin, TheServersWordsComeCleanedWithTheReasonAndTheExitStatus) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
         ScriptedPop3Server server;
-        server.Reply("+OK hi\r\n").Expect("CAPA\r\n").Reply("-ERR\r\n");
-        server.Expect("USER ann\r\n").Reply("+OK\r\n").Expect("PASS secret\r\n").Reply(c.refusal);
-        server.Start();
+        server.Reply("+OK hi\r\n")
+            .Exchanges(
+                {"CAPA\r\n", "-ERR\r\n", "USER ann\r\n", "+OK\r\n", "PASS secret\r\n", c.refusal});
         Account account = AccountFor(server);
-        const cli::Report report = Check(account);
-        EXPECT_EQ(report.reason, c.reason);
-        EXPECT_EQ(cli::ExitStatus(report), c.exit);
-        EXPECT_EQ(report.serverWords, c.words);
-        EXPECT_LE(report.serverWords.size(), 200u);
-        EXPECT_EQ(account.GetErrorTextWithServerWords(),
-                  "Bad Password Name\nThe server said: " + c.words);
-        EXPECT_EQ(cli::FormatJson(report), "{\"status\":\"failed\",\"error\":\"Bad Password Name\","
+        cli::Report report;
+        EXPECT_EQ(Check(account, &report), "{\"status\":\"failed\",\"error\":\"Bad Password Name\","
                                            "\"reason\":\"" +
                                                std::string(c.reason) + "\",\"server\":\"" +
                                                c.words + "\"}\n");
+        EXPECT_EQ(cli::ExitStatus(report), c.exit);
+        EXPECT_EQ(account.GetErrorTextWithServerWords(),
+                  "Bad Password Name\nThe server said: " + c.words);
     }
 }
 
-TEST(AccountLogin, ARefusedPasswordInAPipelinedFlightFailsAsTheLoginAndNothingMoreGoesOut) {
+TEST(AccountLogin, APipelinedFlightCarriesTheLoginStatAndUidlAndARefusalEndsIt) {
     const std::string flight = "USER ann\r\nPASS secret\r\nCAPA\r\nSTAT\r\nUIDL\r\n";
-    // What follows the refusal in the flight: answered, or cut off by a server that hangs up.
+    const std::string top = "+OK\r\nFrom: Ann\r\nTo: B\r\nSubject: Hi\r\nDate: d\r\n\r\nb\r\n.\r\n";
+    const std::string refused =
+        "{\"status\":\"failed\",\"error\":\"Bad Password Name\",\"reason\":\"auth\","
+        "\"server\":\"Wrong\"}\n";
+    // What the server answers to the flight; then, when the login was taken, the listing.
     const struct {
         const char* name;
-        bool pipelined;
-        std::string afterRefusal;
+        std::string answers;
         bool hangUp;
+        std::string output;
     } cases[] = {
-        {"one by one", false, "", false},
-        {"pipelined", true, "+OK\r\nUSER\r\nPIPELINING\r\n.\r\n-ERR no\r\n-ERR no\r\n", false},
-        {"pipelined, then hung up", true, "+OK\r\nUSER\r\n", true},
+        {"taken",
+         "+OK\r\n+OK in\r\n+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n+OK 2 1530\r\n"
+         "+OK\r\n1 a\r\n2 b\r\n.\r\n",
+         false, "2 messages waiting.\n1\t2 KB\tAnn\tHi\n2\t1 KB\tAnn\tHi\na b "},
+        {"refused", "+OK\r\n-ERR [AUTH] Wrong\r\n+OK\r\nUSER\r\n.\r\n-ERR no\r\n-ERR no\r\n", false,
+         refused},
+        {"refused, then hung up", "+OK\r\n-ERR [AUTH] Wrong\r\n+OK\r\nUSER\r\n", true, refused},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const bool taken = c.output != refused;
+        const std::string listing = "LIST\r\nTOP 1 8\r\nTOP 2 8\r\nQUIT\r\n";
+        // Nothing of a flight is answered before all of it has come: a client that waited
+        // for a reply in between would wait in vain, and fail.
         ScriptedPop3Server server;
-        server.Reply("+OK hi\r\n").Expect("CAPA\r\n");
-        if (c.pipelined) {
-            server.Reply("+OK\r\nUSER\r\nUIDL\r\nPIPELINING\r\n.\r\n");
-            for (const char* line :
-                 {"USER ann\r\n", "PASS secret\r\n", "CAPA\r\n", "STAT\r\n", "UIDL\r\n"}) {
-                server.Expect(line); // all of it before any answer
-            }
-            server.Reply("+OK\r\n-ERR [AUTH] Wrong\r\n" + c.afterRefusal);
-        } else {
-            server.Reply("+OK\r\nUSER\r\nUIDL\r\n.\r\n").Expect("USER ann\r\n").Reply("+OK\r\n");
-            server.Expect("PASS secret\r\n").Reply("-ERR [AUTH] Wrong\r\n");
+        server.Reply("+OK hi\r\n")
+            .Exchanges({"CAPA\r\n", "+OK\r\nUSER\r\nUIDL\r\nPIPELINING\r\n.\r\n"});
+        server.Expect(flight).Reply(c.answers);
+        if (taken) {
+            server.Expect(listing).Reply("+OK\r\n1 1500\r\n2 30\r\n.\r\n" + top + top +
+                                         "+OK bye\r\n");
         }
         if (c.hangUp) {
             server.CloseConnection();
         }
-        server.Start();
         Account account = AccountFor(server);
-        const cli::Report report = Check(account);
-        EXPECT_EQ(account.GetStatus(), Account::CheckFailed);
-        EXPECT_EQ(cli::FormatJson(report), "{\"status\":\"failed\",\"error\":\"Bad Password "
-                                           "Name\",\"reason\":\"auth\",\"server\":\"Wrong\"}\n");
-        EXPECT_EQ(cli::ExitStatus(report), 2);
+        cli::Report report;
+        EXPECT_EQ(Check(account, &report), c.output);
+        EXPECT_EQ(cli::ExitStatus(report), taken ? 0 : 2);
         ASSERT_TRUE(server.WaitForClosedConnections(1, 5000));
         server.Stop();
         EXPECT_TRUE(server.Mismatches().empty());
-        EXPECT_EQ(server.Received(),
-                  "CAPA\r\n" + (c.pipelined ? flight : "USER ann\r\nPASS secret\r\n"));
+        EXPECT_EQ(server.Received(), "CAPA\r\n" + flight + (taken ? listing : ""));
     }
 }
 

@@ -30,28 +30,6 @@ TEST(SplitHostPort, HostAndPortOrTheDefault) {
     }
 }
 
-TEST(TcpSocket, LoopbackConnectionCarriesMoreThanOneSendsWorthAndSeesTheClose) {
-    net::TcpListener listener;
-    ASSERT_TRUE(listener.Listen());
-    net::TcpSocket client;
-    net::TcpSocket server;
-    ASSERT_TRUE(client.Connect("127.0.0.1", listener.Port(), 2000));
-    ASSERT_TRUE(listener.Accept(server, 2000));
-    const std::string big(200000, 'x');
-    std::thread sender([&] { EXPECT_TRUE(client.SendAll(big.data(), big.size(), 5000)); });
-    std::string got;
-    char chunk[8192];
-    net::RecvResult r{};
-    while (got.size() < big.size() &&
-           (r = server.Receive(chunk, sizeof chunk, 2000)).status == net::RecvStatus::Data) {
-        got.append(chunk, r.bytes);
-    }
-    sender.join();
-    EXPECT_EQ(got, big);
-    client.Close();
-    EXPECT_EQ(server.Receive(chunk, sizeof chunk, 2000).status, net::RecvStatus::Closed);
-}
-
 using Clock = std::chrono::steady_clock;
 
 long long MillisecondsSince(Clock::time_point start) {

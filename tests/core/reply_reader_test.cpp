@@ -135,7 +135,6 @@ TEST(ReplyReaderTime, AServerThatAnswersJustInTimeForEverIsEndedAtTheCeiling) {
     EXPECT_STREQ(session.Reader().ErrorText(), "Server did not answer in time");
     EXPECT_LE(session.Seconds(), ReplyReader::kSessionCeilingMs / 1000.0);
     EXPECT_GT(session.Seconds(), ReplyReader::kSessionCeilingMs / 1000.0 - 1);
-    EXPECT_LT(answered, 2000);
     EXPECT_LT(ReplyReader::kSessionCeilingMs, 10 * 60 * 1000);
 }
 
@@ -161,18 +160,6 @@ TEST(ReplyReaderTime, AMultiLineReplyEarnsTimeByItsBytesUpToTenMinutes) {
                                            static_cast<std::size_t>(-1)));
     EXPECT_STREQ(session.Reader().ErrorText(), "Server did not answer in time");
     EXPECT_NEAR(session.Seconds() - began, 30 + 600, 2);
-}
-
-TEST(ReplyReaderTime, SilenceEndsAtTheLimitOfTheExchange) {
-    Session session;
-    ASSERT_TRUE(session.Login(10));
-    const double began = session.Seconds();
-    session.Reader().BeginExchange();
-    std::string status;
-    EXPECT_FALSE(session.Reader().ReadStatusLine(status));
-    EXPECT_STREQ(session.Reader().ErrorText(), "Server did not answer in time");
-    EXPECT_FALSE(session.Reader().OutOfStep());
-    EXPECT_NEAR(session.Seconds() - began, 30, 0.01);
 }
 
 } // namespace

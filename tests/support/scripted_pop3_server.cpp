@@ -59,43 +59,36 @@ std::string ScriptedPop3Server::Address() const {
     return "127.0.0.1:" + std::to_string(Port());
 }
 
-ScriptedPop3Server& ScriptedPop3Server::Reply(const std::string& bytes) {
-    m_steps.push_back({StepKind::Send, bytes, 0});
-    return *this;
-}
-
 ScriptedPop3Server& ScriptedPop3Server::ReplyInPieces(const std::vector<std::string>& pieces,
                                                       int pauseMs) {
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        m_steps.push_back({StepKind::Send, pieces[i], i > 0 ? pauseMs : 0});
+        Add(StepKind::Send, pieces[i], i > 0 ? pauseMs : 0);
     }
     return *this;
 }
 
-ScriptedPop3Server& ScriptedPop3Server::Expect(const std::string& line) {
-    m_steps.push_back({StepKind::Expect, line, 0});
+ScriptedPop3Server& ScriptedPop3Server::Expect(const std::string& lines) {
+    std::size_t at = 0;
+    do {
+        const std::size_t end = std::min(lines.find('\n', at), lines.size() - 1) + 1;
+        Add(StepKind::Expect, lines.substr(at, end - at));
+        at = end;
+    } while (at < lines.size());
     return *this;
 }
 
-ScriptedPop3Server& ScriptedPop3Server::Silence() {
-    m_steps.push_back({StepKind::Silence, std::string(), 0});
-    return *this;
-}
-
-ScriptedPop3Server& ScriptedPop3Server::CloseConnection() {
-    m_steps.push_back({StepKind::Close, std::string(), 0});
+ScriptedPop3Server& ScriptedPop3Server::Exchanges(const std::vector<std::string>& linesAndReplies) {
+    for (std::size_t i = 0; i + 1 < linesAndReplies.size(); i += 2) {
+        Expect(linesAndReplies[i]).Reply(linesAndReplies[i + 1]);
+    }
     return *this;
 }
 
 ScriptedPop3Server& ScriptedPop3Server::Login(const std::string& user,
                                               const std::string& password) {
     return Reply("+OK POP3 ready\r\n")
-        .Expect("CAPA\r\n")
-        .Reply("-ERR no capabilities here\r\n")
-        .Expect("USER " + user + "\r\n")
-        .Reply("+OK\r\n")
-        .Expect("PASS " + password + "\r\n")
-        .Reply("+OK logged in\r\n");
+        .Exchanges({"CAPA\r\n", "-ERR no capabilities here\r\n", "USER " + user + "\r\n", "+OK\r\n",
+                    "PASS " + password + "\r\n", "+OK logged in\r\n"});
 }
 
 ScriptedPop3Server& ScriptedPop3Server::ServeMailbox(const Mailbox& mailbox) {
@@ -124,26 +117,6 @@ bool ScriptedPop3Server::WaitForClosedConnections(int count, int timeoutMs) {
                               [&] { return m_closed >= count; });
 }
 
-std::string ScriptedPop3Server::Received() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_received;
-}
-
-std::vector<std::string> ScriptedPop3Server::Mismatches() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_mismatches;
-}
-
-int ScriptedPop3Server::Connections() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_connections;
-}
-
-std::vector<int> ScriptedPop3Server::Deleted() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_deleted;
-}
-
 void ScriptedPop3Server::Run() {
     while (!m_stop) {
         net::TcpSocket connection;
@@ -156,10 +129,10 @@ void ScriptedPop3Server::Run() {
             ++m_connections;
         }
         m_buffered.clear();
-        if (m_mailboxMode) {
-            RunMailbox(connection);
-        } else {
-            RunScript(connection);
+        // Unless it hung up, the server records until the client leaves.
+        if (m_mailboxMode ? RunMailbox(connection) : RunScript(connection)) {
+            while (Take(connection)) {
+            }
         }
         connection.Close();
         {
@@ -173,13 +146,13 @@ void ScriptedPop3Server::Run() {
     }
 }
 
-void ScriptedPop3Server::RunScript(net::TcpSocket& connection) {
+bool ScriptedPop3Server::RunScript(net::TcpSocket& connection) {
     bool quitAnswered = false; // as servers do, the connection ends after QUIT's answer
     for (const Step& step : m_steps) {
         if (step.kind == StepKind::Send) {
             if (!Sleep(step.pauseMs) ||
                 !connection.SendAll(step.text.data(), step.text.size(), kStepTimeoutMs)) {
-                return;
+                return false;
             }
         } else if (step.kind == StepKind::Expect) {
             std::string line;
@@ -187,29 +160,22 @@ void ScriptedPop3Server::RunScript(net::TcpSocket& connection) {
                 if (!m_stop) {
                     NoteMismatch("expected \"" + Printable(step.text) + "\", client left or late");
                 }
-                return;
+                return false;
             }
             if (!step.text.empty() && line != step.text) {
                 NoteMismatch("expected \"" + Printable(step.text) + "\", got \"" + Printable(line) +
                              "\"");
-                return;
+                return false;
             }
             quitAnswered = line == "QUIT\r\n";
-        } else if (step.kind == StepKind::Close) {
-            return;
         } else {
-            quitAnswered = false;
-            break; // silence: record until the client leaves
+            return step.kind == StepKind::Silence;
         }
     }
-    if (quitAnswered) {
-        return;
-    }
-    while (Take(connection)) {
-    }
+    return !quitAnswered;
 }
 
-void ScriptedPop3Server::RunMailbox(net::TcpSocket& connection) {
+bool ScriptedPop3Server::RunMailbox(net::TcpSocket& connection) {
     std::string answer = "+OK POP3 ready\r\n";
     bool authorized = false;
     bool quit = false;
@@ -221,27 +187,11 @@ void ScriptedPop3Server::RunMailbox(net::TcpSocket& connection) {
             !ReadLine(connection, line)) {
             break;
         }
-        auto answerTo = [&](const std::string& command) {
-            const auto canned = m_mailbox.overrides.find(command);
-            return canned != m_mailbox.overrides.end()
-                       ? canned->second
-                       : Answer(command, authorized, user, marked, quit);
-        };
-        answer = answerTo(line);
-        if (line == "LIST\r\n") {
-            for (int i = 0; i < m_mailbox.holdListFor; ++i) { // then answer all in one go
-                if (!ReadLine(connection, line)) {
-                    return;
-                }
-                answer += answerTo(line);
-            }
-        }
+        const auto canned = m_mailbox.overrides.find(line);
+        answer = canned != m_mailbox.overrides.end() ? canned->second
+                                                     : Answer(line, authorized, user, marked, quit);
     }
-    if (quit) {
-        return;
-    }
-    while (Take(connection)) {
-    }
+    return !quit;
 }
 
 std::string ScriptedPop3Server::Answer(const std::string& line, bool& authorized, std::string& user,

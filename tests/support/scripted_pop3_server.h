@@ -5,7 +5,7 @@
 // Script mode: one connection, driven step by step.
 //     server.Login().Expect("STAT\r\n").Reply("+OK 1 10\r\n");
 //   Reply sends bytes as given; ReplyInPieces sends each piece separately with a pause
-//   between them; Expect reads one client line (through its LF) and notes a different one
+//   between them; Expect reads client lines (each through its LF) and notes a different one
 //   in Mismatches(), which ends the session (Expect("") takes any line); Silence never
 //   answers again; CloseConnection hangs up at that point. After the last step the server
 //   records until the client leaves, or hangs up when that step answered QUIT.
@@ -49,9 +49,6 @@ struct Mailbox {
     std::map<std::string, std::string> overrides; // exact command line -> raw answer
     // Listed in the CAPA answer; none: CAPA is refused. UIDL is answered only when listed.
     std::vector<std::string> capabilities;
-    // A server that waits for the whole listing: LIST is answered only once this many
-    // further commands have arrived.
-    int holdListFor = 0;
 };
 
 // A message with From, To, Subject and Date headers and the given body lines.
@@ -68,11 +65,13 @@ public:
     unsigned short Port() const { return m_listener.Port(); }
     std::string Address() const; // "127.0.0.1:<port>"
 
-    ScriptedPop3Server& Reply(const std::string& bytes);
+    ScriptedPop3Server& Reply(const std::string& bytes) { return Add(StepKind::Send, bytes); }
     ScriptedPop3Server& ReplyInPieces(const std::vector<std::string>& pieces, int pauseMs);
-    ScriptedPop3Server& Expect(const std::string& line);
-    ScriptedPop3Server& Silence();
-    ScriptedPop3Server& CloseConnection();
+    ScriptedPop3Server& Expect(const std::string& lines);
+    // Pairs in turn: a line expected, then the reply to it.
+    ScriptedPop3Server& Exchanges(const std::vector<std::string>& linesAndReplies);
+    ScriptedPop3Server& Silence() { return Add(StepKind::Silence); }
+    ScriptedPop3Server& CloseConnection() { return Add(StepKind::Close); }
     // A "+OK" greeting, CAPA refused, then USER and PASS each expected and answered "+OK".
     ScriptedPop3Server& Login(const std::string& user = "ann",
                               const std::string& password = "secret");
@@ -84,10 +83,10 @@ public:
     // Waits until count connections have ended (the client left, or the script closed).
     bool WaitForClosedConnections(int count, int timeoutMs);
 
-    std::string Received() const;
-    std::vector<std::string> Mismatches() const;
-    int Connections() const;
-    std::vector<int> Deleted() const; // message numbers marked at a QUIT, in order
+    std::string Received() const { return Locked(m_received); }
+    std::vector<std::string> Mismatches() const { return Locked(m_mismatches); }
+    int Connections() const { return Locked(m_connections); }
+    std::vector<int> Deleted() const { return Locked(m_deleted); } // marked at a QUIT, in order
 
 private:
     enum class StepKind { Send, Expect, Silence, Close };
@@ -97,9 +96,18 @@ private:
         int pauseMs; // before a Send
     };
 
+    ScriptedPop3Server& Add(StepKind kind, const std::string& text = "", int pauseMs = 0) {
+        m_steps.push_back({kind, text, pauseMs});
+        return *this;
+    }
+    template <class T> T Locked(const T& value) const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return value;
+    }
+
     void Run();
-    void RunScript(net::TcpSocket& connection);
-    void RunMailbox(net::TcpSocket& connection);
+    bool RunScript(net::TcpSocket& connection); // false: hung up
+    bool RunMailbox(net::TcpSocket& connection);
     std::string Answer(const std::string& line, bool& authorized, std::string& user,
                        std::vector<bool>& marked, bool& quit);
     bool Take(net::TcpSocket& connection);
