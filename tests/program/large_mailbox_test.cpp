@@ -11,10 +11,7 @@
 TEST_F(MainWindowTest, FiveThousandMessagesUnchangedAreNotRefilledAndTheWindowKeepsAnswering) {
     const int kCount = 5000;
     // With unique ids, so that a check of the same count compares every message.
-    auto mailbox = MailboxOf(kCount);
-    mailbox.capabilities = {"UIDL"};
-    for (int i = 0; i < kCount; ++i)
-        mailbox.messages[i].uid = "u" + std::to_string(i + 1);
+    auto mailbox = MailboxOf(kCount, true);
     auto& server = Serve(mailbox);
     // Another program took all but the last three.
     mailbox.messages.erase(mailbox.messages.begin(), mailbox.messages.end() - 3);

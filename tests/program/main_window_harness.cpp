@@ -40,13 +40,17 @@ void AnswerProbe::Stop() {
         m_thread.join();
 }
 
-testsupport::Mailbox MailboxOf(int count) {
+testsupport::Mailbox MailboxOf(int count, bool withUids) {
     testsupport::Mailbox mailbox;
+    if (withUids)
+        mailbox.capabilities = {"UIDL"};
     for (int i = 1; i <= count; ++i) {
         auto message =
             testsupport::MakeMessage("Sender " + std::to_string(i), "Subject " + std::to_string(i),
                                      {"Line one of " + std::to_string(i)});
         message.size = 1500;
+        if (withUids)
+            message.uid = "u" + std::to_string(i);
         mailbox.messages.push_back(message);
     }
     return mailbox;

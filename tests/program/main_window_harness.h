@@ -30,7 +30,6 @@ public:
     // The mailbox the next job works on.
     Account& Mailbox() { return m_cycle.MutableAccount(); }
     int Busy() const { return m_cycle.Busy() ? 1 : 0; }
-    int Enabled() const { return m_cycle.Enabled() ? 1 : 0; }
     std::vector<std::string> Row(int i) const {
         return {m_list.GetItemText(i, 0), m_list.GetItemText(i, 1), m_list.GetItemText(i, 2)};
     }
@@ -45,8 +44,9 @@ public:
 void WriteTestProfile(const std::string& server, const std::string& password = "secret",
                       const std::string& user = "ann");
 
-// A mailbox of `count` messages "Subject i" from "Sender i", 1500 octets each.
-testsupport::Mailbox MailboxOf(int count);
+// A mailbox of `count` messages "Subject i" from "Sender i", 1500 octets each; with unique
+// ids "ui" when `withUids`.
+testsupport::Mailbox MailboxOf(int count, bool withUids = false);
 
 // Asks a window from another thread, again and again, whether it answers within `limitMs`,
 // as the taskbar, setup and Windows' hang detection do.
