@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -72,30 +73,18 @@ TEST_F(DeletionTest, AFailedDeletionComesAsAnErrorBox) {
     EXPECT_EQ(0u, m_boxes.m_boxes[1].text.find("Could not delete message number 2\n\n"));
 }
 
-namespace {
-
-int g_sheetsCancelled = 0;
-
-void CALLBACK CancelSheet(HWND, UINT, UINT_PTR, DWORD) {
-    HWND sheet = ::FindWindowA(nullptr, "Configuration");
-    if (sheet == nullptr || !::IsWindowVisible(sheet))
-        return;
-    ++g_sheetsCancelled;
-    PropSheet_PressButton(sheet, PSBTN_CANCEL);
-}
-
-} // namespace
-
 TEST_F(MainWindowTest, NoMailboxMeansNoCheckOnlyTheWayToTheConfiguration) {
     WriteTestProfile("");
     TestDlg dlg;
     ASSERT_TRUE(dlg.Create());
     // "Check now!" asked for by the user opens the way on: the configuration.
-    g_sheetsCancelled = 0;
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &CancelSheet);
+    int sheets = 0;
+    const SheetAnswer cancel([&](HWND sheet) {
+        ++sheets;
+        PropSheet_PressButton(sheet, PSBTN_CANCEL);
+    });
     Click(dlg, IDC_CHECK_NOW);
-    ::KillTimer(nullptr, timer);
-    EXPECT_EQ(1, g_sheetsCancelled);
+    EXPECT_EQ(1, sheets);
     EXPECT_EQ(0, dlg.Busy());
     EXPECT_EQ("Tarnwick - no mailbox set up: choose Configuration", dlg.GetWindowText());
     EXPECT_EQ(dlg.GetWindowText(), dlg.m_trayIcon.GetTipText());
@@ -160,27 +149,6 @@ TEST_F(DeletionTest, TheOpenTrayMenuOffersItsCommandsButNotOverAnOpenQuestion) {
     EXPECT_NE(0u, underQuestion & MF_GRAYED);
 }
 
-namespace {
-
-std::string g_newServer;
-
-// Runs inside the configuration sheet's loop: names another server, or cancels.
-void CALLBACK AnswerSheet(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND sheet = ::FindWindowA(nullptr, "Configuration");
-    if (sheet == nullptr || !::IsWindowVisible(sheet))
-        return;
-    ::KillTimer(nullptr, timer);
-    if (g_newServer.empty()) {
-        PropSheet_PressButton(sheet, PSBTN_CANCEL);
-        return;
-    }
-    PropSheet_SetCurSel(sheet, nullptr, 0);
-    ::SetDlgItemTextA(PropSheet_GetCurrentPageHwnd(sheet), IDC_MAIL_SERVER, g_newServer.c_str());
-    PropSheet_PressButton(sheet, PSBTN_OK);
-}
-
-} // namespace
-
 TEST_F(DeletionTest, AfterTheConfigurationNamesAnotherMailboxNoOldRowCanBeDeletedThere) {
     auto& first = Serve(MailboxOf(5, true));
     auto& other = Serve(MailboxOf(5, true));
@@ -188,8 +156,8 @@ TEST_F(DeletionTest, AfterTheConfigurationNamesAnotherMailboxNoOldRowCanBeDelete
     TestDlg& dlg = *window;
 
     // Cancelled: the rows stay, and the next check finds nothing to refill.
-    g_newServer.clear();
-    ::SetTimer(nullptr, 0, 50, &AnswerSheet);
+    std::optional<SheetAnswer> answer;
+    answer.emplace([](HWND sheet) { PropSheet_PressButton(sheet, PSBTN_CANCEL); });
     dlg.Command(ID_TRAY_CONFIGURE);
     EXPECT_EQ(5, dlg.m_list.GetItemCount());
     const int refills = dlg.m_refills;
@@ -198,8 +166,12 @@ TEST_F(DeletionTest, AfterTheConfigurationNamesAnotherMailboxNoOldRowCanBeDelete
     EXPECT_EQ(refills, dlg.m_refills);
 
     // Another server: the old rows go, so no deletion can name them on it.
-    g_newServer = other.Address();
-    ::SetTimer(nullptr, 0, 50, &AnswerSheet);
+    answer.reset();
+    answer.emplace([&](HWND sheet) {
+        PropSheet_SetCurSel(sheet, nullptr, 0);
+        SetItemText(PropSheet_GetCurrentPageHwnd(sheet), IDC_MAIL_SERVER, other.Address());
+        PropSheet_PressButton(sheet, PSBTN_OK);
+    });
     dlg.Command(ID_TRAY_CONFIGURE);
     EXPECT_EQ(other.Address(), dlg.Mailbox().m_MailServer);
     EXPECT_EQ(0, dlg.m_list.GetItemCount());

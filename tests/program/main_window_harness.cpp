@@ -40,6 +40,24 @@ void AnswerProbe::Stop() {
         m_thread.join();
 }
 
+SheetAnswer::SheetAnswer(std::function<void(HWND)> answer)
+    : m_answer(std::move(answer)), m_timer(::SetTimer(nullptr, 0, 50, &OnTimer)) {
+    s_current = this;
+}
+
+SheetAnswer::~SheetAnswer() {
+    ::KillTimer(nullptr, m_timer);
+    s_current = nullptr;
+}
+
+void CALLBACK SheetAnswer::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+    HWND sheet = ::FindWindowA(nullptr, "Configuration");
+    if (s_current == nullptr || sheet == nullptr || !::IsWindowVisible(sheet))
+        return;
+    ::KillTimer(nullptr, s_current->m_timer);
+    s_current->m_answer(sheet);
+}
+
 testsupport::Mailbox MailboxOf(int count, bool withUids) {
     testsupport::Mailbox mailbox;
     if (withUids)

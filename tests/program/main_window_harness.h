@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -69,6 +70,21 @@ public:
 private:
     std::atomic<bool> m_stop{false}, m_finished{false};
     std::thread m_thread;
+};
+
+// Acts on the configuration sheet from inside its loop, once it shows; one at a time.
+class SheetAnswer {
+public:
+    explicit SheetAnswer(std::function<void(HWND sheet)> answer);
+    ~SheetAnswer();
+    SheetAnswer(const SheetAnswer&) = delete;
+    SheetAnswer& operator=(const SheetAnswer&) = delete;
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    static inline SheetAnswer* s_current = nullptr;
+    std::function<void(HWND)> m_answer;
+    UINT_PTR m_timer;
 };
 
 struct Launched {

@@ -108,48 +108,27 @@ TEST_F(MainWindowTest, ARefusedCertificateCanBeTrustedFromTheFailureBoxThenTheTi
     profile.WriteString("MailSettings", "Security", "tls");
     TestDlg dlg;
     ASSERT_TRUE(dlg.Create());
-    for (const int answer : {IDNO, IDYES}) {
-        m_boxes.m_boxes.clear();
-        m_boxes.m_answer = answer;
-        CheckNow(dlg);
-        ASSERT_FALSE(m_boxes.m_boxes.empty());
-        const auto& question = m_boxes.m_boxes[0];
-        EXPECT_EQ("Tarnwick - Confirmation", question.caption);
-        EXPECT_EQ(static_cast<UINT>(MB_YESNO), question.flags & MB_TYPEMASK);
-        EXPECT_EQ(static_cast<UINT>(MB_DEFBUTTON2), question.flags & MB_DEFMASK);
-        const std::string fingerprint = dlg.Mailbox().GetServerFingerprint();
-        EXPECT_EQ(95u, fingerprint.size());
-        EXPECT_NE(
-            std::string::npos,
-            question.text.find("not trusted (self-signed). SHA-256 fingerprint: " + fingerprint));
-        if (answer == IDNO) { // the usual failure: checking off, nothing trusted
-            ASSERT_EQ(2u, m_boxes.m_boxes.size());
-            EXPECT_EQ("Tarnwick Error", m_boxes.m_boxes[1].caption);
-            EXPECT_EQ("", profile.GetString("MailSettings", "TrustedCertificate"));
-            dlg.Command(ID_TRAY_DISABLE); // enables again
-        } else {                          // trusted, stored and checked again at once
-            EXPECT_EQ(1u, m_boxes.m_boxes.size());
-            EXPECT_EQ(fingerprint, profile.GetString("MailSettings", "TrustedCertificate"));
-            EXPECT_EQ(0u, dlg.GetWindowText().find("Tarnwick - You have "));
-            EXPECT_EQ(dlg.GetWindowText() + " (secure)", dlg.m_trayIcon.GetTipText());
-        }
-    }
+    m_boxes.m_answer = IDNO; // the usual failure: checking off, nothing trusted
+    CheckNow(dlg);
+    ASSERT_EQ(2u, m_boxes.m_boxes.size());
+    const auto question = m_boxes.m_boxes[0];
+    EXPECT_EQ("Tarnwick - Confirmation", question.caption);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_DEFBUTTON2),
+              question.flags & (MB_TYPEMASK | MB_DEFMASK));
+    const std::string fingerprint = dlg.Mailbox().GetServerFingerprint();
+    EXPECT_NE(std::string::npos,
+              question.text.find("not trusted (self-signed). SHA-256 fingerprint: " + fingerprint));
+    EXPECT_EQ("Tarnwick Error", m_boxes.m_boxes[1].caption);
+    EXPECT_EQ("", profile.GetString("MailSettings", "TrustedCertificate"));
+
+    m_boxes.m_answer = IDYES;     // trusted, stored and checked again at once
+    dlg.Command(ID_TRAY_DISABLE); // Enable checks at once
+    ASSERT_TRUE(dlg.WaitIdle());
+    EXPECT_EQ(3u, m_boxes.m_boxes.size());
+    EXPECT_EQ(fingerprint, profile.GetString("MailSettings", "TrustedCertificate"));
+    EXPECT_EQ(0u, dlg.GetWindowText().find("Tarnwick - You have "));
+    EXPECT_EQ(dlg.GetWindowText() + " (secure)", dlg.m_trayIcon.GetTipText());
 }
-
-namespace {
-
-// Runs inside the first-time sheet's loop: switches "check at start-up" on and confirms.
-void CALLBACK ConfirmSheetCheckingAtStart(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND sheet = ::FindWindowA(nullptr, "Configuration");
-    if (sheet == nullptr || !::IsWindowVisible(sheet))
-        return;
-    ::KillTimer(nullptr, timer);
-    PropSheet_SetCurSel(sheet, nullptr, 1);
-    ::CheckDlgButton(PropSheet_GetCurrentPageHwnd(sheet), IDC_CHECK_ON_STARTUP, BST_CHECKED);
-    PropSheet_PressButton(sheet, PSBTN_OK);
-}
-
-} // namespace
 
 TEST_F(MainWindowTest, AnOlderProfileRunsTheFirstTimeSetupWhoseChoicesTakeEffectAtOnce) {
     auto& server = Serve(MailboxOf(1));
@@ -160,10 +139,13 @@ TEST_F(MainWindowTest, AnOlderProfileRunsTheFirstTimeSetupWhoseChoicesTakeEffect
     EXPECT_EQ(106, profile.GetInt("AutoUpdate", "CurrentVersion", 0));
     EXPECT_EQ(1, profile.GetInt("Notification", "FirstTime", 0));
 
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &ConfirmSheetCheckingAtStart);
+    SheetAnswer answer([](HWND sheet) { // "check at start-up", confirmed
+        PropSheet_SetCurSel(sheet, nullptr, 1);
+        ::CheckDlgButton(PropSheet_GetCurrentPageHwnd(sheet), IDC_CHECK_ON_STARTUP, BST_CHECKED);
+        PropSheet_PressButton(sheet, PSBTN_OK);
+    });
     TestDlg dlg;
     ASSERT_TRUE(dlg.Create());
-    ::KillTimer(nullptr, timer);
     ASSERT_FALSE(m_boxes.m_boxes.empty());
     EXPECT_EQ("First Time Usage", m_boxes.m_boxes[0].caption);
     EXPECT_EQ(3, profile.GetInt("AutoUpdate", "Interval", 0));
