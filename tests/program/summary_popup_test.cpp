@@ -127,7 +127,7 @@ TEST_F(MainWindowTest,
     // Esc, as the dialog hears it from the list: the popup goes, the program stays.
     dlg.SendMessage(WM_COMMAND, IDCANCEL, reinterpret_cast<LPARAM>(::GetDlgItem(dlg, IDCANCEL)));
     EXPECT_EQ(nullptr, dlg.m_popup->GetSafeHwnd());
-    ASSERT_TRUE(::IsWindow(dlg));
+    ASSERT_TRUE(dlg.IsWindowVisible()) << "Esc ended the program";
 
     // The Delete key on the chosen row: the question names that message, and No is the answer.
     m_boxes.m_answer = IDNO;
