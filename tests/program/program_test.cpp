@@ -32,9 +32,11 @@ private:
     bool m_hadFile = false;
 };
 
+// The program beside the tests: the test executable lies in build/tests, it in build/src.
 class Process {
 public:
-    explicit Process(std::string commandLine) {
+    explicit Process(const std::string& arguments = "") {
+        std::string commandLine = "\"" + ProgramFolder() + "\\..\\src\\tarnwick.exe\"" + arguments;
         STARTUPINFOA startup = {sizeof(startup)};
         m_started = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                                      nullptr, &startup, &m_info) != FALSE;
@@ -60,11 +62,6 @@ private:
     PROCESS_INFORMATION m_info = {};
     bool m_started = false;
 };
-
-// The program beside the tests: the test executable lies in build/tests, it in build/src.
-std::string ProgramCommand() {
-    return "\"" + ProgramFolder() + "\\..\\src\\tarnwick.exe\"";
-}
 
 // What `find` finds once it shows, or null after the program's first check has had time enough.
 HWND WaitFor(const std::function<HWND()>& find) {
@@ -130,7 +127,7 @@ bool ExitProgram(HWND window, const Process& program) {
 
 // Starts the program, lets `use` act on its window, then ends it with Exit.
 void RunProgram(const std::function<void(HWND)>& use) {
-    Process program(ProgramCommand());
+    Process program;
     ASSERT_TRUE(program.Started());
     const HWND window = WaitForMainWindowOf(program.Id());
     ASSERT_NE(nullptr, window);
@@ -149,7 +146,7 @@ TEST_F(MainWindowTest, StartedInTheTrayOnlyItsIconShowsUntilASecondStartBringsIt
     Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
     const int iconsBefore = CountTrayIcons();
 
-    Process first(ProgramCommand() + " /tray");
+    Process first(" /tray");
     ASSERT_TRUE(first.Started());
     const HWND window =
         WaitFor([] { return ::FindWindowA(nullptr, "Tarnwick - You have 2 messages waiting."); });
@@ -157,7 +154,7 @@ TEST_F(MainWindowTest, StartedInTheTrayOnlyItsIconShowsUntilASecondStartBringsIt
     ASSERT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore + 1; }, 5000));
     EXPECT_FALSE(::IsWindowVisible(window)) << "the window showed at a quiet start";
 
-    Process second(ProgramCommand());
+    Process second;
     ASSERT_TRUE(second.Started());
     EXPECT_TRUE(second.WaitForExit(15000));
     EXPECT_TRUE(PumpUntil(
@@ -180,7 +177,7 @@ TEST_F(MainWindowTest,
     ASSERT_EQ("", settings.GetString("Notification", "Interval", ""));
     const int iconsBefore = CountTrayIcons();
 
-    Process program(ProgramCommand());
+    Process program;
     ASSERT_TRUE(program.Started());
     ASSERT_TRUE(
         PumpUntil([&] { return stalled.Received().find("PASS") != std::string::npos; }, 30000));
