@@ -40,13 +40,35 @@ void AnswerProbe::Stop() {
         m_thread.join();
 }
 
-testsupport::Mailbox MailboxOf(int count) {
+SheetAnswer::SheetAnswer(std::function<void(HWND)> answer)
+    : m_answer(std::move(answer)), m_timer(::SetTimer(nullptr, 0, 50, &OnTimer)) {
+    s_current = this;
+}
+
+SheetAnswer::~SheetAnswer() {
+    ::KillTimer(nullptr, m_timer);
+    s_current = nullptr;
+}
+
+void CALLBACK SheetAnswer::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+    HWND sheet = ::FindWindowA(nullptr, "Configuration");
+    if (s_current == nullptr || sheet == nullptr || !::IsWindowVisible(sheet))
+        return;
+    ::KillTimer(nullptr, s_current->m_timer);
+    s_current->m_answer(sheet);
+}
+
+testsupport::Mailbox MailboxOf(int count, bool withUids) {
     testsupport::Mailbox mailbox;
+    if (withUids)
+        mailbox.capabilities = {"UIDL"};
     for (int i = 1; i <= count; ++i) {
         auto message =
             testsupport::MakeMessage("Sender " + std::to_string(i), "Subject " + std::to_string(i),
                                      {"Line one of " + std::to_string(i)});
         message.size = 1500;
+        if (withUids)
+            message.uid = "u" + std::to_string(i);
         mailbox.messages.push_back(message);
     }
     return mailbox;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,7 +31,6 @@ public:
     // The mailbox the next job works on.
     Account& Mailbox() { return m_cycle.MutableAccount(); }
     int Busy() const { return m_cycle.Busy() ? 1 : 0; }
-    int Enabled() const { return m_cycle.Enabled() ? 1 : 0; }
     std::vector<std::string> Row(int i) const {
         return {m_list.GetItemText(i, 0), m_list.GetItemText(i, 1), m_list.GetItemText(i, 2)};
     }
@@ -45,8 +45,9 @@ public:
 void WriteTestProfile(const std::string& server, const std::string& password = "secret",
                       const std::string& user = "ann");
 
-// A mailbox of `count` messages "Subject i" from "Sender i", 1500 octets each.
-testsupport::Mailbox MailboxOf(int count);
+// A mailbox of `count` messages "Subject i" from "Sender i", 1500 octets each; with unique
+// ids "ui" when `withUids`.
+testsupport::Mailbox MailboxOf(int count, bool withUids = false);
 
 // Asks a window from another thread, again and again, whether it answers within `limitMs`,
 // as the taskbar, setup and Windows' hang detection do.
@@ -69,6 +70,21 @@ public:
 private:
     std::atomic<bool> m_stop{false}, m_finished{false};
     std::thread m_thread;
+};
+
+// Acts on the configuration sheet from inside its loop, once it shows; one at a time.
+class SheetAnswer {
+public:
+    explicit SheetAnswer(std::function<void(HWND sheet)> answer);
+    ~SheetAnswer();
+    SheetAnswer(const SheetAnswer&) = delete;
+    SheetAnswer& operator=(const SheetAnswer&) = delete;
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    static inline SheetAnswer* s_current = nullptr;
+    std::function<void(HWND)> m_answer;
+    UINT_PTR m_timer;
 };
 
 struct Launched {

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <vector>
 
 namespace {
@@ -31,9 +32,11 @@ private:
     bool m_hadFile = false;
 };
 
+// The program beside the tests: the test executable lies in build/tests, it in build/src.
 class Process {
 public:
-    explicit Process(std::string commandLine) {
+    explicit Process(const std::string& arguments = "") {
+        std::string commandLine = "\"" + ProgramFolder() + "\\..\\src\\tarnwick.exe\"" + arguments;
         STARTUPINFOA startup = {sizeof(startup)};
         m_started = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                                      nullptr, &startup, &m_info) != FALSE;
@@ -60,27 +63,17 @@ private:
     bool m_started = false;
 };
 
-// The program beside the tests: the test executable lies in build/tests, it in build/src.
-std::string ProgramCommand() {
-    return "\"" + ProgramFolder() + "\\..\\src\\tarnwick.exe\"";
-}
-
-// The top-level window of that title once it shows, or null after the program's first check
-// has had time enough.
-HWND WaitForWindow(const char* title) {
+// What `find` finds once it shows, or null after the program's first check has had time enough.
+HWND WaitFor(const std::function<HWND()>& find) {
     HWND window = nullptr;
     PumpUntil(
         [&] {
-            window = ::FindWindowA(nullptr, title);
+            window = find();
             return window != nullptr;
         },
         30000);
     return window;
 }
-
-} // namespace
-
-namespace {
 
 int CountTopLevel(const char* className) {
     int count = 0;
@@ -98,37 +91,6 @@ int CountTrayIcons() {
         ++count;
     return count;
 }
-
-} // namespace
-
-TEST_F(MainWindowTest, ASecondStartBringsTheFirstForwardAndEnds) {
-    auto& server = Serve(MailboxOf(2));
-    ProgramProfile profile;
-    WriteTestProfile(server.Address());
-    Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
-    const std::string program = ProgramCommand();
-    const int iconsBefore = CountTrayIcons();
-
-    Process first(program);
-    ASSERT_TRUE(first.Started());
-    const HWND window = WaitForWindow("Tarnwick - You have 2 messages waiting.");
-    ASSERT_NE(nullptr, window);
-    ASSERT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore + 1; }, 5000));
-    ::ShowWindow(window, SW_HIDE);
-
-    Process second(program);
-    ASSERT_TRUE(second.Started());
-    EXPECT_TRUE(second.WaitForExit(15000));
-    EXPECT_TRUE(PumpUntil(
-        [&] { return ::IsWindowVisible(window) && ::GetForegroundWindow() == window; }, 5000));
-    EXPECT_EQ(1, CountTopLevel("TarnwickInstance"));
-    EXPECT_EQ(iconsBefore + 1, CountTrayIcons());
-
-    ::PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
-    EXPECT_TRUE(first.WaitForExit(15000));
-}
-
-namespace {
 
 struct ProcessWindow {
     DWORD process;
@@ -149,75 +111,13 @@ BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
-// The process's visible main dialog, or null.
-HWND MainWindowOf(DWORD process) {
-    ProcessWindow search{process, nullptr};
-    ::EnumWindows(&FindMainWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-} // namespace
-
-TEST_F(MainWindowTest, ExitDuringAStalledCheckEndsTheProgramAtOnceAndSavesItsConfiguration) {
-    testsupport::ScriptedPop3Server stalled;
-    stalled.Login().Silence(); // the check waits for STAT's answer, up to its 30 s limit
-    stalled.Start();
-    ProgramProfile profile;
-    WriteTestProfile(stalled.Address());
-    Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
-
-    Process program(ProgramCommand());
-    ASSERT_TRUE(program.Started());
-    ASSERT_TRUE(
-        PumpUntil([&] { return stalled.Received().find("PASS") != std::string::npos; }, 30000));
-    PumpUntil([] { return false; }, 300);
-    const HWND window = MainWindowOf(program.Id());
-    ASSERT_NE(nullptr, window);
-    ::PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
-    EXPECT_TRUE(program.WaitForExit(2000)) << "still running 2 s after Exit";
-    EXPECT_EQ("5", Profile::Application().GetString("Notification", "Interval", ""));
-}
-
-// The check at start, then Esc, which ends the program as Exit does (Exit itself: above).
-TEST_F(MainWindowTest, EscEndsTheProgramAsExitDoesSavingItsSettingsAndTakingItsIcon) {
-    auto& server = Serve(MailboxOf(1));
-    ProgramProfile profile;
-    WriteTestProfile(server.Address());
-    Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
-    ASSERT_EQ("", Profile::Application().GetString("Notification", "Interval", ""));
-    const int iconsBefore = CountTrayIcons();
-
-    Process program(ProgramCommand());
-    ASSERT_TRUE(program.Started());
-    const HWND window = WaitForWindow("Tarnwick - You have 1 messages waiting.");
-    ASSERT_NE(nullptr, window);
-    ASSERT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore + 1; }, 5000));
-    ::PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(program.WaitForExit(5000));
-    EXPECT_EQ("5", Profile::Application().GetString("Notification", "Interval", ""));
-    EXPECT_EQ(0, Profile::Application().GetInt("Notification", "FirstTime", 1));
-    EXPECT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore; }, 5000));
-}
-
-namespace {
-
+// The process's visible main dialog, once it shows.
 HWND WaitForMainWindowOf(DWORD process) {
-    HWND window = nullptr;
-    PumpUntil(
-        [&] {
-            window = MainWindowOf(process);
-            return window != nullptr;
-        },
-        30000);
-    return window;
-}
-
-std::vector<int> ColumnWidths(HWND window) {
-    std::vector<int> widths;
-    for (int i = 0; i < 3; ++i)
-        widths.push_back(static_cast<int>(::SendDlgItemMessageA(
-            window, IDC_MESSAGE_LIST, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0)));
-    return widths;
+    return WaitFor([process] {
+        ProcessWindow search{process, nullptr};
+        ::EnumWindows(&FindMainWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    });
 }
 
 bool ExitProgram(HWND window, const Process& program) {
@@ -225,72 +125,102 @@ bool ExitProgram(HWND window, const Process& program) {
     return program.WaitForExit(15000);
 }
 
+// Starts the program, lets `use` act on its window, then ends it with Exit.
+void RunProgram(const std::function<void(HWND)>& use) {
+    Process program;
+    ASSERT_TRUE(program.Started());
+    const HWND window = WaitForMainWindowOf(program.Id());
+    ASSERT_NE(nullptr, window);
+    use(window);
+    ASSERT_TRUE(ExitProgram(window, program));
+}
+
 } // namespace
+
+// Its check at start shows in the title of a window that stays hidden until a second start
+// brings it forward.
+TEST_F(MainWindowTest, StartedInTheTrayOnlyItsIconShowsUntilASecondStartBringsItForwardAndEnds) {
+    auto& server = Serve(MailboxOf(2));
+    ProgramProfile profile;
+    WriteTestProfile(server.Address());
+    Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
+    const int iconsBefore = CountTrayIcons();
+
+    Process first(" /tray");
+    ASSERT_TRUE(first.Started());
+    const HWND window =
+        WaitFor([] { return ::FindWindowA(nullptr, "Tarnwick - You have 2 messages waiting."); });
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore + 1; }, 5000));
+    EXPECT_FALSE(::IsWindowVisible(window)) << "the window showed at a quiet start";
+
+    Process second;
+    ASSERT_TRUE(second.Started());
+    EXPECT_TRUE(second.WaitForExit(15000));
+    EXPECT_TRUE(PumpUntil(
+        [&] { return ::IsWindowVisible(window) && ::GetForegroundWindow() == window; }, 5000));
+    EXPECT_EQ(1, CountTopLevel("TarnwickInstance"));
+    EXPECT_EQ(iconsBefore + 1, CountTrayIcons());
+    EXPECT_TRUE(ExitProgram(window, first));
+}
+
+// Esc leaves as Exit does: the stalled check is cancelled, the settings saved, the icon gone.
+TEST_F(MainWindowTest,
+       EscDuringAStalledCheckEndsTheProgramAtOnceSavingItsSettingsAndTakingItsIcon) {
+    testsupport::ScriptedPop3Server stalled;
+    stalled.Login().Silence(); // the check waits for STAT's answer, up to its 30 s limit
+    stalled.Start();
+    ProgramProfile profile;
+    WriteTestProfile(stalled.Address());
+    Profile& settings = Profile::Application();
+    settings.WriteInt("Notification", "CheckMailOnStartup", 1);
+    ASSERT_EQ("", settings.GetString("Notification", "Interval", ""));
+    const int iconsBefore = CountTrayIcons();
+
+    Process program;
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(
+        PumpUntil([&] { return stalled.Received().find("PASS") != std::string::npos; }, 30000));
+    const HWND window = WaitForMainWindowOf(program.Id());
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore + 1; }, 5000));
+    ::PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(program.WaitForExit(2000)) << "still running 2 s after Esc";
+    EXPECT_EQ("5", settings.GetString("Notification", "Interval", ""));
+    EXPECT_EQ(0, settings.GetInt("Notification", "FirstTime", 1));
+    EXPECT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore; }, 5000));
+}
 
 TEST_F(MainWindowTest, PlaceAndColumnWidthsSurviveExitAndAPlaceOffEveryMonitorComesBackOnScreen) {
     ProgramProfile profile;
     WriteTestProfile("127.0.0.1:1");
-    RECT first = {};
-    {
-        Process program(ProgramCommand());
-        ASSERT_TRUE(program.Started());
-        const HWND window = WaitForMainWindowOf(program.Id());
-        ASSERT_NE(nullptr, window);
+    RECT first = {}, again = {}, placed = {}, work = {};
+    const int widths[3] = {180, 120, 40};
+    std::vector<int> shown;
+    RunProgram([&](HWND window) {
         ::SetWindowPos(window, nullptr, 210, 170, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        const int widths[3] = {180, 120, 40};
         for (int i = 0; i < 3; ++i)
             ::SendDlgItemMessageA(window, IDC_MESSAGE_LIST, LVM_SETCOLUMNWIDTH,
                                   static_cast<WPARAM>(i), MAKELPARAM(widths[i], 0));
         ::GetWindowRect(window, &first);
-        ASSERT_TRUE(ExitProgram(window, program));
-    }
-    {
-        Process program(ProgramCommand());
-        ASSERT_TRUE(program.Started());
-        const HWND window = WaitForMainWindowOf(program.Id());
-        ASSERT_NE(nullptr, window);
-        RECT again = {};
+    });
+    RunProgram([&](HWND window) {
         ::GetWindowRect(window, &again);
-        EXPECT_EQ(210, again.left);
-        EXPECT_EQ(170, again.top);
-        EXPECT_EQ(first.right - first.left, again.right - again.left);
-        EXPECT_EQ((std::vector<int>{180, 120, 40}), ColumnWidths(window));
-        ASSERT_TRUE(ExitProgram(window, program));
-    }
+        for (int i = 0; i < 3; ++i)
+            shown.push_back(static_cast<int>(::SendDlgItemMessageA(
+                window, IDC_MESSAGE_LIST, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0)));
+    });
+    EXPECT_EQ(210, again.left);
+    EXPECT_EQ(170, again.top);
+    EXPECT_EQ(first.right - first.left, again.right - again.left);
+    EXPECT_EQ((std::vector<int>{180, 120, 40}), shown);
 
     // Saved on a monitor that is gone since: back inside the work area, size unchanged.
     Profile::Application().WriteString("Window", "Position", "30000,20000");
-    Process program(ProgramCommand());
-    ASSERT_TRUE(program.Started());
-    const HWND window = WaitForMainWindowOf(program.Id());
-    ASSERT_NE(nullptr, window);
-    RECT placed = {}, work = {};
-    ::GetWindowRect(window, &placed);
+    RunProgram([&](HWND window) { ::GetWindowRect(window, &placed); });
     ASSERT_TRUE(::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
     EXPECT_EQ(work.right, placed.right) << "the nearest place inside is the bottom right corner";
     EXPECT_EQ(work.bottom, placed.bottom);
     EXPECT_EQ(first.right - first.left, placed.right - placed.left);
     EXPECT_EQ(first.bottom - first.top, placed.bottom - placed.top);
-    EXPECT_TRUE(ExitProgram(window, program));
-}
-
-TEST_F(MainWindowTest, StartedWithTheLogonArgumentItShowsOnlyItsTrayIconUntilOpened) {
-    ProgramProfile profile;
-    WriteTestProfile("127.0.0.1:1");
-    const int iconsBefore = CountTrayIcons();
-
-    Process program(ProgramCommand() + " /tray");
-    ASSERT_TRUE(program.Started());
-    ASSERT_TRUE(PumpUntil([&] { return CountTrayIcons() == iconsBefore + 1; }, 30000));
-    PumpUntil([] { return false; }, 1500);
-    EXPECT_EQ(nullptr, MainWindowOf(program.Id())) << "the window showed at a quiet start";
-    EXPECT_EQ(iconsBefore + 1, CountTrayIcons());
-
-    // The user asks for it (a start from the menu): now it shows.
-    Process second(ProgramCommand());
-    ASSERT_TRUE(second.Started());
-    EXPECT_TRUE(second.WaitForExit(15000));
-    const HWND window = WaitForMainWindowOf(program.Id());
-    ASSERT_NE(nullptr, window);
-    EXPECT_TRUE(ExitProgram(window, program));
 }

