@@ -164,6 +164,29 @@ TEST_F(MainWindowTest, StartedInTheTrayOnlyItsIconShowsUntilASecondStartBringsIt
     EXPECT_TRUE(ExitProgram(window, first));
 }
 
+// A refused login while the window is hidden in the tray: the failure box is nobody's owned
+// window, so it has a taskbar button.
+TEST_F(MainWindowTest, AFailureWhileTheWindowIsHiddenShowsABoxOfItsOwn) {
+    testsupport::Mailbox refusing = MailboxOf(1);
+    refusing.overrides["PASS secret\r\n"] = "-ERR [AUTH] wrong password\r\n";
+    auto& server = Serve(refusing);
+    ProgramProfile profile;
+    WriteTestProfile(server.Address());
+    Profile::Application().WriteInt("Notification", "CheckMailOnStartup", 1);
+
+    Process program(" /tray");
+    ASSERT_TRUE(program.Started());
+    const HWND box = WaitFor([] { return ::FindWindowA("#32770", "Tarnwick Error"); });
+    ASSERT_NE(nullptr, box);
+    EXPECT_TRUE(::IsWindowVisible(box));
+    EXPECT_EQ(nullptr, ::GetWindow(box, GW_OWNER)) << "owned by the hidden window: no button";
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    const HWND disabled = WaitFor([] { return ::FindWindowA(nullptr, "Tarnwick - disabled"); });
+    ASSERT_NE(nullptr, disabled);
+    EXPECT_FALSE(::IsWindowVisible(disabled));
+    EXPECT_TRUE(ExitProgram(disabled, program));
+}
+
 // Esc leaves as Exit does: the stalled check is cancelled, the settings saved, the icon gone.
 TEST_F(MainWindowTest,
        EscDuringAStalledCheckEndsTheProgramAtOnceSavingItsSettingsAndTakingItsIcon) {
