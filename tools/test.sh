@@ -127,9 +127,10 @@ for arch in $archs; do
     built wine-tray-$arch $cross/tests/tray_tests.exe && step wine-tray-$arch "$WINE" $cross/tests/tray_tests.exe
     if built wine-program-$arch $cross/tests/program_tests.exe; then
         # A Dovecot whose implicit TLS listener serves a self-signed certificate on 127.0.0.4,
-        # for the main window's question whether to trust it.
+        # for the main window's question whether to trust it, and mail to find once trusted.
         dovecot_dir=$(mktemp -d /tmp/tarnwick-dovecot.XXXXXX)
-        ./tools/dovecot.sh start "$dovecot_dir" $$ >/dev/null || failed_steps+=(dovecot-$arch)
+        { ./tools/dovecot.sh start "$dovecot_dir" $$ >/dev/null &&
+            ./tools/dovecot.sh seed "$dovecot_dir" 3 >/dev/null; } || failed_steps+=(dovecot-$arch)
         # The main window's test photographs the open summary popup as a bitmap.
         shots="$root/build/screenshots/$arch"
         mkdir -p "$shots"
