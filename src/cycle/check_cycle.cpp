@@ -200,7 +200,7 @@ void CheckCycle::Exit() {
 
 // ---- jobs -----------------------------------------------------------------------------------
 
-void CheckCycle::StartCheck() {
+void CheckCycle::StartCheck(bool saveAccountFirst) {
     if (m_exiting)
         return;
     // Nothing to check: no connection, no failure box, only the way to the configuration.
@@ -210,6 +210,7 @@ void CheckCycle::StartCheck() {
     }
     auto job = std::make_shared<CheckJob>();
     job->account = m_account;
+    job->saveAccountFirst = saveAccountFirst;
     if (m_listStale)
         job->account.m_MessageCount = 0; // a count never matches: the list is built afresh
     else if (m_messages)
@@ -382,8 +383,7 @@ bool CheckCycle::OfferToTrustCertificate() {
     if (!yes)
         return false;
     m_account.m_TrustedCertificate = m_account.GetServerFingerprint();
-    m_account.Save();
-    StartCheck();
+    StartCheck(true);
     return true;
 }
 

@@ -129,7 +129,7 @@ public:
     const std::shared_ptr<CheckJob>& RunningJob() const { return m_job; }
 
 private:
-    void StartCheck();
+    void StartCheck(bool saveAccountFirst = false);
     bool StartJob(const std::shared_ptr<CheckJob>& job);
     void Collect();
     void FinishCheck(CheckJob& job);

@@ -12,6 +12,8 @@ CheckJob::~CheckJob() = default;
 void CheckJob::Run() {
     account.SetCancelSignal(cancel);
     try {
+        if (saveAccountFirst)
+            account.Save();
         if (kind == Delete) {
             deleted = account.DeleteMessage(message, identity);
         } else {

@@ -21,6 +21,9 @@ struct CheckJob {
     int message = 0;                // a deletion: the number and what it must still name
     MessageIdentity identity;
     bool deleted = false;
+    // A check whose account changed by the user's answer: written to the profile first, so
+    // that the synced write waits on this thread, not the window's.
+    bool saveAccountFirst = false;
     std::shared_ptr<net::CancelSignal> cancel;
     // Set last, once everything above is written.
     std::atomic<bool> done{false};
