@@ -207,41 +207,18 @@ TEST(AccountCheck, AFailedCheckKeepsWhatItHadNotYetReplaced) {
     }
 }
 
-TEST(AccountCheck, ABrokenSessionEndsTheCheckAtOnceAndKeepsTheOldCountAndList) {
-    constexpr int kLimit = 300;
-    const std::string top = "+OK\r\nFrom: A\r\nSubject: S\r\nTo: B\r\nDate: d\r\n\r\nbody\r\n.\r\n";
-    for (const bool closing : {false, true}) { // once TOP 2 has arrived; else silent
-        for (const bool pipelined : {false, true}) {
-            SCOPED_TRACE(std::string(closing ? "closing" : "silent") +
-                         (pipelined ? ", pipelined" : ""));
-            ScriptedPop3Server server;
-            server.Login().Exchanges(
-                {"CAPA\r\n", pipelined ? "+OK\r\nPIPELINING\r\n.\r\n" : "+OK\r\nTOP\r\n.\r\n",
-                 "STAT\r\n", "+OK 3 300\r\n", "LIST\r\n", "+OK\r\n1 100\r\n2 100\r\n3 100\r\n.\r\n",
-                 "TOP 1 8\r\n", top});
-            server.Expect("TOP 2 8\r\n");
-            closing ? server.Reply(top.substr(0, 20)).CloseConnection() : server.Silence();
-            Account account = AccountFor(server, kLimit);
-            EXPECT_LT(FailsKeepingTheOld(account, closing ? "Error reading from socket!"
-                                                          : "Server did not answer in time"),
-                      std::chrono::seconds(5));
-            server.Stop();
-            // Nothing goes out after the failure; pipelined, QUIT left with the TOPs before it.
-            const std::string sent = server.Received();
-            EXPECT_EQ(sent.substr(std::min(sent.find("LIST"), sent.size())),
-                      std::string("LIST\r\nTOP 1 8\r\nTOP 2 8\r\n") +
-                          (pipelined ? "TOP 3 8\r\nQUIT\r\n" : ""));
-        }
-    }
-}
-
-TEST(AccountCheck, AHostileServerEndsTheCheckInACleanFailure) {
+TEST(AccountCheck, ABrokenOrHostileServerEndsTheCheckInACleanFailureKeepingTheOldList) {
     const char* const kLate = "Server did not answer in time";
     const char* const kTooMuch = "The server sent more than expected";
     const char* const kNotUnderstood = "The server's reply was not understood";
+    const char* const kCut = "Error reading from socket!";
     const std::string capa = "+OK\r\nTOP\r\n.\r\n", piped = "+OK\r\nPIPELINING\r\n.\r\n";
     const std::string uidl = "+OK\r\nUIDL\r\n.\r\n", two = "+OK\r\n1 100\r\n2 100\r\n.\r\n";
     const std::string top = "+OK\r\nFrom: A\r\nSubject: S\r\nTo: B\r\nDate: d\r\n\r\nbody\r\n.\r\n";
+    const std::string three = "+OK\r\n1 100\r\n2 100\r\n3 100\r\n.\r\n", cut = top.substr(0, 20);
+    // Nothing goes out after a failure; pipelined, QUIT left with the TOPs before it.
+    const char* const kTwoTops = "LIST\r\nTOP 1 8\r\nTOP 2 8\r\n";
+    const char* const kAllTops = "LIST\r\nTOP 1 8\r\nTOP 2 8\r\nTOP 3 8\r\nQUIT\r\n";
     const std::string loneDot = "+OK\r\nFrom: A\r\n.\r\nSubject: S\r\n\r\nbody\r\n.\r\n";
     // After a lone "." comes what looks like a reply: each reply is taken for the one before.
     const std::string madeUp = "+OK\r\nFrom: A\r\n.\r\n+OK\r\nFrom: Forged\r\n\r\n.\r\n";
@@ -258,14 +235,32 @@ TEST(AccountCheck, AHostileServerEndsTheCheckInACleanFailure) {
         slow.push_back(top);
     }
     slow[2] = twenty + ".\r\n";
-    // The replies to the commands in turn, from CAPA on; then silence.
+    // The replies to the commands in turn, from CAPA on; then silence or a hang-up.
     const struct {
         const char* fault;
         std::vector<std::string> replies;
         const char* error;
         int lateMs = 0;      // before each reply
         int checkMs = 10000; // the whole check's limit
+        bool hangUp = false;
+        const char* afterList = nullptr; // all that went out from LIST on
     } cases[] = {
+        {"silent at TOP 2", {capa, "+OK 3 300\r\n", three, top}, kLate, 0, 10000, false, kTwoTops},
+        {"the same, pipelined",
+         {piped, "+OK 3 300\r\n", three, top},
+         kLate,
+         0,
+         10000,
+         false,
+         kAllTops},
+        {"cut at TOP 2", {capa, "+OK 3 300\r\n", three, top, cut}, kCut, 0, 10000, true, kTwoTops},
+        {"the same, pipelined",
+         {piped, "+OK 3 300\r\n", three, top, cut},
+         kCut,
+         0,
+         10000,
+         true,
+         kAllTops},
         {"claims 20 million", {"-ERR\r\n", "+OK 20000000 1\r\n", "-ERR\r\n", two}, kNotUnderstood},
         {"CAPA flood", {flood}, kTooMuch},
         {"UIDL flood", {uidl, "+OK 3 300\r\n", flood}, kTooMuch},
@@ -288,15 +283,23 @@ TEST(AccountCheck, AHostileServerEndsTheCheckInACleanFailure) {
         for (const std::string& reply : c.replies) {
             server.Expect("").ReplyInPieces({"", reply}, c.lateMs);
         }
-        server.Silence();
+        c.hangUp ? server.CloseConnection() : server.Silence();
         Account account = AccountFor(server, 300);
         account.SetSessionLimit(c.checkMs);
         const auto elapsed = FailsKeepingTheOld(account, c.error);
         // A silence may pass; a server that floods or garbles will do it again.
-        EXPECT_EQ(c.error == kLate ? "timeout" : "protocol", account.GetFailureReason());
+        EXPECT_EQ(c.error == kLate ? "timeout"
+                  : c.hangUp       ? "network"
+                                   : "protocol",
+                  account.GetFailureReason());
         // Soon, unless the whole check's limit is what ends it, and then just after it.
         EXPECT_LT(elapsed, std::chrono::milliseconds(c.checkMs < 10000 ? c.checkMs + 1000 : 5000));
         EXPECT_GE(elapsed, std::chrono::milliseconds(c.checkMs < 10000 ? c.checkMs : 0));
+        if (c.afterList != nullptr) {
+            server.Stop();
+            const std::string sent = server.Received();
+            EXPECT_EQ(sent.substr(std::min(sent.find("LIST"), sent.size())), c.afterList);
+        }
     }
 }
 
