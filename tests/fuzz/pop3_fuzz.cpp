@@ -30,7 +30,11 @@ const char kPassword[] = "pw-7f3a9c";
 const std::size_t kPieces[] = {1, 2, 5, 17, 64, 512, 4096, 65536};
 
 bool StartsLine(const std::string& sent, const char* command) {
-    return ("\n" + sent).find(std::string("\n") + command) != std::string::npos;
+    const std::string text = command;
+    for (std::size_t at = sent.find(text); at != std::string::npos; at = sent.find(text, at + 1))
+        if (at == 0 || sent[at - 1] == '\n')
+            return true;
+    return false;
 }
 
 // The header block a row without a unique id was built from; the replies must show it again
