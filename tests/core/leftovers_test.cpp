@@ -26,49 +26,44 @@ namespace {
 constexpr unsigned long kNoProcess = 999999999;
 
 // A process other than this one that lives as long as the object.
-class OtherProcess {
-public:
+struct OtherProcess {
 #ifdef _WIN32
+    PROCESS_INFORMATION info = {};
     OtherProcess() {
         wchar_t self[MAX_PATH];
         ::GetModuleFileNameW(nullptr, self, MAX_PATH);
         STARTUPINFOW startup = {sizeof startup};
         if (::CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                             nullptr, &startup, &m_info)) {
-            ::CloseHandle(m_info.hThread);
+                             nullptr, &startup, &info)) {
+            ::CloseHandle(info.hThread);
         }
     }
     ~OtherProcess() {
-        if (m_info.hProcess != nullptr) {
-            ::TerminateProcess(m_info.hProcess, 0);
-            ::CloseHandle(m_info.hProcess);
+        if (info.hProcess != nullptr) {
+            ::TerminateProcess(info.hProcess, 0);
+            ::CloseHandle(info.hProcess);
         }
     }
     unsigned long Id() const {
-        return m_info.dwProcessId;
+        return info.dwProcessId;
     }
-
-private:
-    PROCESS_INFORMATION m_info = {};
 #else
-    OtherProcess() : m_pid(::fork()) {
-        if (m_pid == 0) {
+    const pid_t pid = ::fork();
+    OtherProcess() {
+        if (pid == 0) {
             ::pause();
             ::_exit(0);
         }
     }
     ~OtherProcess() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
         }
     }
     unsigned long Id() const {
-        return m_pid > 0 ? static_cast<unsigned long>(m_pid) : 0;
+        return pid > 0 ? static_cast<unsigned long>(pid) : 0;
     }
-
-private:
-    pid_t m_pid;
 #endif
     OtherProcess(const OtherProcess&) = delete;
     OtherProcess& operator=(const OtherProcess&) = delete;

@@ -18,17 +18,12 @@ std::string HmacHex(const std::string& key, const std::string& text) {
 }
 
 TEST(LoginDigests, Md5AndHmacMd5GiveThePublishedTestVectors) {
-    // RFC 1321, appendix A.5: empty, and across one and two block boundaries.
+    // RFC 1321, appendix A.5: empty, and padding that needs a block of its own (two blocks
+    // whole are CRAM-MD5's on the wire in pop3_login_test).
     EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(Md5Hex("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"),
               "d174ab98d277d9f5a5611c2c9f419d9f");
-    std::string eighty;
-    for (int i = 0; i < 8; ++i) {
-        eighty += "1234567890";
-    }
-    EXPECT_EQ(Md5Hex(eighty), "57edf4a22be3c955ac49da2e2107b67a");
-    // RFC 2202, the second with a key longer than a block.
-    EXPECT_EQ(HmacHex("Jefe", "what do ya want for nothing?"), "750c783e6ab0b503eaa86e310a5db738");
+    // RFC 2202, a key longer than a block; a short key is CRAM-MD5's.
     EXPECT_EQ(
         HmacHex(std::string(80, '\xaa'), "Test Using Larger Than Block-Size Key - Hash Key First"),
         "6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd");

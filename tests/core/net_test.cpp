@@ -94,17 +94,17 @@ TEST(ConnectFirst, AnAddressThatNeverAnswersCostsAQuarterSecondAndACancelStillSt
 }
 
 TEST(ConnectFirst, FamiliesTakeTurnsFromTheResolversFirstChoice) {
-    const auto v6a = AddressOf("::1", 1);
-    const auto v6b = AddressOf("::1", 2);
-    const auto v4a = AddressOf("127.0.0.1", 3);
-    const auto v4b = AddressOf("127.0.0.1", 4);
-    const auto v4c = AddressOf("127.0.0.1", 5);
+    std::vector<net::detail::Address> given;
+    for (const unsigned short port : {1, 2, 3, 4, 5}) {
+        given.push_back(AddressOf(port <= 2 ? "::1" : "127.0.0.1", port));
+    }
     std::vector<std::vector<unsigned char>> order;
-    for (const auto& address : net::detail::InterleaveFamilies({v6a, v6b, v4a, v4b, v4c})) {
+    for (const auto& address : net::detail::InterleaveFamilies(given)) {
         order.push_back(address.bytes);
     }
-    EXPECT_EQ(order, (std::vector<std::vector<unsigned char>>{v6a.bytes, v4a.bytes, v6b.bytes,
-                                                              v4b.bytes, v4c.bytes}));
+    EXPECT_EQ(order,
+              (std::vector<std::vector<unsigned char>>{
+                  given[0].bytes, given[2].bytes, given[1].bytes, given[3].bytes, given[4].bytes}));
 }
 
 } // namespace

@@ -1,23 +1,13 @@
 #pragma once
 
-// An in-process POP3 peer for tests, on 127.0.0.1 at a free port, on its own thread.
-//
-// Script mode: one connection, driven step by step.
-//     server.Login().Expect("STAT\r\n").Reply("+OK 1 10\r\n");
-//   Reply sends bytes as given; ReplyInPieces sends each piece separately with a pause
-//   between them; Expect reads client lines (each through its LF) and notes a different one
-//   in Mismatches(), which ends the session (Expect("") takes any line); Silence never
-//   answers again; CloseConnection hangs up at that point. After the last step the server
-//   records until the client leaves, or hangs up when that step answered QUIT.
-//
-// Mailbox mode (ServeMailbox): any number of connections, one after the other, answering
-// USER, PASS, CAPA, STAT, UIDL, LIST, TOP, DELE and QUIT in any order. Mailbox::overrides
-// gives an exact command line a canned answer. Messages marked at a QUIT are noted in
-// Deleted() but stay in the mailbox; a connection ends after QUIT's answer. Lines are not
-// dot-stuffed: no message line may begin with ".".
-//
-// Received() holds every byte of every connection, in order. Every wait has a time limit;
-// Stop() (also run by the destructor) ends everything.
+// An in-process POP3 peer for tests on 127.0.0.1, on its own thread; every wait has a limit.
+// Script mode: one connection, step by step. Expect("") takes any line; a different line is
+// noted in Mismatches() and ends the session. After the last step the server records until
+// the client leaves, or hangs up when that step answered QUIT.
+// Mailbox mode (ServeMailbox): any number of connections, answering USER, PASS, CAPA, STAT,
+// UIDL, LIST, TOP, DELE and QUIT in any order. Messages marked at a QUIT are noted in
+// Deleted() but stay. Lines are not dot-stuffed. Received() holds every byte of every
+// connection.
 
 #include <atomic>
 #include <condition_variable>
@@ -70,7 +60,7 @@ public:
     ScriptedPop3Server& Expect(const std::string& lines);
     // Pairs in turn: a line expected, then the reply to it.
     ScriptedPop3Server& Exchanges(const std::vector<std::string>& linesAndReplies);
-    ScriptedPop3Server& Silence() { return Add(StepKind::Silence); }
+    ScriptedPop3Server& Silence() { return Add(StepKind::Silence); } // never answers again
     ScriptedPop3Server& CloseConnection() { return Add(StepKind::Close); }
     // A "+OK" greeting, CAPA refused, then USER and PASS each expected and answered "+OK".
     ScriptedPop3Server& Login(const std::string& user = "ann",
