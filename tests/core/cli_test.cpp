@@ -37,11 +37,11 @@ TEST(CliOptions, ValidCombinationsInBothSpellingsAndNothingElse) {
     EXPECT_EQ(Parse({"--json", "-h"}), "help json");
     const std::string pin = "ab:cd:ef:01:23:45:67:89:ab:cd:ef:01:23:45:67:89:"
                             "ab:cd:ef:01:23:45:67:89:ab:cd:ef:01:23:45:67:89";
-    EXPECT_EQ(Parse({"--setup", "--security", "starttls", "--trust-certificate=" + pin}),
-              "setup security=starttls trust=AB:CD");
-    EXPECT_EQ(Parse({"--setup", "--security=tls"}), "setup security=tls");
-    EXPECT_EQ(Parse({"--setup", "--login", "encrypted"}), "setup login=encrypted");
-    EXPECT_EQ(Parse({"--setup", "--login=normal"}), "setup login=normal");
+    EXPECT_EQ(Parse({"--setup", "--security", "starttls", "--login=normal",
+                     "--trust-certificate=" + pin}),
+              "setup security=starttls login=normal trust=AB:CD");
+    EXPECT_EQ(Parse({"--setup", "--security=tls", "--login", "encrypted"}),
+              "setup security=tls login=encrypted");
     // Fingerprints as users paste them: any case, with or without separators between pairs.
     std::string bare = pin, blanks = pin;
     bare.erase(std::remove(bare.begin(), bare.end(), ':'), bare.end());

@@ -81,21 +81,21 @@ TEST(MailText, HeadersReadAsTheSenderWroteThem) {
         {"Subject: Gr\xfc\xdf"
          "e \x80 \x93x\x94",
          "Grüße € “x”"},
-        // Names in any case; the value starts after the colon and its blanks.
-        {"SUBJECT: Shouted", "Shouted"},
+        // The value starts after the colon and its blanks; names in any case below.
         {"subject:Hello", "Hello"},
         {"Subject :\t  Spaced  ", "Spaced"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SubjectOf(c.wire), c.seen) << c.wire;
     }
-    const pop3::TopReply reply =
-        pop3::ReadTopReply("from: =?ISO-8859-1?Q?J=F6rg_M=FCller?= <jm@example.de>\r\nTO: "
-                           "\"=?UTF-8?B?0JDQvdC90LA=?=\" "
-                           "<anna@example.ru>\r\nDATE: Mon, 7 Dec 2026\r\n\r\n.\r\n",
-                           1024);
+    // A decoded name that looks like an address is shown in quotes.
+    const pop3::TopReply reply = pop3::ReadTopReply(
+        "from: =?utf-8?q?=22Bank=22_<sec@bank.example>?= <x@evil.example>\r\nTO: "
+        "\"=?UTF-8?B?0JDQvdC90LA=?=\" <anna@example.ru>\r\nDATE: Mon, 7 Dec 2026\r\n\r\n.\r\n",
+        1024);
     EXPECT_EQ(reply.from + "|" + reply.to + "|" + reply.date,
-              "Jörg Müller <jm@example.de>|\"Анна\" <anna@example.ru>|Mon, 7 Dec 2026");
+              "\"\\\"Bank\\\" <sec@bank.example>\" <x@evil.example>|\"Анна\" "
+              "<anna@example.ru>|Mon, 7 Dec 2026");
 }
 
 TEST(MailText, SummariesShowTheTextAsWritten) {
@@ -173,12 +173,4 @@ TEST(MailText, SummariesShowTheTextAsWritten) {
         cyrillic += "\xd0\x96";
     }
     EXPECT_EQ(SummaryOf(cyrillic + "\r\n").size(), 2048u);
-}
-
-TEST(MailText, ADecodedNameThatLooksLikeAnAddressIsShownInQuotes) {
-    EXPECT_EQ(pop3::ReadTopReply("From: =?utf-8?q?=22Bank=22_<sec@bank.example>?= "
-                                 "<x@evil.example>\r\n\r\n.\r\n",
-                                 1024)
-                  .from,
-              "\"\\\"Bank\\\" <sec@bank.example>\" <x@evil.example>");
 }

@@ -60,20 +60,19 @@ TEST(ProfileReplace, ThePasswordIsScrambledInAFileOnlyItsOwnerReads) {
 }
 
 // Counts the times a new profile file took the old one's place in the watched folder.
-class ReplaceCounter {
-public:
-    explicit ReplaceCounter(const TempProfile& temp) : m_fd(inotify_init1(IN_NONBLOCK)) {
+struct ReplaceCounter {
+    explicit ReplaceCounter(const TempProfile& temp) : fd(inotify_init1(IN_NONBLOCK)) {
         // The temporary files' own events keep the system from merging repeated ones.
-        inotify_add_watch(m_fd, temp.Folder().c_str(), IN_MOVED_FROM | IN_MOVED_TO);
+        inotify_add_watch(fd, temp.Folder().c_str(), IN_MOVED_FROM | IN_MOVED_TO);
     }
-    ~ReplaceCounter() { close(m_fd); }
+    ~ReplaceCounter() { close(fd); }
     ReplaceCounter(const ReplaceCounter&) = delete;
     ReplaceCounter& operator=(const ReplaceCounter&) = delete;
 
     int Take() {
         int count = 0;
         alignas(inotify_event) char buffer[4096];
-        for (ssize_t got; (got = read(m_fd, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) {
             for (char* at = buffer; at < buffer + got;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(at);
                 if ((event->mask & IN_MOVED_TO) != 0 && event->len > 0 &&
@@ -84,9 +83,7 @@ public:
         }
         return count;
     }
-
-private:
-    int m_fd;
+    const int fd;
 };
 
 TEST(ProfileReplace, EverySaveOfARecordIsOneReplaceOfTheFile) {
@@ -119,12 +116,8 @@ TEST(ProfileReplace, EverySaveOfARecordIsOneReplaceOfTheFile) {
     EXPECT_EQ(replaces.Take(), 1) << "a chance of the update check";
 
     // The sheet's batch stored both records.
-    Account loadedAccount;
-    loadedAccount.Load();
-    CConfiguration loadedConfig;
-    loadedConfig.Load();
-    EXPECT_EQ(loadedAccount.m_UserName, "bob");
-    EXPECT_EQ(loadedConfig.m_Interval, 17);
+    EXPECT_EQ(Profile::Application().GetString("MailSettings", "User name"), "bob");
+    EXPECT_EQ(Profile::Application().GetInt("Notification", "Interval", 0), 17);
 }
 
 } // namespace

@@ -80,14 +80,12 @@ TEST(Settings, TheAccountAndAnyPasswordRoundTrip) {
 
 TEST(Settings, SecurityAndLoginRoundTripOldProfilesMeanNoneAndNormalAndPort995MeansTls) {
     TempProfile temp;
-    temp.Write("[MailSettings]\nMail server=pop.example.com\nSecurity=ssl\n");
-    Account old; // "ssl" is no word of ours: no security rather than a guess
-    old.Load();
-    EXPECT_EQ(old.m_Security, pop3::Security::None);
-    EXPECT_EQ(old.m_LoginMethod, pop3::LoginMethod::Normal);
-    temp.Write("[MailSettings]\nLoginMethod=apop\n");
+    temp.Write("[MailSettings]\nMail server=pop.example.com\nSecurity=ssl\nLoginMethod=apop\n");
+    Account old; // words that are not ours: no security and the plain login, not a guess
+    old.m_Security = pop3::Security::Tls;
     old.m_LoginMethod = pop3::LoginMethod::Encrypted;
     old.Load();
+    EXPECT_EQ(old.m_Security, pop3::Security::None);
     EXPECT_EQ(old.m_LoginMethod, pop3::LoginMethod::Normal);
     using S = pop3::Security;
     const struct {

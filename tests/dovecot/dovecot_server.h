@@ -13,16 +13,6 @@ struct ProcessResult {
     std::string err;
 };
 
-// One message as it lies in the mailbox. Its line ends are CR LF, so its size is the size
-// POP3 reports.
-struct SeededMessage {
-    std::string text;
-    // The value of the header line of that name.
-    std::string Header(const std::string& name) const;
-    // What TOP with that many body lines delivers after the headers, closing line included.
-    std::string TopBody(int lines) const;
-};
-
 // A real Dovecot POP3 server on 127.0.0.1 through tools/dovecot.sh, in a temporary folder
 // of its own; started on first use, stopped at exit. User "test", password "secret".
 class DovecotServer {
@@ -41,9 +31,9 @@ public:
     std::string CertificateFolder() const { return m_folder + "/certs"; }
     const std::string& Folder() const { return m_folder; }
 
-    // Replaces the mailbox with count generated messages (message i + 1 of exactly
-    // sizes[i] octets when given) and returns them in server order.
-    std::vector<SeededMessage> Seed(int count, const std::vector<int>& sizes = {});
+    // Replaces the mailbox with count generated messages, message i + 1 of exactly
+    // sizes[i] octets when given.
+    bool Seed(int count, const std::vector<int>& sizes = {});
     // Replaces the mailbox with these message files, in this order.
     void SeedFiles(const std::vector<std::string>& paths);
     // Runs a shell command line (of words that need no quoting) with the given input, in a

@@ -52,7 +52,6 @@ TEST_F(DovecotTls, EachCertificateIsJudgedByChainNameAndDateUnlessPinned) {
         {"127.0.0.5", true, "", "future", "not yet valid"},
         {"127.0.0.4", true, "", "self", "self-signed"},
         {"127.0.0.4", false, selfPlain, "self", ""},
-        {"127.0.0.1", false, FingerprintOf("good"), "good", ""},
         // The pin names one certificate; another one's does not help.
         {"127.0.0.2", true, FingerprintOf("good"), "other", "wrong host name"},
     };
@@ -77,7 +76,7 @@ TEST_F(DovecotTls, EachCertificateIsJudgedByChainNameAndDateUnlessPinned) {
 // Deletions connect as checks do; the Dovecot account suite deletes in plain text.
 TEST_F(DovecotTls, ChecksRunOverTlsAndStls) {
     TrustTestAuthority(true);
-    ASSERT_EQ(Dovecot().Seed(3).size(), 3u);
+    ASSERT_TRUE(Dovecot().Seed(3));
     for (const pop3::Security security : {pop3::Security::Tls, pop3::Security::StartTls}) {
         SCOPED_TRACE(pop3::SecurityName(security));
         Account account;
@@ -104,7 +103,7 @@ TEST_F(DovecotTls, ListingsOf200MessagesAreTheSameSequentialPipelinedAndOverTls)
     for (int n = 1; n <= 200; ++n) {
         sizes.push_back(n % 7 == 0 ? 5000 + n : 400 + n);
     }
-    ASSERT_EQ(Dovecot().Seed(200, sizes).size(), 200u);
+    ASSERT_TRUE(Dovecot().Seed(200, sizes));
     std::string rows[3];
     for (int run = 0; run < 3; ++run) {
         const bool planned = run > 0, tls = run == 2;
