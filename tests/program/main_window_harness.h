@@ -65,7 +65,6 @@ public:
     void Stop();
 
     std::atomic<int> m_asked{0}, m_missed{0};
-    std::atomic<long> m_longestMs{0};
 
 private:
     std::atomic<bool> m_stop{false}, m_finished{false};

@@ -189,53 +189,46 @@ TEST_F(MainWindowTest, AnOlderProfileRunsTheFirstTimeSetupWhoseChoicesTakeEffect
 
 namespace {
 
-// Seeds HKLM\SOFTWARE\Clients\Mail with a program of ours and puts the old default back.
-class SeededMailClient {
-public:
+const std::string kMail = "SOFTWARE\\Clients\\Mail", kOurs = kMail + "\\TarnwickTestMail";
+
+void SetDefault(const std::string& path, const std::string& value) {
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, path.c_str(), nullptr, REG_SZ, value.c_str(),
+                                static_cast<DWORD>(value.size() + 1)));
+}
+
+// Takes our mail program away again and puts the old default back.
+struct SeededMailClient {
     SeededMailClient() {
         CRegKey key;
-        if (key.Open(HKEY_LOCAL_MACHINE, kMail, KEY_READ))
-            m_hadDefault = key.QueryString("", &m_oldDefault);
-        SetDefault(kMail, "TarnwickTestMail");
+        hadDefault = key.Open(HKEY_LOCAL_MACHINE, kMail.c_str(), KEY_READ) &&
+                     key.QueryString("", &oldDefault);
     }
     ~SeededMailClient() {
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kMail) + "\\TarnwickTestMail").c_str());
-        if (m_hadDefault)
-            SetDefault(kMail, m_oldDefault);
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kOurs.c_str());
+        SetDefault(kMail, hadDefault ? oldDefault : "");
     }
-    // The name of the default program, "" for none.
-    void SetName(const std::string& name) { SetDefault(kMail, name); }
-    void SetCommand(const std::string& command) {
-        SetDefault(std::string(kMail) + "\\TarnwickTestMail\\shell\\open\\command", command);
-    }
-
-private:
-    static void SetDefault(const std::string& path, const std::string& value) {
-        ASSERT_EQ(ERROR_SUCCESS,
-                  ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, path.c_str(), nullptr, REG_SZ,
-                                    value.c_str(), static_cast<DWORD>(value.size() + 1)));
-    }
-    static constexpr char kMail[] = "SOFTWARE\\Clients\\Mail";
-    bool m_hadDefault = false;
-    std::string m_oldDefault;
+    bool hadDefault = false;
+    std::string oldDefault;
 };
 
 } // namespace
 
 TEST_F(MainWindowTest, TheMailProgramStartsFromTheRegistryOrTheConfiguredCommand) {
     WriteTestProfile("127.0.0.1:1");
-    SeededMailClient registry;
+    const SeededMailClient registry;
     TestDlg dlg;
     ASSERT_TRUE(dlg.Create());
     // No default mail program, one named without a command, and one that fails to start:
     // told, not silent.
-    registry.SetName("");
+    const std::string command = kOurs + "\\shell\\open\\command";
+    SetDefault(kMail, "");
     Click(dlg, IDC_EMAIL_PROG);
-    registry.SetName("TarnwickTestMail");
+    SetDefault(kMail, "TarnwickTestMail");
     Click(dlg, IDC_EMAIL_PROG);
-    registry.SetCommand("\"C:\\Program Files\\Test Mail\\mail.exe\" /compose \"%1\"");
+    SetDefault(command, "\"C:\\Program Files\\Test Mail\\mail.exe\" /compose \"%1\"");
     Click(dlg, IDC_EMAIL_PROG);
-    registry.SetCommand("C:\\Mail\\mail.exe -new");
+    SetDefault(command, "C:\\Mail\\mail.exe -new");
     Click(dlg, IDC_EMAIL_PROG);
     m_launchResult = 2; // the shell's "file not found"
     Click(dlg, IDC_EMAIL_PROG);
