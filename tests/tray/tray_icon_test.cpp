@@ -171,7 +171,6 @@ TEST_F(TrayTest, LivesInTheRealTrayOnlyFromCreateToRemoveAndARealRightClickOpens
     // one is cut to what the record holds, never inside a character.
     const std::wstring tip62(62, L'x');
     const std::pair<const char*, std::wstring> tips[] = {
-        {"Новое письмо: Привет из Москвы", L"Новое письмо: Привет из Москвы"},
         {"会議のお知らせ", L"会議のお知らせ"},
         {"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxyz", tip62 + L"x"},
         {"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\xf0\x9f\x93\xa7!", tip62},
@@ -184,18 +183,18 @@ TEST_F(TrayTest, LivesInTheRealTrayOnlyFromCreateToRemoveAndARealRightClickOpens
     }
     EXPECT_EQ(icon.GetTipText(), std::string(62, 'x'));
     EXPECT_TRUE(icon.SetIcon(m_mail));
-    ASSERT_EQ(m_calls.size(), 6u);
-    EXPECT_EQ(m_calls[5].message, DWORD{NIM_MODIFY});
-    EXPECT_EQ(m_calls[5].data.uFlags, UINT{NIF_ICON});
-    EXPECT_EQ(m_calls[5].data.hIcon, m_mail);
+    ASSERT_EQ(m_calls.size(), 5u);
+    EXPECT_EQ(m_calls[4].message, DWORD{NIM_MODIFY});
+    EXPECT_EQ(m_calls[4].data.uFlags, UINT{NIF_ICON});
+    EXPECT_EQ(m_calls[4].data.hIcon, m_mail);
 
     icon.Remove();
     icon.Remove();
-    ASSERT_EQ(m_calls.size(), 7u);
-    EXPECT_EQ(m_calls[6].message, DWORD{NIM_DELETE});
+    ASSERT_EQ(m_calls.size(), 6u);
+    EXPECT_EQ(m_calls[5].message, DWORD{NIM_DELETE});
     EXPECT_TRUE(PumpUntil([] { return TrayIcon() == nullptr; }));
     EXPECT_TRUE(refused());
-    EXPECT_EQ(m_calls.size(), 7u);
+    EXPECT_EQ(m_calls.size(), 6u);
 }
 
 TEST_F(TrayTest, AnimatesInOrderAndANewTaskbarGetsAShownIconBackUntilItIsDestroyed) {

@@ -63,22 +63,20 @@ public:
 TEST(FrameworkModalDialog, RefusesBadNumbersInPlaceTakesTheValueOnOkAndNotOnCancel) {
     TestApp app(false);
     MessageBoxRecorder boxes;
-    int number = 4, later = 4;
-    // Read twice, the value shows whether an exchange stops at its first refusal.
+    int number = 4;
+    // Ranges and an exchange stopping at its first refusal: the configuration sheet's test.
     Form form(IDD_AUTOUPDATE, [&](CDataExchange* dx) {
         DDX_Text(dx, IDC_UPDATE_LINK, number);
         DDV_MinMaxInt(dx, number, 1, 10);
-        DDX_Text(dx, IDC_UPDATE_LINK, later);
     });
     auto refuse = [&] {
         EXPECT_EQ("4", ItemText(form, IDC_UPDATE_LINK));
-        for (const char* text : {"11", "0", "abc", "", "7x", "99999999999"}) {
+        for (const char* text : {"abc", "", "7x", "99999999999"}) {
             SetItemText(form, IDC_UPDATE_LINK, text);
             Click(form, IDOK);
         }
         EXPECT_EQ(IDC_UPDATE_LINK, ::GetDlgCtrlID(::GetFocus()));
-        EXPECT_EQ(0, number) << "text that is no number leaves the field alone";
-        EXPECT_EQ(4, later);
+        EXPECT_EQ(4, number) << "text that is no number leaves the field alone";
     };
     auto accept = [&] { // a tick later: still open
         SetItemText(form, IDC_UPDATE_LINK, " 10 ");
@@ -86,11 +84,9 @@ TEST(FrameworkModalDialog, RefusesBadNumbersInPlaceTakesTheValueOnOkAndNotOnCanc
     };
     EXPECT_EQ(IDOK, RunModal(form, {refuse, accept}));
     EXPECT_EQ(10, number);
-    ASSERT_EQ(6u, boxes.m_boxes.size());
-    for (size_t i = 0; i < boxes.m_boxes.size(); ++i) {
-        const MessageBoxRecorder::Box& box = boxes.m_boxes[i];
-        EXPECT_EQ(i < 2 ? "Please enter an integer between 1 and 10." : "Please enter an integer.",
-                  box.text);
+    ASSERT_EQ(4u, boxes.m_boxes.size());
+    for (const MessageBoxRecorder::Box& box : boxes.m_boxes) {
+        EXPECT_EQ("Please enter an integer.", box.text);
         EXPECT_EQ("Tarnwick Test", box.caption);
         EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), box.flags & MB_ICONMASK);
         EXPECT_NE(nullptr, box.owner);
