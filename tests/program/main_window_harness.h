@@ -38,6 +38,13 @@ public:
     void Select(int row) {
         m_list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     }
+    // The middle of a cell's text, in the list's client coordinates.
+    POINT CellCentre(int row, int column) const {
+        RECT cell = {LVIR_LABEL, column};
+        m_list.SendMessage(LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
+                           reinterpret_cast<LPARAM>(&cell));
+        return {(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+    }
     bool MenuGrayed(UINT id) const { return (m_trayMenu.GetMenuState(id) & MF_GRAYED) != 0; }
 };
 

@@ -19,12 +19,6 @@ namespace {
 const char kFailureTail[] = "\n\nTarnwick will be disabled.\nYou can enable it by right clicking "
                             "on the Tarnwick icon on the task bar and selecting 'Enable'.";
 
-void NotifyList(TestDlg& dlg, UINT code) {
-    NMITEMACTIVATE item = {};
-    item.hdr = {dlg.m_list, IDC_MESSAGE_LIST, code};
-    dlg.SendMessage(WM_NOTIFY, IDC_MESSAGE_LIST, reinterpret_cast<LPARAM>(&item));
-}
-
 struct Balloon {
     std::wstring title, text;
     DWORD flags;
@@ -249,12 +243,7 @@ namespace {
 
 // The list's tip for the cell under the pointer, with the pointer moved to that cell first.
 std::wstring TipAt(TestDlg& dlg, int row, int column) {
-    RECT cell = {};
-    cell.top = column;
-    cell.left = LVIR_LABEL;
-    dlg.m_list.SendMessage(LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
-                           reinterpret_cast<LPARAM>(&cell));
-    POINT middle = {(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+    POINT middle = dlg.CellCentre(row, column);
     ::ClientToScreen(dlg.m_list, &middle);
     ::SetCursorPos(middle.x, middle.y);
     wchar_t text[256] = L"the row's own text";
@@ -301,7 +290,9 @@ TEST_F(MainWindowTest, JapaneseMailReadsBackAsWrittenInTheListItsTipsAndThePopup
     dlg.m_list.SendMessage(LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(400, 0));
     EXPECT_EQ(L"", TipAt(dlg, 0, 0)) << "the sender is shown whole";
     dlg.Select(0);
-    NotifyList(dlg, NM_DBLCLK);
+    NMITEMACTIVATE doubleClick = {};
+    doubleClick.hdr = {dlg.m_list, IDC_MESSAGE_LIST, static_cast<UINT>(NM_DBLCLK)};
+    dlg.SendMessage(WM_NOTIFY, IDC_MESSAGE_LIST, reinterpret_cast<LPARAM>(&doubleClick));
     ASSERT_NE(dlg.m_popup->GetSafeHwnd(), nullptr);
     wchar_t summary[256] = {};
     ::GetDlgItemTextW(*dlg.m_popup, IDC_SUMMARY_TEXT, summary, 256);

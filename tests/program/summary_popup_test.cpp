@@ -13,15 +13,6 @@
 
 namespace {
 
-POINT CellCentre(const TestDlg& dlg, int row, int column) {
-    RECT cell = {};
-    cell.top = column;
-    cell.left = LVIR_BOUNDS;
-    ::SendMessageA(dlg.m_list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
-                   reinterpret_cast<LPARAM>(&cell));
-    return {(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
-}
-
 // A click of the left button as the list receives one from the mouse; a double one `twice`.
 void ClickAt(HWND list, POINT at, bool twice) {
     const LPARAM where = MAKELPARAM(at.x, at.y);
@@ -91,7 +82,7 @@ TEST_F(MainWindowTest,
 
     const auto popupOpen = [&dlg] { return dlg.m_popup->GetSafeHwnd() != nullptr; };
     const auto open = [&] {
-        ClickAt(dlg.m_list, CellCentre(dlg, 1, 1), true);
+        ClickAt(dlg.m_list, dlg.CellCentre(1, 1), true);
         return PumpUntil(popupOpen, 5000);
     };
     ASSERT_TRUE(open());
@@ -120,7 +111,7 @@ TEST_F(MainWindowTest,
     ::SetFocus(dlg);
     EXPECT_TRUE(PumpUntil([&] { return !popupOpen(); }));
     ASSERT_TRUE(open());
-    ClickAt(dlg.m_list, CellCentre(dlg, 2, 0), false); // a click on another row closes it
+    ClickAt(dlg.m_list, dlg.CellCentre(2, 0), false); // a click on another row closes it
     EXPECT_TRUE(PumpUntil([&] { return !popupOpen(); }, 5000));
 
     ASSERT_TRUE(open());
