@@ -65,28 +65,24 @@ TEST_F(ControlsTest, MenuGraysRenamesAndDestroysOnlyWhatItOwns) {
     EXPECT_FALSE(::IsMenu(loaded));
 }
 
-TEST_F(ControlsTest, AnimationPlaysTheProgramsClipUntilClosed) {
+// The program ignores what Open and Stop return; Play's order of arguments is the guard here.
+TEST_F(ControlsTest, AnimationPlaysAndStopsTheProgramsClip) {
     CAnimateCtrl animate;
     ASSERT_TRUE(animate.Create(WS_VISIBLE, {10, 10, 90, 58}, m_parent, IDC_ANIMATE));
-    EXPECT_FALSE(animate.Open(kMissingResource));
     ASSERT_TRUE(animate.Open(IDR_SEARCH_AVI));
     EXPECT_TRUE(animate.Play(0, 0xFFFF, UINT(-1)));
     EXPECT_TRUE(animate.Stop());
-    EXPECT_TRUE(animate.Close());
-    EXPECT_FALSE(animate.Play(0, 0xFFFF, UINT(-1)));
 }
 
 TEST_F(ControlsTest, ToolTipHoldsLongTextsAndGoesWithItsOwner) {
     CToolTipCtrl tip;
     ASSERT_TRUE(tip.Create(m_parent));
     const HWND tipWindow = tip;
-    ASSERT_TRUE(tip.AddTool(m_parent, "whole window"));
     const RECT area = {0, 0, 80, 20}; // as a link registers itself
     ASSERT_TRUE(tip.AddTool(m_parent, "http://example.org/", &area, 1));
     const std::string longTarget = "mailto:" + std::string(150, 'm') + "@example.org";
     tip.UpdateTipText(longTarget, m_parent, 1);
     EXPECT_EQ(longTarget, tip.GetText(m_parent, 1));
-    EXPECT_EQ("whole window", tip.GetText(m_parent));
     m_parent.DestroyWindow(); // takes the tip along; the object has nothing left to destroy
     EXPECT_FALSE(::IsWindow(tipWindow));
     EXPECT_EQ(nullptr, tip.GetSafeHwnd());
