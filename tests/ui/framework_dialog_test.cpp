@@ -48,20 +48,8 @@ protected:
     }
 };
 
-class TestApp : public CWinApp {
-public:
-    explicit TestApp(bool runLoop) : CWinApp("Tarnwick Test"), m_runLoop(runLoop) {}
-    bool InitInstance() override { return m_runLoop; }
-    int ExitInstance() override {
-        ++m_exitCalls;
-        return CWinApp::ExitInstance();
-    }
-    bool m_runLoop;
-    int m_exitCalls = 0;
-};
-
 TEST(FrameworkModalDialog, RefusesBadNumbersInPlaceTakesTheValueOnOkAndNotOnCancel) {
-    TestApp app(false);
+    const CWinApp app("Tarnwick Test"); // the boxes' caption
     MessageBoxRecorder boxes;
     int number = 4;
     // Ranges and an exchange stopping at its first refusal: the configuration sheet's test.
@@ -140,25 +128,6 @@ TEST(FrameworkModelessDialog, ExchangesBothWaysThroughAnAttachedControlAndGoesWi
         scoped = other;
     }
     EXPECT_FALSE(::IsWindow(scoped)) << "a live modeless dialog goes with its object";
-}
-
-TEST(FrameworkWinApp, RunsALoopOnlyWhenInitialisationAsksForIt) {
-    TempProfile profile;
-    {
-        TestApp app(false);
-        ::PostQuitMessage(9); // would end a loop that should not run
-        EXPECT_EQ(0, AfxWinMain());
-        EXPECT_EQ(1, app.m_exitCalls);
-    }
-    TestApp app(true);
-    CDialog form(IDD_AUTOUPDATE);
-    ASSERT_TRUE(form.Create());
-    // Escape typed on the OK button becomes Cancel only through the loop's dialog keys.
-    ::PostMessageA(form.GetDlgItem(IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
-    ::PostQuitMessage(7);
-    EXPECT_EQ(7, AfxWinMain());
-    EXPECT_EQ(nullptr, form.GetSafeHwnd());
-    EXPECT_EQ(1, app.m_exitCalls);
 }
 
 } // namespace
