@@ -28,8 +28,7 @@ protected:
 
 } // namespace
 
-// The question names the row's message with No as the default, and Yes deletes that message on
-// the worker, then checks again. What waits under it is the cycle's (tested natively).
+// What waits under the question is the cycle's (tested natively).
 TEST_F(DeletionTest, TheQuestionDefaultsToNoAndYesDeletesTheRowsMessageThenChecksAgain) {
     auto& server = Serve(MailboxOf(5, true));
     const auto window = Open(server, 4);
@@ -104,8 +103,7 @@ void CALLBACK ReadTrayMenu(HWND, UINT, UINT_PTR id, DWORD) {
 
 } // namespace
 
-// Over an open question the tray menu offers no check, and its Exit ends the window: the
-// answer that arrives after Exit deletes nothing.
+// The user's answer arrives after Exit: it must not delete.
 TEST_F(DeletionTest, TheTrayMenuOffersNoCheckOverTheQuestionAndItsExitDeletesNothing) {
     auto& server = Serve(MailboxOf(5, true));
     const auto window = Open(server, 2);

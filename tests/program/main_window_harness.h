@@ -52,8 +52,7 @@ public:
 void WriteTestProfile(const std::string& server, const std::string& password = "secret",
                       const std::string& user = "ann");
 
-// A mailbox of `count` messages "Subject i" from "Sender i", 1500 octets each; with unique
-// ids "ui" when `withUids`.
+// `count` messages "Subject i" from "Sender i" of 1500 octets, with ids "ui" if `withUids`.
 testsupport::Mailbox MailboxOf(int count, bool withUids = false);
 
 // Asks a window from another thread, again and again, whether it answers within `limitMs`,

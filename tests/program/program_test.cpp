@@ -115,8 +115,7 @@ void RunProgram(const std::function<void(HWND)>& use) {
 
 } // namespace
 
-// Its check at start shows in the title of a window that stays hidden until a second start
-// brings it forward.
+// Its check at start shows in the title of the hidden window.
 TEST_F(MainWindowTest, StartedInTheTrayOnlyItsIconShowsUntilASecondStartBringsItForwardAndEnds) {
     auto& server = Serve(MailboxOf(2));
     ProgramProfile profile;
@@ -164,9 +163,8 @@ TEST_F(MainWindowTest, AFailureWhileTheWindowIsHiddenShowsABoxOfItsOwn) {
     EXPECT_TRUE(ExitProgram(disabled, program));
 }
 
-// Esc leaves as Exit does: the stalled check is cancelled, the settings, place and column
-// widths saved, the icon gone. A place saved on a monitor that is gone since comes back inside
-// the work area.
+// Esc leaves as Exit does, saving the settings, place and column widths; a place saved on a
+// monitor that is gone since comes back inside the work area.
 TEST_F(MainWindowTest, EscDuringAStalledCheckEndsTheProgramAtOnceSavingItsSettingsAndPlace) {
     testsupport::ScriptedPop3Server stalled;
     stalled.Login().Silence(); // the check waits for STAT's answer, up to its 30 s limit

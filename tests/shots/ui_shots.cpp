@@ -76,8 +76,7 @@ void MoveIntoView(HWND window) {
     ::SetWindowPos(window, nullptr, x, std::max(0, y), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
-// A dialog on its own: into view, then photographed on tick `ticks` (the credits need a few
-// seconds to roll in).
+// A dialog into view, photographed on tick `ticks` (the credits need seconds to roll in).
 std::vector<Step> Sight(const char* name, int ticks, Step prepare = nullptr,
                         Step measure = nullptr) {
     std::vector<Step> steps(static_cast<size_t>(ticks), [](HWND) {});
