@@ -2,6 +2,7 @@
 // front of the main window, and the Delete key asks the deletion question.
 #include "main_window_harness.h"
 
+#include "framework/gdi.h"
 #include "mainwnd/show_dialog.h"
 #include "res/resource.h"
 
@@ -39,13 +40,13 @@ void Photograph(RECT area, const char* name) {
     if (folder == nullptr || *folder == '\0')
         return;
     const int width = area.right - area.left, height = area.bottom - area.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
+    CClientDC screen(nullptr);
+    CMemoryDC memory(screen);
     BITMAPINFO info = {};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = ::SelectObject(memory, bitmap);
+    CBitmap bitmap(::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    CSelectObject select(memory, bitmap);
     ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     ::GdiFlush();
     const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
@@ -57,10 +58,6 @@ void Photograph(RECT area, const char* name) {
     out.write(reinterpret_cast<const char*>(&file), sizeof file);
     out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
     out.write(static_cast<const char*>(bits), size);
-    ::SelectObject(memory, previous);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
 }
 
 } // namespace
