@@ -28,8 +28,7 @@ protected:
 
 } // namespace
 
-// The question names the row's message with No as the default, and Yes deletes that message on
-// the worker, then checks again. What waits under it is the cycle's (tested natively).
+// What waits under the question is the cycle's (tested natively).
 TEST_F(DeletionTest, TheQuestionDefaultsToNoAndYesDeletesTheRowsMessageThenChecksAgain) {
     auto& server = Serve(MailboxOf(5, true));
     const auto window = Open(server, 4);
@@ -90,25 +89,6 @@ TEST_F(MainWindowTest, NoMailboxMeansNoCheckOnlyTheWayToTheConfiguration) {
     EXPECT_TRUE(m_boxes.m_boxes.empty());
 }
 
-TEST_F(DeletionTest, ExitFromTheTrayUnderTheQuestionEndsTheWindowAndDeletesNothing) {
-    auto& server = Serve(MailboxOf(5, true));
-    const auto window = Open(server, 2);
-    TestDlg& dlg = *window;
-    const HWND hwnd = dlg.m_hWnd;
-    bool hiddenUnderQuestion = false;
-    m_boxes.m_whileOpen = [&](const MessageBoxRecorder::Box&) {
-        dlg.Command(ID_TRAY_EXIT);
-        hiddenUnderQuestion = !::IsWindowVisible(hwnd) && ::IsWindow(hwnd);
-        return IDYES; // the user's answer arrives after Exit: it must not delete
-    };
-    dlg.Command(ID_MSG_DELETE);
-    EXPECT_TRUE(hiddenUnderQuestion);
-    EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd); }, 2000)) << "the window stayed";
-    EXPECT_EQ(1u, m_boxes.m_boxes.size());
-    EXPECT_EQ(1, server.Connections());
-    EXPECT_EQ(std::string::npos, server.Received().find("DELE"));
-}
-
 namespace {
 
 TestDlg* g_menuOwner = nullptr;
@@ -123,10 +103,12 @@ void CALLBACK ReadTrayMenu(HWND, UINT, UINT_PTR id, DWORD) {
 
 } // namespace
 
-TEST_F(DeletionTest, TheOpenTrayMenuOffersItsCommandsButNotOverAnOpenQuestion) {
+// The user's answer arrives after Exit: it must not delete.
+TEST_F(DeletionTest, TheTrayMenuOffersNoCheckOverTheQuestionAndItsExitDeletesNothing) {
     auto& server = Serve(MailboxOf(5, true));
     const auto window = Open(server, 2);
     TestDlg& dlg = *window;
+    const HWND hwnd = dlg.m_hWnd;
     g_menuOwner = &dlg;
     const auto openMenu = [&] {
         g_checkStateInMenu = ~0u;
@@ -139,13 +121,21 @@ TEST_F(DeletionTest, TheOpenTrayMenuOffersItsCommandsButNotOverAnOpenQuestion) {
     EXPECT_EQ(0u, alone & MF_GRAYED);
 
     UINT underQuestion = ~0u;
+    bool hiddenUnderQuestion = false;
     m_boxes.m_whileOpen = [&](const MessageBoxRecorder::Box&) {
         underQuestion = openMenu();
-        return IDNO;
+        dlg.Command(ID_TRAY_EXIT);
+        hiddenUnderQuestion = !::IsWindowVisible(hwnd) && ::IsWindow(hwnd);
+        return IDYES;
     };
     dlg.Command(ID_MSG_DELETE);
     ASSERT_NE(~0u, underQuestion);
     EXPECT_NE(0u, underQuestion & MF_GRAYED);
+    EXPECT_TRUE(hiddenUnderQuestion);
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd); }, 2000)) << "the window stayed";
+    EXPECT_EQ(1u, m_boxes.m_boxes.size());
+    EXPECT_EQ(1, server.Connections());
+    EXPECT_EQ(std::string::npos, server.Received().find("DELE"));
 }
 
 TEST_F(DeletionTest, AfterTheConfigurationNamesAnotherMailboxNoOldRowCanBeDeletedThere) {

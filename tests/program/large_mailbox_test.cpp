@@ -7,8 +7,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
-
 TEST_F(MainWindowTest,
        FiveThousandMessagesComeInWhileTheWindowKeepsAnsweringAndAChangeRefillsOnce) {
     const int kCount = 5000;
@@ -29,8 +27,6 @@ TEST_F(MainWindowTest,
     // A few more answers after the results were taken in.
     pinger.PumpUntilAsked(pinger.m_asked + 4);
     pinger.Stop();
-    std::printf("check of %d messages: %d pings, longest answer %ld ms\n", kCount,
-                pinger.m_asked.load(), pinger.m_longestMs.load());
     EXPECT_GT(pinger.m_asked, 0);
     EXPECT_EQ(0, pinger.m_missed);
     ASSERT_EQ(kCount, dlg.m_list.GetItemCount());

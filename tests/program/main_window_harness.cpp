@@ -3,8 +3,6 @@
 #include "settings/account.h"
 #include "settings/profile.h"
 
-#include <algorithm>
-
 void WriteTestProfile(const std::string& server, const std::string& password,
                       const std::string& user) {
     Profile& profile = Profile::Application();
@@ -21,12 +19,9 @@ void WriteTestProfile(const std::string& server, const std::string& password,
 AnswerProbe::AnswerProbe(HWND window, DWORD limitMs, DWORD pauseMs)
     : m_thread([this, window, limitMs, pauseMs] {
           while (!m_stop) {
-              const DWORD sent = ::GetTickCount();
               DWORD_PTR result = 0;
               if (!::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limitMs, &result))
                   ++m_missed;
-              m_longestMs =
-                  std::max(m_longestMs.load(), static_cast<long>(::GetTickCount() - sent));
               ++m_asked;
               ::Sleep(pauseMs);
           }

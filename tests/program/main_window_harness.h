@@ -38,6 +38,13 @@ public:
     void Select(int row) {
         m_list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     }
+    // The middle of a cell's text, in the list's client coordinates.
+    POINT CellCentre(int row, int column) const {
+        RECT cell = {LVIR_LABEL, column};
+        m_list.SendMessage(LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
+                           reinterpret_cast<LPARAM>(&cell));
+        return {(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+    }
     bool MenuGrayed(UINT id) const { return (m_trayMenu.GetMenuState(id) & MF_GRAYED) != 0; }
 };
 
@@ -45,8 +52,7 @@ public:
 void WriteTestProfile(const std::string& server, const std::string& password = "secret",
                       const std::string& user = "ann");
 
-// A mailbox of `count` messages "Subject i" from "Sender i", 1500 octets each; with unique
-// ids "ui" when `withUids`.
+// `count` messages "Subject i" from "Sender i" of 1500 octets, with ids "ui" if `withUids`.
 testsupport::Mailbox MailboxOf(int count, bool withUids = false);
 
 // Asks a window from another thread, again and again, whether it answers within `limitMs`,
@@ -65,7 +71,6 @@ public:
     void Stop();
 
     std::atomic<int> m_asked{0}, m_missed{0};
-    std::atomic<long> m_longestMs{0};
 
 private:
     std::atomic<bool> m_stop{false}, m_finished{false};

@@ -2,6 +2,7 @@
 // front of the main window, and the Delete key asks the deletion question.
 #include "main_window_harness.h"
 
+#include "framework/gdi.h"
 #include "mainwnd/show_dialog.h"
 #include "res/resource.h"
 
@@ -12,15 +13,6 @@
 #include <fstream>
 
 namespace {
-
-POINT CellCentre(const TestDlg& dlg, int row, int column) {
-    RECT cell = {};
-    cell.top = column;
-    cell.left = LVIR_BOUNDS;
-    ::SendMessageA(dlg.m_list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
-                   reinterpret_cast<LPARAM>(&cell));
-    return {(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
-}
 
 // A click of the left button as the list receives one from the mouse; a double one `twice`.
 void ClickAt(HWND list, POINT at, bool twice) {
@@ -48,13 +40,13 @@ void Photograph(RECT area, const char* name) {
     if (folder == nullptr || *folder == '\0')
         return;
     const int width = area.right - area.left, height = area.bottom - area.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
+    CClientDC screen(nullptr);
+    CMemoryDC memory(screen);
     BITMAPINFO info = {};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = ::SelectObject(memory, bitmap);
+    CBitmap bitmap(::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    CSelectObject select(memory, bitmap);
     ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     ::GdiFlush();
     const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
@@ -66,10 +58,6 @@ void Photograph(RECT area, const char* name) {
     out.write(reinterpret_cast<const char*>(&file), sizeof file);
     out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
     out.write(static_cast<const char*>(bits), size);
-    ::SelectObject(memory, previous);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
 }
 
 } // namespace
@@ -91,7 +79,7 @@ TEST_F(MainWindowTest,
 
     const auto popupOpen = [&dlg] { return dlg.m_popup->GetSafeHwnd() != nullptr; };
     const auto open = [&] {
-        ClickAt(dlg.m_list, CellCentre(dlg, 1, 1), true);
+        ClickAt(dlg.m_list, dlg.CellCentre(1, 1), true);
         return PumpUntil(popupOpen, 5000);
     };
     ASSERT_TRUE(open());
@@ -120,7 +108,7 @@ TEST_F(MainWindowTest,
     ::SetFocus(dlg);
     EXPECT_TRUE(PumpUntil([&] { return !popupOpen(); }));
     ASSERT_TRUE(open());
-    ClickAt(dlg.m_list, CellCentre(dlg, 2, 0), false); // a click on another row closes it
+    ClickAt(dlg.m_list, dlg.CellCentre(2, 0), false); // a click on another row closes it
     EXPECT_TRUE(PumpUntil([&] { return !popupOpen(); }, 5000));
 
     ASSERT_TRUE(open());

@@ -49,16 +49,14 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
 }
 
-template <typename Modal> bool Show(Modal& modal, const char* name, std::vector<Step> steps) {
+// Shots it did not announce are missing from the script's count, which fails the step.
+template <typename Modal> void Show(Modal& modal, std::vector<Step> steps) {
     Run run{modal, std::move(steps)};
     g_run = &run;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, kStepMs, &Tick);
     modal.DoModal();
     ::KillTimer(nullptr, timer);
     g_run = nullptr;
-    if (run.next < run.steps.size())
-        std::fprintf(stderr, "%s closed before every sight was announced\n", name);
-    return run.next == run.steps.size();
 }
 
 Step Shot(const char* name) {
@@ -78,8 +76,7 @@ void MoveIntoView(HWND window) {
     ::SetWindowPos(window, nullptr, x, std::max(0, y), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
-// A dialog on its own: into view, then photographed on tick `ticks` (the credits need a few
-// seconds to roll in).
+// A dialog into view, photographed on tick `ticks` (the credits need seconds to roll in).
 std::vector<Step> Sight(const char* name, int ticks, Step prepare = nullptr,
                         Step measure = nullptr) {
     std::vector<Step> steps(static_cast<size_t>(ticks), [](HWND) {});
@@ -100,14 +97,10 @@ Step Page(int index) {
     return [index](HWND sheet) { ::SendMessageA(sheet, PSM_SETCURSEL, WPARAM(index), 0); };
 }
 
-void PrintSize(const char* name, int width, int height) {
-    std::printf("SIZE %s %d %d\n", name, width, height);
-}
-
 void PrintBitmapSize(const char* name, HWND control, UINT getImage) {
     const SIZE size =
         BitmapSize(reinterpret_cast<HBITMAP>(::SendMessageA(control, getImage, IMAGE_BITMAP, 0)));
-    PrintSize(name, size.cx, size.cy);
+    std::printf("SIZE %s %d %d\n", name, static_cast<int>(size.cx), static_cast<int>(size.cy));
 }
 
 // The clip as it shows: the box around every pixel of its first frame that is not the
@@ -130,7 +123,8 @@ void PrintClipSize(HWND animation) {
         }
     }
     ::ReleaseDC(animation, dc);
-    PrintSize("clip", right >= left ? right - left + 1 : 0, bottom >= top ? bottom - top + 1 : 0);
+    std::printf("SIZE clip %d %d\n", right >= left ? right - left + 1 : 0,
+                bottom >= top ? bottom - top + 1 : 0);
 }
 
 void SeedProfile() {
@@ -158,7 +152,6 @@ int main() {
     SeedProfile();
 
     // The dialogs of their own first: the tray part below leaves Wine's tray behind it.
-    bool shown = true;
     {
         CTarnwickDlg main;
         CAboutDlg about;
@@ -174,39 +167,33 @@ int main() {
         const auto measureAbout = [](HWND window) {
             PrintBitmapSize("logo", ::GetDlgItem(window, IDC_ABOUT_PICTURE), STM_GETIMAGE);
         };
-        shown = Show(main, "main", Sight("main", 2, showFirstFrame, measureMain)) &&
-                Show(about, "about", Sight("about", 2, nullptr, measureAbout)) &&
-                Show(notice, "update", Sight("update", 2)) &&
-                Show(credits, "credits", Sight("credits", 9));
+        Show(main, Sight("main", 2, showFirstFrame, measureMain));
+        Show(about, Sight("about", 2, nullptr, measureAbout));
+        Show(notice, Sight("update", 2));
+        Show(credits, Sight("credits", 9));
     }
 
     // The icon needs an owner window for its callback message; a hidden frame will do.
     auto* owner = new CFrameWnd;
     if (!owner->Create(nullptr, "Tarnwick")) {
         delete owner;
-        std::fprintf(stderr, "cannot create the owner window\n");
         return 1;
     }
     HICON mail = static_cast<HICON>(
         ::LoadImageA(CWnd::Instance(), MAKEINTRESOURCEA(IDI_MAIL), IMAGE_ICON, 0, 0, 0));
     {
         CTrayNotifyIcon icon;
-        if (!icon.Create(owner, IDR_TRAY_MENU, "Tarnwick - You have 3 messages waiting.", mail,
-                         WM_TRAY_NOTIFY)) {
-            std::fprintf(stderr, "cannot create the tray icon\n");
-            shown = false;
-        }
+        icon.Create(owner, IDR_TRAY_MENU, "Tarnwick - You have 3 messages waiting.", mail,
+                    WM_TRAY_NOTIFY);
         // The sheet opens at the top left, over Wine's tray window: moved aside for the tray.
         const Step moveAside = [](HWND sheet) {
             ::SetWindowPos(sheet, nullptr, 240, 160, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         };
         CConfDialog sheet("Configuration", nullptr, 0);
-        shown = Show(sheet, "the sheet",
-                     {Page(0), Shot("config-server-settings"), Page(1), Shot("config-general"),
-                      Page(2), Shot("config-notification"), moveAside, Shot("tray")}) &&
-                shown;
+        Show(sheet, {Page(0), Shot("config-server-settings"), Page(1), Shot("config-general"),
+                     Page(2), Shot("config-notification"), moveAside, Shot("tray")});
     }
     owner->DestroyWindow();
     ::DestroyIcon(mail);
-    return shown ? 0 : 1;
+    return 0;
 }

@@ -26,28 +26,23 @@ protected:
     CWnd m_parent;
 };
 
-// Columns, widths and item rectangles are seen in the main window's tests.
+// Columns, widths, item rectangles and short texts are seen in the main window's tests.
 TEST_F(ControlsTest, ListViewReadsLongTextsBackAndFindsTheFirstSelectedRow) {
     CListCtrl list;
     ASSERT_TRUE(list.Create(WS_VISIBLE | LVS_REPORT, {10, 20, 310, 220}, m_parent, 1003));
     list.InsertColumn(0, "From", 90);
     list.InsertColumn(1, "Subject", 143);
-    list.InsertColumn(2, "Size", 60, LVCFMT_RIGHT);
     ASSERT_EQ(0, list.InsertItem(0, "a@example.org"));
     ASSERT_EQ(1, list.InsertItem(1, "b@example.org"));
     const std::string subject(700, 'x');
-    EXPECT_TRUE(list.SetItemText(1, 1, subject) && list.SetItemText(1, 2, "17"));
-    EXPECT_EQ("b@example.org", list.GetItemText(1, 0));
+    EXPECT_TRUE(list.SetItemText(1, 1, subject));
     EXPECT_EQ(subject, list.GetItemText(1, 1));
-    EXPECT_EQ("17", list.GetItemText(1, 2));
 
     // The search goes from the top, whichever row was selected or focused last.
     EXPECT_EQ(-1, list.GetFirstSelectedItem());
     list.SetItemState(1, LVIS_SELECTED, LVIS_SELECTED);
     list.SetItemState(0, LVIS_FOCUSED, LVIS_FOCUSED);
     EXPECT_EQ(1, list.GetFirstSelectedItem());
-    EXPECT_TRUE(list.DeleteAllItems());
-    EXPECT_EQ(0, list.GetItemCount());
 }
 
 TEST_F(ControlsTest, MenuGraysRenamesAndDestroysOnlyWhatItOwns) {
@@ -70,28 +65,24 @@ TEST_F(ControlsTest, MenuGraysRenamesAndDestroysOnlyWhatItOwns) {
     EXPECT_FALSE(::IsMenu(loaded));
 }
 
-TEST_F(ControlsTest, AnimationPlaysTheProgramsClipUntilClosed) {
+// The program ignores what Open and Stop return; Play's order of arguments is the guard here.
+TEST_F(ControlsTest, AnimationPlaysAndStopsTheProgramsClip) {
     CAnimateCtrl animate;
     ASSERT_TRUE(animate.Create(WS_VISIBLE, {10, 10, 90, 58}, m_parent, IDC_ANIMATE));
-    EXPECT_FALSE(animate.Open(kMissingResource));
     ASSERT_TRUE(animate.Open(IDR_SEARCH_AVI));
     EXPECT_TRUE(animate.Play(0, 0xFFFF, UINT(-1)));
     EXPECT_TRUE(animate.Stop());
-    EXPECT_TRUE(animate.Close());
-    EXPECT_FALSE(animate.Play(0, 0xFFFF, UINT(-1)));
 }
 
 TEST_F(ControlsTest, ToolTipHoldsLongTextsAndGoesWithItsOwner) {
     CToolTipCtrl tip;
     ASSERT_TRUE(tip.Create(m_parent));
     const HWND tipWindow = tip;
-    ASSERT_TRUE(tip.AddTool(m_parent, "whole window"));
     const RECT area = {0, 0, 80, 20}; // as a link registers itself
     ASSERT_TRUE(tip.AddTool(m_parent, "http://example.org/", &area, 1));
     const std::string longTarget = "mailto:" + std::string(150, 'm') + "@example.org";
     tip.UpdateTipText(longTarget, m_parent, 1);
     EXPECT_EQ(longTarget, tip.GetText(m_parent, 1));
-    EXPECT_EQ("whole window", tip.GetText(m_parent));
     m_parent.DestroyWindow(); // takes the tip along; the object has nothing left to destroy
     EXPECT_FALSE(::IsWindow(tipWindow));
     EXPECT_EQ(nullptr, tip.GetSafeHwnd());

@@ -48,37 +48,23 @@ protected:
     }
 };
 
-class TestApp : public CWinApp {
-public:
-    explicit TestApp(bool runLoop) : CWinApp("Tarnwick Test"), m_runLoop(runLoop) {}
-    bool InitInstance() override { return m_runLoop; }
-    int ExitInstance() override {
-        ++m_exitCalls;
-        return CWinApp::ExitInstance();
-    }
-    bool m_runLoop;
-    int m_exitCalls = 0;
-};
-
 TEST(FrameworkModalDialog, RefusesBadNumbersInPlaceTakesTheValueOnOkAndNotOnCancel) {
-    TestApp app(false);
+    const CWinApp app("Tarnwick Test"); // the boxes' caption
     MessageBoxRecorder boxes;
-    int number = 4, later = 4;
-    // Read twice, the value shows whether an exchange stops at its first refusal.
+    int number = 4;
+    // Ranges and an exchange stopping at its first refusal: the configuration sheet's test.
     Form form(IDD_AUTOUPDATE, [&](CDataExchange* dx) {
         DDX_Text(dx, IDC_UPDATE_LINK, number);
         DDV_MinMaxInt(dx, number, 1, 10);
-        DDX_Text(dx, IDC_UPDATE_LINK, later);
     });
     auto refuse = [&] {
         EXPECT_EQ("4", ItemText(form, IDC_UPDATE_LINK));
-        for (const char* text : {"11", "0", "abc", "", "7x", "99999999999"}) {
+        for (const char* text : {"abc", "", "7x", "99999999999"}) {
             SetItemText(form, IDC_UPDATE_LINK, text);
             Click(form, IDOK);
         }
         EXPECT_EQ(IDC_UPDATE_LINK, ::GetDlgCtrlID(::GetFocus()));
-        EXPECT_EQ(0, number) << "text that is no number leaves the field alone";
-        EXPECT_EQ(4, later);
+        EXPECT_EQ(4, number) << "text that is no number leaves the field alone";
     };
     auto accept = [&] { // a tick later: still open
         SetItemText(form, IDC_UPDATE_LINK, " 10 ");
@@ -86,11 +72,9 @@ TEST(FrameworkModalDialog, RefusesBadNumbersInPlaceTakesTheValueOnOkAndNotOnCanc
     };
     EXPECT_EQ(IDOK, RunModal(form, {refuse, accept}));
     EXPECT_EQ(10, number);
-    ASSERT_EQ(6u, boxes.m_boxes.size());
-    for (size_t i = 0; i < boxes.m_boxes.size(); ++i) {
-        const MessageBoxRecorder::Box& box = boxes.m_boxes[i];
-        EXPECT_EQ(i < 2 ? "Please enter an integer between 1 and 10." : "Please enter an integer.",
-                  box.text);
+    ASSERT_EQ(4u, boxes.m_boxes.size());
+    for (const MessageBoxRecorder::Box& box : boxes.m_boxes) {
+        EXPECT_EQ("Please enter an integer.", box.text);
         EXPECT_EQ("Tarnwick Test", box.caption);
         EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), box.flags & MB_ICONMASK);
         EXPECT_NE(nullptr, box.owner);
@@ -144,25 +128,6 @@ TEST(FrameworkModelessDialog, ExchangesBothWaysThroughAnAttachedControlAndGoesWi
         scoped = other;
     }
     EXPECT_FALSE(::IsWindow(scoped)) << "a live modeless dialog goes with its object";
-}
-
-TEST(FrameworkWinApp, RunsALoopOnlyWhenInitialisationAsksForIt) {
-    TempProfile profile;
-    {
-        TestApp app(false);
-        ::PostQuitMessage(9); // would end a loop that should not run
-        EXPECT_EQ(0, AfxWinMain());
-        EXPECT_EQ(1, app.m_exitCalls);
-    }
-    TestApp app(true);
-    CDialog form(IDD_AUTOUPDATE);
-    ASSERT_TRUE(form.Create());
-    // Escape typed on the OK button becomes Cancel only through the loop's dialog keys.
-    ::PostMessageA(form.GetDlgItem(IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
-    ::PostQuitMessage(7);
-    EXPECT_EQ(7, AfxWinMain());
-    EXPECT_EQ(nullptr, form.GetSafeHwnd());
-    EXPECT_EQ(1, app.m_exitCalls);
 }
 
 } // namespace
