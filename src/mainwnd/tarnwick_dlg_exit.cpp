@@ -63,11 +63,23 @@ struct OwnedWindows {
     std::vector<HWND> found;
 };
 
-// Collects the windows of the thread that `owner` owns, directly or through other windows.
+bool IsDialogClass(HWND hwnd) {
+    char className[16] = {};
+    ::GetClassNameA(hwnd, className, sizeof(className));
+    return std::strcmp(className, "#32770") == 0;
+}
+
+// Collects the windows of the thread that `owner` owns, directly or through other windows,
+// and the boxes that stand alone because they came while it was hidden.
 BOOL CALLBACK CollectOwned(HWND hwnd, LPARAM param) {
     auto& windows = *reinterpret_cast<OwnedWindows*>(param);
-    for (HWND owner = ::GetWindow(hwnd, GW_OWNER); owner != nullptr;
-         owner = ::GetWindow(owner, GW_OWNER)) {
+    HWND owner = ::GetWindow(hwnd, GW_OWNER);
+    if (owner == nullptr && hwnd != windows.owner && ::IsWindowVisible(hwnd) &&
+        IsDialogClass(hwnd) && CWnd::FromHandle(hwnd) == nullptr) {
+        windows.found.push_back(hwnd);
+        return TRUE;
+    }
+    for (; owner != nullptr; owner = ::GetWindow(owner, GW_OWNER)) {
         if (owner == windows.owner) {
             windows.found.push_back(hwnd);
             break;
@@ -85,14 +97,11 @@ void CTarnwickDlg::CloseOpenBoxes() {
     for (HWND box : found.found) {
         if (!::IsWindow(box) || !::IsWindowEnabled(box))
             continue; // a box with another open over it goes when that one has
-        char className[16] = {};
-        ::GetClassNameA(box, className, sizeof(className));
         const bool ours = CWnd::FromHandle(box) != nullptr;
         ::SendMessageA(box, WM_CLOSE, 0, 0);
         // A system message box without a Cancel button ignores WM_CLOSE; it ends with an
         // answer that is neither Yes nor OK.
-        if (!ours && std::strcmp(className, "#32770") == 0 && ::IsWindow(box) &&
-            ::IsWindowVisible(box) &&
+        if (!ours && IsDialogClass(box) && ::IsWindow(box) && ::IsWindowVisible(box) &&
             ::FindWindowExA(box, nullptr, "SysTabControl32", nullptr) == nullptr)
             ::EndDialog(box, IDCANCEL);
     }
