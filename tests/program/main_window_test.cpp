@@ -100,10 +100,31 @@ TEST_F(MainWindowTest, AFailedLoginSwitchesCheckingOffWithTheServersWordsInItsBo
     WriteTestProfile(server.Address(), "wrong");
     TestDlg dlg;
     ASSERT_TRUE(dlg.Create());
-    CheckNow(dlg);
+    dlg.ShowWindow(SW_HIDE); // in the tray, where most failures find the user
+    // The box's own loop lets a tick and the tray's commands through: none may start work.
+    int connectionsUnder = 0;
+    std::string tipUnder;
+    m_boxes.m_whileOpen = [&](const MessageBoxRecorder::Box&) {
+        if (m_boxes.m_boxes.size() > 1)
+            return IDOK; // a box that should never have come: counted below
+        dlg.PostMessage(WM_TIMER, ID_TIMER_CHECK);
+        dlg.Command(ID_TRAY_DISABLE);
+        dlg.Command(ID_TRAY_CHECK);
+        PumpUntil([] { return false; }, 300);
+        connectionsUnder = server.Connections();
+        tipUnder = dlg.m_trayIcon.GetTipText();
+        return IDOK;
+    };
+    dlg.Command(ID_TRAY_CHECK);
+    ASSERT_TRUE(dlg.WaitIdle());
 
     ASSERT_EQ(1u, m_boxes.m_boxes.size());
     const auto& box = m_boxes.m_boxes[0];
+    EXPECT_EQ(1, connectionsUnder);
+    EXPECT_EQ(0u, tipUnder.find("Tarnwick - can't read POP email: ")) << tipUnder;
+    // Owned by the hidden window it would have no taskbar button.
+    EXPECT_EQ(nullptr, box.owner);
+    EXPECT_NE(0u, box.flags & MB_TASKMODAL);
     // The server's own words follow the failure text.
     EXPECT_EQ("Can't read POP email.\n\n" + dlg.Mailbox().m_LastError +
                   "\nThe server said: Authentication failed." + kFailureTail,

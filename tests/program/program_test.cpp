@@ -152,9 +152,11 @@ TEST_F(MainWindowTest, AFailureWhileTheWindowIsHiddenShowsABoxOfItsOwn) {
 
     Process program(" /tray");
     ASSERT_TRUE(program.Started());
-    const HWND box = WaitFor([] { return ::FindWindowA("#32770", "Tarnwick Error"); });
-    ASSERT_NE(nullptr, box);
-    EXPECT_TRUE(::IsWindowVisible(box));
+    const HWND box = WaitFor([] {
+        const HWND shown = ::FindWindowA("#32770", "Tarnwick Error");
+        return shown != nullptr && ::IsWindowVisible(shown) ? shown : nullptr;
+    });
+    ASSERT_NE(nullptr, box) << "no failure box showed";
     EXPECT_EQ(nullptr, ::GetWindow(box, GW_OWNER)) << "owned by the hidden window: no button";
     // Exit still finds it: the box closes and the program ends.
     HWND window = nullptr;
